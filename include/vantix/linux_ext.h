@@ -1,0 +1,59 @@
+/* Linux extensions of the Vantix SDK: the windows that receive the SDK's
+ * messages. Plain C. These calls are not part of the camera interface in
+ * <vantix/exports.h>; they replace what the window system provides elsewhere. */
+#ifndef VANTIX_LINUX_EXT_H
+#define VANTIX_LINUX_EXT_H
+
+#include <vantix/types.h>
+
+VANTIX_EXTERN_C_BEGIN
+
+/* A window procedure: called for each message posted to a message window, in
+ * posting order, on a dispatch thread owned by the SDK (never on the poster's
+ * thread). The return value is ignored for posted messages. */
+typedef intptr_t (*VantixWindowProc)(VantixHwnd window, uint32_t message,
+                                     uintptr_t wParam, intptr_t lParam, void* user);
+
+/* One posted message, as returned by VantixExt_GetMessage. */
+typedef struct VantixMessage {
+    VantixHwnd window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+} VantixMessage;
+
+/* Creates a message window whose messages are delivered to `proc` with `user`.
+ * Returns NULL when proc is NULL or resources are exhausted. */
+VANTIX_API VantixHwnd VantixExt_CreateMessageWindow(VantixWindowProc proc, void* user);
+
+/* Creates a pollable message window for applications with their own event loop:
+ * messages are queued until fetched with VantixExt_GetMessage. Returns NULL on
+ * failure. */
+VANTIX_API VantixHwnd VantixExt_CreatePollableWindow(void);
+
+/* A file descriptor that is readable while a pollable window has queued
+ * messages (for poll/select/epoll). -1 for any other window. Owned by the
+ * window: do not close it. */
+VANTIX_API int32_t VantixExt_GetMessageFd(VantixHwnd window);
+
+/* Takes the oldest queued message of a pollable window, waiting up to
+ * timeoutMs milliseconds (0: do not wait, 0xFFFFFFFF: wait without limit).
+ * Returns 1 with *message filled, 0 when none arrived in time, -1 for a null
+ * message pointer or a window that is not a live pollable window. */
+VANTIX_API int32_t VantixExt_GetMessage(VantixHwnd window, VantixMessage* message,
+                                        uint32_t timeoutMs);
+
+/* Posts a message to a window without waiting for it to be handled.
+ * Returns 1 when queued, 0 when the window does not exist (any more). */
+VANTIX_API int32_t VantixExt_PostMessage(VantixHwnd window, uint32_t message,
+                                         uintptr_t wParam, intptr_t lParam);
+
+/* Destroys a window. Messages still queued are discarded and the window
+ * procedure is never called again after this returns (unless it is called from
+ * that procedure itself, in which case the current call finishes first).
+ * Returns 1, or 0 for a window that does not exist. */
+VANTIX_API int32_t VantixExt_DestroyWindow(VantixHwnd window);
+
+VANTIX_EXTERN_C_END
+
+#endif /* VANTIX_LINUX_EXT_H */

@@ -1,0 +1,22 @@
+#pragma once
+// Millisecond time as the camera code measures it: 32-bit counters that wrap
+// after 49.7 days, so every time-out must be computed as an unsigned difference.
+#include <cstdint>
+
+namespace vantix {
+
+void Sleep(uint32_t milliseconds);
+
+// Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount).
+uint32_t TickCount();
+// The multimedia timer's millisecond counter, wrapping the same way (timeGetTime).
+uint32_t TimeGetTime();
+
+// Elapsed milliseconds from `start` to `now`, correct across one wrap.
+inline uint32_t ElapsedMs(uint32_t start, uint32_t now) { return now - start; }
+
+// Tests shift both clocks so that they sit just before the wrap; the shift is
+// added to every reading. 0 in production.
+void SetClockOffsetForTesting(uint32_t offsetMs);
+
+}  // namespace vantix
