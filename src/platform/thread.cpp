@@ -94,7 +94,12 @@ bool Thread::Start(std::function<void()> body, ThreadPriority priority) {
 }
 
 void Thread::Join() {
-    if (thread_.joinable() && !IsCurrent()) {
+    // Checked first: the body may call Join while Start is still storing
+    // thread_, and id_ is the one member the body can read safely.
+    if (IsCurrent()) {
+        return;
+    }
+    if (thread_.joinable()) {
         thread_.join();
     }
 }

@@ -3,66 +3,42 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace vantix {
 namespace {
 
-class DebugOutputTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* value = std::getenv("VANTIX_DEBUG")) {
-            saved_ = value;
-        }
-    }
-    void TearDown() override {
-        if (saved_) {
-            setenv("VANTIX_DEBUG", saved_->c_str(), 1);
-        } else {
-            unsetenv("VANTIX_DEBUG");
-        }
-    }
+std::string Capture(void (*write)()) {
+    ::testing::internal::CaptureStderr();
+    write();
+    return ::testing::internal::GetCapturedStderr();
+}
 
-    static std::string Capture(void (*write)()) {
-        ::testing::internal::CaptureStderr();
-        write();
-        return ::testing::internal::GetCapturedStderr();
-    }
+void WriteSample() {
+    DebugOutput("open");
+    DebugOutput("close\n");
+    DebugPrintf("camera %d: %s", 2, "ready");
+    DebugPrintf("<%s>", std::string(600, 'z').c_str());  // longer than the stack buffer
+}
 
-private:
-    std::optional<std::string> saved_;
-};
+TEST(DebugOutput, FollowsTheEnvironmentVariable) {
+    const char* saved = std::getenv("VANTIX_DEBUG");
+    const std::string savedValue = saved ? saved : "";
 
-TEST_F(DebugOutputTest, SilentUnlessVariableIsSetAndNonEmpty) {
     unsetenv("VANTIX_DEBUG");
-    EXPECT_FALSE(DebugOutputEnabled());
-    EXPECT_EQ(Capture([] {
-                  DebugOutput("hidden");
-                  DebugPrintf("%s", "hidden");
-              }),
-              "");
+    EXPECT_EQ(Capture(WriteSample), "");
     setenv("VANTIX_DEBUG", "", 1);
     EXPECT_FALSE(DebugOutputEnabled());
-    EXPECT_EQ(Capture([] { DebugOutput("hidden"); }), "");
-}
-
-TEST_F(DebugOutputTest, WritesOneTerminatedLinePerCall) {
+    EXPECT_EQ(Capture(WriteSample), "");
     setenv("VANTIX_DEBUG", "1", 1);
     EXPECT_TRUE(DebugOutputEnabled());
-    EXPECT_EQ(Capture([] {
-                  DebugOutput("open");
-                  DebugOutput("close\n");
-                  DebugPrintf("camera %d: %s", 2, "ready");
-                  DebugOutput(nullptr);
-              }),
-              "open\nclose\ncamera 2: ready\n");
-}
+    EXPECT_EQ(Capture(WriteSample), "open\nclose\ncamera 2: ready\n<" + std::string(600, 'z') + ">\n");
 
-TEST_F(DebugOutputTest, PrintfHandlesLinesLongerThanItsStackBuffer) {
-    setenv("VANTIX_DEBUG", "1", 1);
-    static const std::string longText(2000, 'z');
-    EXPECT_EQ(Capture([] { DebugPrintf("<%s>", longText.c_str()); }), "<" + longText + ">\n");
+    if (saved) {
+        setenv("VANTIX_DEBUG", savedValue.c_str(), 1);
+    } else {
+        unsetenv("VANTIX_DEBUG");
+    }
 }
 
 }  // namespace

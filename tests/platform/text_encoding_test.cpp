@@ -5,7 +5,6 @@
 #include <clocale>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vantix {
@@ -47,15 +46,10 @@ TEST_F(TextEncodingTest, RoundTripsNonAsciiUnderUtf8Locale) {
     const int units = AnsiToUtf16(narrow.data(), wide, 64);
     ASSERT_EQ(units, static_cast<int>(Utf16Length(kNonAscii)));
     EXPECT_EQ(std::u16string(wide), std::u16string(kNonAscii));
-}
 
-TEST_F(TextEncodingTest, EmptyStringsConvert) {
-    UseLocale("C.UTF-8");
-    std::vector<char> narrow(8, 'x');
     EXPECT_TRUE(Utf16ToAnsi(u"", narrow.data(), narrow.size()));
     EXPECT_TRUE(AllZero(narrow));
-    char16_t wide[4] = {u'x', u'x', u'x', u'x'};
-    EXPECT_EQ(AnsiToUtf16("", wide, 4), 0);
+    EXPECT_EQ(AnsiToUtf16("", wide, 64), 0);
     EXPECT_EQ(wide[0], u'\0');
 }
 
@@ -131,30 +125,6 @@ TEST_F(TextEncodingTest, AsciiLocaleRejectsWhatItCannotRepresent) {
     EXPECT_TRUE(AllZero(narrow));
     char16_t wide[16];
     EXPECT_EQ(AnsiToUtf16("gr\xC3\xB6", wide, 16), -1);
-}
-
-TEST_F(TextEncodingTest, ConcurrentConversionsAgree) {
-    UseLocale("C.UTF-8");
-    std::vector<std::thread> threads;
-    std::vector<int> failures(4, 0);
-    for (int& failed : failures) {
-        threads.emplace_back([&failed] {
-            for (int i = 0; i < 500; ++i) {
-                char narrow[128] = {};
-                char16_t wide[64];
-                if (!Utf16ToAnsi(kNonAscii, narrow, sizeof narrow) || std::strcmp(narrow, kNonAsciiUtf8) != 0 ||
-                    AnsiToUtf16(narrow, wide, 64) != static_cast<int>(Utf16Length(kNonAscii))) {
-                    ++failed;
-                }
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (int failed : failures) {
-        EXPECT_EQ(failed, 0);
-    }
 }
 
 }  // namespace

@@ -53,19 +53,14 @@ TEST(Thread, StartFailsWhileRunningAndWorksAgainAfterJoin) {
     EXPECT_EQ(runs.load(), 2);
 }
 
-TEST(Thread, JoinAndDestructionAreHarmlessWithoutStart) {
+TEST(Thread, JoinIsHarmlessWithoutStartAndEmptyBodyIsRejected) {
     Thread thread;
     thread.Join();
+    EXPECT_FALSE(thread.Start(std::function<void()>{}));
     thread.Join();
     EXPECT_FALSE(thread.Joinable());
     EXPECT_EQ(thread.Id(), 0u);
     EXPECT_FALSE(thread.IsCurrent());
-}
-
-TEST(Thread, EmptyBodyIsRejected) {
-    Thread thread;
-    EXPECT_FALSE(thread.Start(std::function<void()>{}));
-    EXPECT_FALSE(thread.Joinable());
 }
 
 TEST(Thread, DestructorWaitsForTheBody) {
