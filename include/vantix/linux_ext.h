@@ -33,7 +33,10 @@ VANTIX_API VantixHwnd VantixExt_CreatePollableWindow(void);
 
 /* A file descriptor that is readable while a pollable window has queued
  * messages (for poll/select/epoll). -1 for any other window. Owned by the
- * window: do not close it. */
+ * window: do not close or read it (VantixExt_GetMessage keeps it in step with
+ * the queue). VantixExt_DestroyWindow closes it, which wakes a thread blocked
+ * in poll or select on it; take it out of an epoll set before destroying the
+ * window. */
 VANTIX_API int32_t VantixExt_GetMessageFd(VantixHwnd window);
 
 /* Takes the oldest queued message of a pollable window, waiting up to

@@ -238,8 +238,10 @@ public:
             closed_ = true;
             queue_.clear();
             if (fd_ >= 0) {
-                // Closing the eventfd wakes threads blocked in poll or select
-                // on it; GetMessage then tells them the window is gone.
+                // Closing alone does not wake a thread blocked in poll or
+                // select on the fd; making it readable first does, and
+                // GetMessage then tells that thread the window is gone.
+                AddToEventFd(fd_);
                 ::close(fd_);
                 fd_ = -1;
             }
