@@ -1,0 +1,25 @@
+#include "transport/device_drivers.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#include "emulator/emulator.h"
+#include "platform/debug_output.h"
+#include "platform/device_file.h"
+
+namespace vantix {
+
+void InstallDeviceDrivers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        emulator::Emulator& emulator = emulator::Emulator::Instance();
+        RegisterDeviceDriver(&emulator.Driver());
+        if (const char* emulate = std::getenv("VANTIX_EMULATE"); emulate != nullptr && *emulate != '\0') {
+            if (!emulator.PlugFromSpecification(emulate)) {
+                DebugPrintf("vantix: VANTIX_EMULATE=\"%s\" is not a list like 3040 or 3040:2,3100", emulate);
+            }
+        }
+    });
+}
+
+}  // namespace vantix

@@ -1,0 +1,20 @@
+#pragma once
+// A text trace of the camera's wire traffic for support and for tests that
+// check what was sent: VANTIX_USB_TRACE=<file> appends one line per
+// endpoint-0 request and per stream transfer:
+//   ep0 <in|out> req=0x31 value=0x0002 index=0x0041 returned=40 result=0
+//   stream ep=0x81 requested=64 transferred=64 result=0
+// result is 0 for success, else the driver's error code.
+#include <cstdint>
+#include <string>
+
+namespace vantix {
+
+struct TransferHeader;
+
+void TraceEp0(const TransferHeader& header, uint32_t returned, uint32_t result);
+void TraceStream(uint8_t endpoint, uint32_t requested, uint32_t transferred, uint32_t result);
+// Redirects the trace (empty: off); the environment is read only once.
+void SetUsbTraceFile(const std::string& path);
+
+}  // namespace vantix
