@@ -124,14 +124,12 @@ bool DeviceTable::IsShared() const {
     return block_ != nullptr;
 }
 
-bool DeviceTable::OpenLockObject() {
+void DeviceTable::OpenLockObject() {
     lockFd_ = shm_open(lockName_.c_str(), O_RDWR | O_CREAT, kSharedObjectMode);
     if (lockFd_ < 0) {
         DebugPrintf("device table: cannot open %s (errno %d); using the process table alone", lockName_.c_str(),
                     errno);
-        return false;
     }
-    return true;
 }
 
 // Called under the lock of the lock object. Returns whether this process is

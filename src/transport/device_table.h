@@ -108,7 +108,7 @@ public:
     static void RemoveSharedObjects(const std::string& sharedName);
 
 private:
-    bool OpenLockObject();
+    void OpenLockObject();
     bool OpenBlock();
     void CloseBlock();
     void LoadShared() const;

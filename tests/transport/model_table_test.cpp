@@ -1,0 +1,70 @@
+#include "transport/model_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string_view>
+
+namespace vantix {
+namespace {
+
+TEST(ModelTable, NamesPrintTheInstanceWithTwoDigits) {
+    char name[40];
+    ASSERT_TRUE(FormatDeviceName(0x3040, 3, name, sizeof name));
+    EXPECT_STREQ(name, "Vantix-Q720LX-USB3-K9_03");
+    ASSERT_TRUE(FormatDeviceName(0x3130, 12, name, sizeof name));
+    EXPECT_STREQ(name, "VtxCnv-Q112_12");
+    EXPECT_FALSE(FormatDeviceName(0x3150, 0, name, sizeof name));
+    EXPECT_STREQ(name, "");
+    EXPECT_FALSE(FormatDeviceName(0x3040, -1, name, sizeof name));
+}
+
+TEST(ModelTable, TooSmallBufferIsRefusedWithoutWritingBeyondIt) {
+    constexpr std::string_view kExpected = "Vantix-Q720LX-USB3-K9_03";
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_FALSE(FormatDeviceName(0x3040, 3, buffer, kExpected.size()));
+    EXPECT_EQ(buffer[0], '\0');
+    for (size_t i = kExpected.size(); i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], '#') << i;
+    EXPECT_TRUE(FormatDeviceName(0x3040, 3, buffer, kExpected.size() + 1));
+    EXPECT_EQ(std::string_view(buffer), kExpected);
+    EXPECT_EQ(buffer[kExpected.size() + 1], '#');
+    EXPECT_FALSE(FormatDeviceName(0x3040, 3, nullptr, 40));
+}
+
+TEST(ModelTable, LookupGivesTheRowOrTheGenericSensor) {
+    const ModelInfo& generic = LookupModel(0x1234);
+    EXPECT_EQ(FindModel(0x1234), nullptr);
+    EXPECT_STREQ(generic.sensorClass, "CSensorMT9F001");
+    EXPECT_EQ(generic.busAddress, 32);
+    EXPECT_EQ(generic.nameFormat, nullptr);
+    EXPECT_FALSE(generic.variantCode.has_value());
+    const ModelInfo& probed = LookupModel(0x3020);
+    EXPECT_TRUE(probed.needsSensorProbe);
+    EXPECT_STREQ(probed.alternateSensorClass, "CSensorMT9F001");
+    EXPECT_EQ(LookupModel(0x3030).busAddress, 144);
+    EXPECT_STREQ(LookupModel(0x31C4).sensorClass, "CSensorIMX252");
+    EXPECT_EQ(LookupModel(0x3220).variantCode, 105);
+    EXPECT_FALSE(LookupModel(0x31B4).variantCode.has_value());
+}
+
+// The name formats go to printf with one int: a stray conversion would read
+// an argument that is not there.
+TEST(ModelTable, IdsAreUniqueAndNameFormatsTakeOneInstance) {
+    std::set<uint16_t> ids;
+    for (const ModelInfo& model : AllModels()) {
+        EXPECT_TRUE(ids.insert(model.modelId).second) << std::hex << model.modelId;
+        ASSERT_NE(model.sensorClass, nullptr);
+        EXPECT_EQ(model.needsSensorProbe, model.alternateSensorClass != nullptr);
+        if (model.nameFormat == nullptr) continue;
+        const std::string_view format = model.nameFormat;
+        EXPECT_EQ(std::count(format.begin(), format.end(), '%'), 1) << format;
+        EXPECT_NE(format.find("%02d"), std::string_view::npos) << format;
+    }
+    EXPECT_EQ(ids.size(), 40u);
+}
+
+}  // namespace
+}  // namespace vantix
