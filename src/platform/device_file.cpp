@@ -13,12 +13,13 @@ std::string GuidToString(const Guid& g) {
 }
 
 void Overlapped::Complete(uint32_t error, uint32_t bytes) {
-    {
-        std::lock_guard lock(mutex_);
-        complete_ = true;
-        error_ = error;
-        bytes_ = bytes;
-    }
+    // The event is set under the lock, so a caller that sees the request
+    // complete (and may then release the event and this object) only does so
+    // after the driver has stopped touching both.
+    std::lock_guard lock(mutex_);
+    complete_ = true;
+    error_ = error;
+    bytes_ = bytes;
     if (event_ != nullptr) event_->Set();
 }
 

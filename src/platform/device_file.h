@@ -37,6 +37,9 @@ std::string GuidToString(const Guid& guid);
 class Overlapped {
 public:
     explicit Overlapped(Event* event) : event_(event) {}
+    // Waits for a Complete that is still running on the driver's thread: a
+    // caller woken by the event may release this object at once.
+    ~Overlapped() { std::lock_guard lock(mutex_); }
     Overlapped(const Overlapped&) = delete;
     Overlapped& operator=(const Overlapped&) = delete;
 

@@ -8,14 +8,15 @@ Event::Event(EventReset reset, bool initiallySignalled)
     : reset_(reset), state_(initiallySignalled) {}
 
 void Event::Set() {
-    {
-        std::lock_guard lock(mutex_);
-        state_ = true;
-    }
-    // Broadcast even for an auto-reset event: the waiter that takes the lock
-    // first consumes the signal and the others go back to sleep. A single
-    // pthread_cond_signal can be lost in glibc releases before 2.41 (bug
-    // 25847), which would leave an auto-reset waiter asleep with the event set.
+    // Notify while holding the lock: a waiter cannot return (and destroy the
+    // event, as a waiter on a stack-allocated event does) until Set is done
+    // with it. Broadcast even for an auto-reset event: the waiter that takes
+    // the lock first consumes the signal and the others go back to sleep. A
+    // single pthread_cond_signal can be lost in glibc releases before 2.41
+    // (bug 25847), which would leave an auto-reset waiter asleep with the
+    // event set.
+    std::lock_guard lock(mutex_);
+    state_ = true;
     signalled_.notify_all();
 }
 
