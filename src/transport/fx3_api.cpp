@@ -125,10 +125,14 @@ bool CFx3Api::DirectTransfer(DeviceConnection* handle, void* buffer, uint32_t n,
         WaitDirectTransfer(&overlapped, timeoutMs)) {
         ok = FinishDirectTransfer(&header, &overlapped, &transferred);
     } else if (lastRequestError_ == kErrorIoPending || lastRequestError_ == kErrorSuccess) {
-        // The request is (or may be) still in the driver's hands.
-        AbortPipe(handle);
+        // The request is (or may be) still in the driver's hands: abort the
+        // endpoint it reads from (aborting only the stream endpoint would
+        // leave a direct-frame read pending forever), and do not let go of
+        // its storage before it has completed. A request that failed at once
+        // never started, so it needs neither.
+        AbortPipe(handle, endpoint);
         if (done.Wait(kAbortGraceMs) != WaitResult::Signalled && !overlapped.IsComplete()) {
-            AbortPipe(handle);
+            AbortPipe(handle, endpoint);
             done.Wait(kInfinite);
         }
     }
@@ -138,11 +142,10 @@ bool CFx3Api::DirectTransfer(DeviceConnection* handle, void* buffer, uint32_t n,
     return ok;
 }
 
-bool CFx3Api::AbortPipe(DeviceConnection* handle) const {
+bool CFx3Api::AbortPipe(DeviceConnection* handle, uint8_t endpoint) const {
     if (handle == nullptr) return false;
     Event done(EventReset::Auto);
     Overlapped overlapped(&done);
-    uint8_t endpoint = kStreamEndpoint;
     uint32_t returned = 0;
     if (handle->IoControl(kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &returned, &overlapped) == kErrorIoPending) {
         done.Wait(kInfinite);

@@ -55,8 +55,9 @@ public:
     bool DirectTransfer(DeviceConnection* handle, void* buffer, uint32_t n, uint8_t endpoint, uint32_t* count,
                         uint32_t timeoutMs, bool hasStagingBuffer);
 
-    // Aborts every transfer pending on the stream endpoint of `handle`.
-    bool AbortPipe(DeviceConnection* handle) const;
+    // Aborts every transfer pending on an endpoint of `handle` (the stream
+    // endpoint unless told otherwise).
+    bool AbortPipe(DeviceConnection* handle, uint8_t endpoint = kStreamEndpoint) const;
     bool ResetPipe(uint8_t endpoint) const;
     bool ResetPort() const;
     bool GetSpeed(uint32_t* code) const;

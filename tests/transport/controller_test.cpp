@@ -288,6 +288,13 @@ TEST_F(ControllerTest, DirectFramesComeFromTheirOwnEndpoint) {
     EXPECT_TRUE(controller_->ReadFrameDirect(&frame));
     frame.directBytes = static_cast<uint32_t>(buffer.size()) + 2;  // more than fits
     EXPECT_FALSE(controller_->ReadFrameDirect(&frame));
+
+    // A direct-frame read that times out is aborted on its own endpoint and
+    // returns; the next frame arrives normally.
+    uint32_t count = 0;
+    EXPECT_FALSE(controller_->DirectRead(controller_->StreamHandle(), buffer.data(), 64, 0x83, &count, 50));
+    frame.directBytes = static_cast<uint32_t>(buffer.size());
+    EXPECT_TRUE(controller_->ReadFrameDirect(&frame));
 }
 
 TEST_F(ControllerTest, BufferedBulkTransfersAreLimitedTo64MiB) {
