@@ -1,0 +1,915 @@
+// The camera engine apart from the acquisition thread (acquisition.cpp):
+// opening and selecting cameras, frame-buffer sizing, the FPGA programming
+// per model, and the pass-through of property calls to the sensor.
+#include "engine/vantix_u3k9_base.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "engine/sensor_factory.h"
+#include "platform/clock.h"
+#include "transport/device_table.h"
+
+namespace vantix {
+namespace {
+
+constexpr int32_t kNoModel = -1;
+constexpr int32_t kMaxDevices = 32;
+constexpr int32_t kDefaultReadTimeoutMs = 5000;
+constexpr int32_t kUsb3SpeedCode = 4;
+// The newest firmware reads device block A's word at offset 24 above this and
+// wants its stream pipe reset before a restart.
+constexpr uint16_t kPipeResetFirmware = 0x10FF;
+constexpr size_t kDeviceBlockVersionOffset = 24;
+// The camera's EEPROM keeps an area for the application from this address on.
+constexpr uint16_t kUserSromBase = 0x1080;
+
+// FPGA registers named by the engine.
+constexpr uint8_t kFpgaFrameCounter = 8;
+constexpr uint8_t kFpgaHeightLow = 64;
+constexpr uint8_t kFpgaWidthLow = 68;
+constexpr uint8_t kFpgaAltHeightLow = 154;
+constexpr uint8_t kFpgaAltWidthLow = 156;
+constexpr uint8_t kFpgaReadoutStart = 72;   // 72/73: first line or column the FPGA keeps
+constexpr uint8_t kFpgaReadoutOffset = 76;  // 76/77
+constexpr uint8_t kFpgaStreamControl = 104;
+constexpr uint8_t kFpgaBitDepth = 0x3C;
+constexpr uint8_t kFpgaConverterDepth = 0x3D;
+constexpr uint8_t kFpgaAltBitDepth = 0xA3;
+constexpr uint8_t kFpgaTrigger = 36;
+constexpr uint8_t kFpgaTriggerArm = 48;
+constexpr uint8_t kFpgaOptionSwitch = 144;
+constexpr uint8_t kFpgaOptionBits = 209;
+
+// Bytes per frame-buffer size unit: buffers are whole multiples of this.
+constexpr uint64_t kBufferGranule = 8192;
+// Margin around the image in every direction that the buffer allows for.
+constexpr uint64_t kBufferMargin = 128;
+
+bool UsesWideRegisterMap(int32_t model) { return model == 0x31E0 || model == 0x32D0; }
+
+}  // namespace
+
+CVantixU3K9Base::CVantixU3K9Base() = default;
+
+CVantixU3K9Base::~CVantixU3K9Base() { Close(); }
+
+template <typename Getter>
+int32_t CVantixU3K9Base::SensorGetter(Getter&& getter) {
+    if (!sensor_) return 0;
+    int32_t cell = 0;
+    getter(*sensor_, &cell);
+    return cell;
+}
+
+// ---- Opening and selecting ----
+
+int32_t CVantixU3K9Base::Open(int32_t /*reserved*/, const Guid* interfaceClass) {
+    Close();
+    controller_ = std::make_unique<CVtxCy3Cam>(interfaceClass);
+    return 1;
+}
+
+int32_t CVantixU3K9Base::InitCamera() {
+    if (!controller_ || !controller_->PrepareStreaming()) return 0;
+    controller_->ReadDeviceBlockA(deviceBlockA_);
+    if (!sensor_) return 0;
+    switch (modelId_) {
+        case 0x3042:
+            // The camera, not the host, owns this model's sensor bus.
+            sensor_->SetControlFlags(0x10000);
+            break;
+        case 0x3140:
+            WriteFpgaRegister(56, 0);
+            WriteFpgaRegister(62, 3);
+            WriteFpgaRegister(56, 1);
+            break;
+        case 0x3180:
+            if (!sensor_->Detect()) sensor_->Handshake();
+            break;
+        case 0x31E0: {
+            // The head boots its own processor; wait until it reports ready.
+            uint8_t status = 0;
+            uint8_t level = 0;
+            controller_->ReadFpgaRegister(16, &status);
+            controller_->ReadFpgaRegister(19, &level);
+            if (status != 0 || level > 25) {
+                for (int attempt = 0; attempt < 40; ++attempt) {
+                    uint8_t ready = 0;
+                    controller_->ReadReadyFlag(&ready);
+                    if (ready == 1) break;
+                    Sleep(500);
+                }
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (!sensor_->Detect()) return 0;
+    return sensor_->Initialize();
+}
+
+int32_t CVantixU3K9Base::Close() {
+    StopCapture();
+    const bool ccdHead = modelId_ == 0x3090 || modelId_ == 0x30B0 || modelId_ == 0x30C0;
+    if (ccdHead && sensor_) {
+        // Put the CCD head's clocks to rest before the camera is let go.
+        sensor_->WriteRegister(0, 3);
+        sensor_->WriteRegister(0x8000, 3);
+        if (controller_) {
+            controller_->WriteFpgaRegister(37, 0);
+            for (uint8_t reg : {36, 31, 35, 34, 32, 33, 224}) {
+                Sleep(1);
+                controller_->WriteFpgaRegister(reg, 0);
+            }
+        }
+    }
+    if (controller_) {
+        controller_->CloseStream();
+        controller_.reset();
+    }
+    std::memset(deviceBlockA_, 0, sizeof deviceBlockA_);
+    captureMode_ = kCaptureContinuous;
+    transferBuffer_.reset();
+    transferBufferSize_ = 0;
+    for (auto& slot : ring_) slot.reset();
+    frameBytes_ = 0;
+    sensor_.reset();
+    frameEventOpen_ = false;
+    stopEventOpen_ = false;
+    transferFailed_ = false;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::ReadDeviceBlockA(uint8_t* block) {
+    if (!controller_ || block == nullptr) return 0;
+    return controller_->ReadDeviceBlockA(block);
+}
+
+int32_t CVantixU3K9Base::GetSensorInfo(SensorInfo* info) {
+    if (!sensor_ || info == nullptr) return 0;
+    return sensor_->GetSensorInfo(info);
+}
+
+int32_t CVantixU3K9Base::ReadDeviceBlockB(uint8_t* block) {
+    if (!controller_ || block == nullptr) return 0;
+    return controller_->ReadDeviceBlockB(block);
+}
+
+int32_t CVantixU3K9Base::ChangeDevice(int32_t instance) {
+    StopCapture();
+    return SelectDevice(instance) ? 0 : -1;
+}
+
+int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
+    if (!controller_ || modelId_ == kNoModel) return 0;
+    if (EnumerateDevices(0) == 0 || !IsDeviceAttached(instance)) return 0;
+    // A model whose sensor class the library does not contain fails here,
+    // before anything of the current camera is touched.
+    if (!IsSensorClassAvailable(static_cast<uint16_t>(modelId_))) return 0;
+    const DeviceTable& table = ProcessDeviceTable();
+    int32_t index = -1;
+    for (int32_t i = 0; i < table.Count(); ++i) {
+        const DeviceTableEntry entry = table.Entry(i);
+        if (entry.instance == instance && entry.productId == static_cast<uint16_t>(modelId_)) {
+            index = i;
+            break;
+        }
+    }
+    if (index >= 0 && controller_->SelectDeviceIndex(index)) {
+        StopCapture();  // the thread must not read from a sensor being replaced
+        sensor_.reset();
+        SensorCreation outcome = SensorCreation::Created;
+        sensor_ = CreateSensorForModel(static_cast<uint16_t>(modelId_), controller_.get(), &outcome);
+        if (!sensor_) return 0;
+        selectedInstance_ = instance;
+    }
+    buffersStale_ = 1;
+    return InitCamera();
+}
+
+int32_t CVantixU3K9Base::Slot9() { return 0; }
+
+int32_t CVantixU3K9Base::IsDeviceAttached(int32_t instance) {
+    if (modelId_ == kNoModel || !controller_) return 0;
+    const DeviceTable& table = ProcessDeviceTable();
+    for (int32_t i = 0; i < kMaxDevices; ++i) {
+        const DeviceTableEntry entry = table.Entry(i);
+        if (entry.productId == static_cast<uint16_t>(modelId_) && entry.instance == instance && table.Exists(i)) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int32_t CVantixU3K9Base::EnumerateDevices(int32_t modelId) {
+    if (!controller_) return 0;
+    const int32_t count = controller_->EnumerateDevices();
+    if (modelId == 0) return count;
+    const DeviceTable& table = ProcessDeviceTable();
+    int32_t matching = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (table.ProductId(i) == static_cast<uint16_t>(modelId) && table.Exists(i)) ++matching;
+    }
+    return matching;
+}
+
+int32_t CVantixU3K9Base::GetDeviceName(int32_t index, char* name, int32_t size) {
+    if (!controller_ || name == nullptr || size <= 0) return 0;
+    return ProcessDeviceTable().GetDeviceName(index, name, static_cast<size_t>(size));
+}
+
+int32_t CVantixU3K9Base::SetModelId(int32_t modelId) {
+    modelId_ = modelId;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::GetModelId() { return modelId_; }
+
+int32_t CVantixU3K9Base::GetDeviceVendorId(int32_t index) {
+    if (!controller_ || index < 0 || index >= kMaxDevices) return 0;
+    return ProcessDeviceTable().VendorId(index);
+}
+
+int32_t CVantixU3K9Base::GetDeviceProductId(int32_t index) {
+    if (!controller_ || index < 0 || index >= kMaxDevices) return 0;
+    return ProcessDeviceTable().ProductId(index);
+}
+
+int32_t CVantixU3K9Base::GetDeviceInstance(int32_t index) {
+    if (!controller_ || index < 0 || index >= kMaxDevices) return -1;
+    return ProcessDeviceTable().InstanceNumber(index);
+}
+
+int32_t CVantixU3K9Base::IsModel3042() { return modelId_ == 0x3042; }
+
+int32_t CVantixU3K9Base::GetSelectedInstance() { return selectedInstance_; }
+
+// ---- Streaming set-up ----
+
+int32_t CVantixU3K9Base::ResetStream() {
+    if (!controller_) return 0;
+    if (modelId_ == 0x3042) {
+        controller_->ResetPort();
+    } else {
+        const uint16_t firmware = static_cast<uint16_t>(deviceBlockA_[kDeviceBlockVersionOffset] |
+                                                        deviceBlockA_[kDeviceBlockVersionOffset + 1] << 8);
+        if (firmware > kPipeResetFirmware) controller_->ResetPipe(kStreamEndpoint);
+        if (sensor_ && modelId_ != 0x30C0) sensor_->SettingsStrobe();
+        controller_->WriteFpgaRegister(kFpgaStreamControl, 2);
+        if (modelId_ == 0x3150) Sleep(100);
+    }
+    controller_->RestartStream();
+    return 1;
+}
+
+int32_t CVantixU3K9Base::AllocateFrameBuffers() {
+    transferBuffer_.reset();
+    transferBufferSize_ = 0;
+    if (!sensor_) return 0;
+    const SensorInfo& info = sensor_->Info();
+    const uint64_t w = static_cast<uint64_t>(std::max(0, info.areaWidth));
+    const uint64_t h = static_cast<uint64_t>(std::max(0, info.areaHeight));
+    const uint64_t planes = modelId_ == 0x3130 ? 3 : 1;  // the video converter sends three planes
+    const uint64_t size =
+        ((w + kBufferMargin) * (h + kBufferMargin) * 2 + kBufferGranule - 1) / kBufferGranule * kBufferGranule * planes;
+    const uint64_t frameBytes = w * h * ((bitMode_ == 1 || bitMode_ == 2) ? 2 : 1) * planes;
+    // A transfer reads at most 64 MiB per piece count in 32 bits; anything
+    // larger is not a camera this engine can stream.
+    if (size > UINT32_MAX || frameBytes > size) return 0;
+    transferBuffer_.reset(new (std::nothrow) uint8_t[size]);
+    if (!transferBuffer_) return 0;
+    transferBufferSize_ = static_cast<uint32_t>(size);
+    frameBytes_ = static_cast<uint32_t>(frameBytes);
+    for (auto& slot : ring_) {
+        slot.reset(new (std::nothrow) uint8_t[size]);
+        if (!slot) return 0;
+    }
+    if (modelId_ == 0x3042) return 0;  // the camera sizes its own frames
+    const uint8_t widthReg = UsesWideRegisterMap(modelId_) ? kFpgaAltWidthLow : kFpgaWidthLow;
+    const uint8_t heightReg = UsesWideRegisterMap(modelId_) ? kFpgaAltHeightLow : kFpgaHeightLow;
+    WriteFpgaRegister(widthReg, static_cast<int32_t>(w & 0xFF));
+    WriteFpgaRegister(widthReg + 1, static_cast<int32_t>(w >> 8));
+    WriteFpgaRegister(heightReg, static_cast<int32_t>(h & 0xFF));
+    WriteFpgaRegister(heightReg + 1, static_cast<int32_t>(h >> 8));
+    WriteModelReadoutRegisters();
+    buffersStale_ = 0;
+    return 1;
+}
+
+// Where each model's FPGA starts keeping lines and columns of the sensor's
+// readout, which depends on the window, the area mode and the mirrors.
+void CVantixU3K9Base::WriteModelReadoutRegisters() {
+    const SensorInfo& info = sensor_->Info();
+    const int32_t w = info.areaWidth;
+    const int32_t h = info.areaHeight;
+    const int32_t x = info.areaX;
+    const int32_t y = info.areaY;
+    const int32_t mode = info.areaMode;
+    const int32_t mirrorH = info.mirrorH;
+    const int32_t mirrorV = info.mirrorV;
+    const auto write16 = [this](uint8_t lowReg, int32_t value) {
+        WriteFpgaRegister(lowReg, value & 0xFF);
+        WriteFpgaRegister(lowReg + 1, (value >> 8) & 0xFF);
+    };
+    switch (modelId_) {
+        case 0x3020:
+            Sleep(200);
+            break;
+        case 0x30B0:
+            WriteFpgaRegister(kFpgaHeightLow, 192);
+            Sleep(1);
+            break;
+        case 0x30C0:
+            WriteFpgaRegister(kFpgaHeightLow, 34);
+            Sleep(1);
+            sensor_->SettingsStrobe();
+            break;
+        case 0x30F0: {
+            int32_t ok = 0;
+            const int32_t u = ReadFpgaRegister(17, &ok);
+            write16(kFpgaReadoutStart, u < 19 ? 0 : 31);
+            WriteFpgaRegister(kFpgaReadoutOffset, u < 19 ? 0 : 12);
+            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
+            break;
+        }
+        case 0x3100:
+            write16(kFpgaReadoutStart, 11);
+            WriteFpgaRegister(kFpgaReadoutOffset, 0);
+            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
+            WriteFpgaRegister(kFpgaStreamControl, 0);
+            break;
+        case 0x3130:
+            write16(kFpgaReadoutStart, 20);
+            write16(kFpgaReadoutOffset, 136);
+            break;
+        case 0x31B0:
+        case 0x31B4:
+        case 0x32A0:
+            write16(kFpgaReadoutStart, 11);
+            write16(kFpgaReadoutOffset, mode == 1 ? 0 : info.maxWidth - x - w);
+            break;
+        case 0x31C0:
+            write16(kFpgaReadoutStart, mode == 1 ? 11 : 12);
+            write16(kFpgaReadoutOffset, mode == 1 ? 0 : info.maxWidth - x - w);
+            break;
+        case 0x31C4:
+            write16(kFpgaReadoutStart, mode == 1 ? 11 : 12);
+            write16(kFpgaReadoutOffset, 0);
+            break;
+        case 0x31E0:
+        case 0x32D0:
+            WriteFpgaRegister(kFpgaReadoutStart, 20);
+            WriteFpgaRegister(kFpgaReadoutStart + 1, 0);
+            WriteFpgaRegister(kFpgaReadoutOffset, 136);
+            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
+            break;
+        case 0x31F0: {
+            const int32_t f = mode == 0 ? 1 : 0;
+            const int32_t c = (f == 1 && mirrorH == 1) ? y + 41 : y + 26 * f + 14;
+            write16(kFpgaReadoutStart, c);
+            write16(kFpgaReadoutOffset, x + 32 * f + 32);
+            break;
+        }
+        case 0x3260:
+        case 0x3270:
+        case 0x3280:
+        case 0x3290:
+            if (mode == 0) {
+                write16(kFpgaReadoutStart, h == info.maxHeight ? 25 : 21);
+                write16(kFpgaReadoutOffset, mirrorV ? 104 : 8);
+            } else if (mode == 1) {
+                write16(kFpgaReadoutStart, 23);
+                write16(kFpgaReadoutOffset, mirrorV ? 52 : 4);
+            } else {
+                write16(kFpgaReadoutStart, 21);
+                write16(kFpgaReadoutOffset, mirrorV ? 104 : 8);
+            }
+            break;
+        case 0x32B0:
+            WriteFpgaRegister(kFpgaReadoutStart, 39);
+            WriteFpgaRegister(kFpgaReadoutStart + 1, 0);
+            WriteFpgaRegister(kFpgaReadoutOffset, 79);
+            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
+            sensor_->SettingsStrobe();
+            break;
+        case 0x32C0:
+            write16(kFpgaReadoutStart, 10);
+            write16(kFpgaReadoutOffset, 32);
+            break;
+        case 0x32E0:
+        case 0x32F0:
+            write16(kFpgaReadoutStart, mode != 0 ? 44 : 68);
+            write16(kFpgaReadoutOffset, 0);
+            break;
+        case 0x3300:
+            if (mode != 0) {
+                write16(kFpgaReadoutStart, mirrorH == 1 ? 11 : 15);
+                write16(kFpgaReadoutOffset, 4);
+            } else {
+                const bool full = w == info.maxWidth && h == info.maxHeight;
+                write16(kFpgaReadoutStart, full ? (mirrorH == 1 ? 11 : 19) : 11);
+                write16(kFpgaReadoutOffset, w == info.maxWidth ? 8 : 0);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+int32_t CVantixU3K9Base::GetMaxDevices() { return kMaxDevices; }
+
+int32_t CVantixU3K9Base::ReadFrameCounter() {
+    uint8_t counter = 0;
+    if (!controller_ || !controller_->ReadFpgaRegister(kFpgaFrameCounter, &counter)) counter = 0;
+    lastFrameCounter_ = counter;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::Slot31() { return -1; }
+
+int32_t CVantixU3K9Base::SetReadTimeout(int32_t milliseconds) {
+    readTimeoutMs_ = milliseconds;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::Slot36() { return 0; }
+
+int32_t CVantixU3K9Base::SetBitMode(int32_t mode) {
+    if (!controller_) return 0;
+    switch (modelId_) {
+        case 0x3100: case 0x31B0: case 0x31B4: case 0x31C0: case 0x31C4: case 0x3260: case 0x3270:
+        case 0x3280: case 0x3290: case 0x32A0: case 0x32E0: case 0x32F0: case 0x3300:
+            if (sensor_) sensor_->SetBitDepth(mode);
+            break;
+        case 0x3130:
+            if (static_cast<uint32_t>(mode) > 2) return 0;
+            if (controller_->WriteFpgaRegister(kFpgaConverterDepth, static_cast<uint8_t>(mode))) {
+                bitMode_ = mode != 0;
+                return AllocateFrameBuffers();
+            }
+            break;
+        case 0x31E0:
+        case 0x32D0:
+            if (controller_->WriteFpgaRegister(kFpgaAltBitDepth, mode == 1 ? 2 : 1)) {
+                bitMode_ = mode != 0;
+                return AllocateFrameBuffers();
+            }
+            break;
+        default:
+            break;
+    }
+    const bool sixteen = mode == 1 || modelId_ == 0x3180;
+    int32_t ok;
+    if (modelId_ == 0x3042) {
+        ok = controller_->WriteModeByte(sixteen ? 1 : 0);
+    } else {
+        ok = controller_->WriteFpgaRegister(kFpgaBitDepth, sixteen ? 2 : 1);
+    }
+    if (!ok) return 0;
+    const int32_t newMode = sixteen ? 1 : mode;
+    if (bitMode_ == newMode) return 1;
+    bitMode_ = newMode;
+    return AllocateFrameBuffers();
+}
+
+int32_t CVantixU3K9Base::SetClockMode(int32_t mode) {
+    if (modelId_ != 0x3042 && mode == 2 && controller_) {
+        uint32_t speed = 0;
+        controller_->GetSpeed(&speed);
+        if (speed != kUsb3SpeedCode) mode = 0;  // the fastest clock needs SuperSpeed
+    }
+    return sensor_ ? sensor_->SetClockMode(mode) : 0;
+}
+
+int32_t CVantixU3K9Base::GetClockMode(int32_t* value, int32_t, int32_t) {
+    if (!sensor_) return 0;
+    int32_t cell = 0;
+    if (!sensor_->GetClockMode(&cell)) return 0;
+    if (value != nullptr) *value = cell;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::SetCaptureWindow(int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode) {
+    if (!sensor_) return 0;
+    const SensorInfo& info = sensor_->Info();
+    if (x == info.areaX && y == info.areaY && width == info.areaWidth && height == info.areaHeight &&
+        mode == info.areaMode) {
+        return 1;
+    }
+    if (!sensor_->SetArea(x, width, y, height, mode)) return 0;
+    // The sensor keeps the effective area in its record; reading it back
+    // confirms what the next frames will carry.
+    int32_t ax = 0, aw = 0, ay = 0, ah = 0, am = 0;
+    sensor_->GetArea(&ax, &aw, &ay, &ah, &am);
+    buffersStale_ = 1;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::GetCaptureWindow(int32_t* x, int32_t* y, int32_t* width, int32_t* height, int32_t* mode) {
+    if (!sensor_) return 0;
+    const SensorInfo& info = sensor_->Info();
+    if (x != nullptr) *x = info.areaX;
+    if (y != nullptr) *y = info.areaY;
+    if (width != nullptr) *width = info.areaWidth;
+    if (height != nullptr) *height = info.areaHeight;
+    if (mode != nullptr) *mode = info.areaMode;
+    return 1;
+}
+
+// ---- Mirrors ----
+
+int32_t CVantixU3K9Base::SetMirrorV(int32_t on) { return sensor_ ? sensor_->SetMirrorV(on) : 0; }
+int32_t CVantixU3K9Base::SetMirrorH(int32_t on) { return sensor_ ? sensor_->SetMirrorH(on) : 0; }
+int32_t CVantixU3K9Base::GetMirrorV() {
+    return SensorGetter([](CSensorBase& s, int32_t* c) { s.GetMirrorV(c); });
+}
+int32_t CVantixU3K9Base::GetMirrorH() {
+    return SensorGetter([](CSensorBase& s, int32_t* c) { s.GetMirrorH(c); });
+}
+int32_t CVantixU3K9Base::GetMirrorHDefault() { return sensor_ ? sensor_->GetMirrorHDefault() : 0; }
+int32_t CVantixU3K9Base::GetMirrorVDefault() { return sensor_ ? sensor_->GetMirrorVDefault() : 0; }
+int32_t CVantixU3K9Base::IsMirrorHSupported() { return sensor_ ? sensor_->IsMirrorHSupported() : 0; }
+int32_t CVantixU3K9Base::IsMirrorVSupported() { return sensor_ ? sensor_->IsMirrorVSupported() : 0; }
+
+// ---- Trigger ----
+
+int32_t CVantixU3K9Base::SetTriggerMode(int32_t mode, int32_t force) {
+    if (!sensor_) return 0;
+    if (!force && mode == triggerMode_) return 1;
+    StopCapture();
+    frameEventOpen_ = true;
+    switch (modelId_) {
+        case 0x3030:
+        case 0x3050:
+            WriteFpgaRegister(kFpgaTrigger, mode != 0);
+            sensor_->SetTriggerMode(mode);
+            if (mode != 0) {
+                // Read one header to learn the frame counter, then wait for
+                // triggered frames.
+                lastFrameCounter_ = 0;
+                if (StartCapture(kCaptureHeaderOnly)) {
+                    Sleep(10);
+                    if (stopEvent_.Wait(5000) == WaitResult::Signalled) {
+                        Sleep(10);
+                        StartCapture(kCaptureOnCounterChange);
+                    }
+                }
+            }
+            break;
+        case 0x30F0:
+        case 0x3100:
+            sensor_->SetTriggerMode(1);
+            WriteFpgaRegister(kFpgaTriggerArm, 0);
+            if (mode != 0) {
+                WriteFpgaRegister(kFpgaTriggerArm, 1);
+            } else {
+                sensor_->SetTriggerMode(0);
+            }
+            break;
+        case 0x3150:
+        case 0x3170:
+            WriteFpgaRegister(kFpgaTrigger, mode & 0x83);
+            triggerMode_ = mode & 0x83;
+            return 1;
+        case 0x3260:
+        case 0x3270:
+        case 0x3280:
+        case 0x3290:
+            if (mode == 0) {
+                sensor_->SetTriggerMode(0);
+            } else if (mode == 1) {
+                const int32_t started = StartCapture(kCaptureOnCounterChange);
+                sensor_->SetTriggerMode(1);
+                if (started && WaitFrame(60000) == kWaitNewFrame) ReadFrameCounter();
+            }
+            break;
+        default:
+            sensor_->SetTriggerMode(mode);
+            if (mode == 1) ReadFrameCounter();
+            break;
+    }
+    triggerMode_ = mode;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::GetTriggerMode(int32_t* mode) { return sensor_ ? sensor_->GetTriggerMode(mode) : 0; }
+
+// ---- EEPROM ----
+
+int32_t CVantixU3K9Base::WriteSrom(int32_t address, int32_t value) {
+    return controller_ ? controller_->WriteSrom(static_cast<uint16_t>(address), static_cast<uint8_t>(value)) : 0;
+}
+
+int32_t CVantixU3K9Base::ReadSrom(int32_t address, uint8_t* value) {
+    return controller_ ? controller_->ReadSrom(static_cast<uint16_t>(address), value) : 0;
+}
+
+int32_t CVantixU3K9Base::WriteUserSrom(int32_t offset, int32_t value) {
+    return WriteSrom(kUserSromBase + (offset & 0xFF), value);
+}
+
+int32_t CVantixU3K9Base::ReadUserSrom(int32_t offset, uint8_t* value) {
+    return ReadSrom(kUserSromBase + (offset & 0xFF), value);
+}
+
+// ---- Sizes ----
+
+int32_t CVantixU3K9Base::GetSensorCapability1() { return sensor_ ? sensor_->Info().capability1 : 0; }
+int32_t CVantixU3K9Base::GetSensorCapability2() { return sensor_ ? sensor_->Info().capability2 : 0; }
+int32_t CVantixU3K9Base::GetMaxWidth() { return sensor_ ? sensor_->Info().maxWidth : 0; }
+int32_t CVantixU3K9Base::GetMaxHeight() { return sensor_ ? sensor_->Info().maxHeight : 0; }
+int32_t CVantixU3K9Base::GetDefaultWidth() { return sensor_ ? sensor_->Info().defaultWidth : 0; }
+int32_t CVantixU3K9Base::GetDefaultHeight() { return sensor_ ? sensor_->Info().defaultHeight : 0; }
+int32_t CVantixU3K9Base::GetDefaultX() { return sensor_ ? sensor_->Info().defaultX : 0; }
+int32_t CVantixU3K9Base::GetDefaultY() { return sensor_ ? sensor_->Info().defaultY : 0; }
+
+// ---- Gain and exposure ----
+
+#define VANTIX_SENSOR_GETTER(EngineName, SensorName)                                     \
+    int32_t CVantixU3K9Base::EngineName() {                                              \
+        return SensorGetter([](CSensorBase& s, int32_t* c) { s.SensorName(c); });        \
+    }
+
+int32_t CVantixU3K9Base::SetGain(int32_t gain) { return sensor_ ? sensor_->SetGain(gain) : 0; }
+VANTIX_SENSOR_GETTER(GetGain, GetGain)
+VANTIX_SENSOR_GETTER(GetGainMin, GetGainMin)
+VANTIX_SENSOR_GETTER(GetGainMax, GetGainMax)
+VANTIX_SENSOR_GETTER(GetGainDefault, GetGainDefault)
+
+int32_t CVantixU3K9Base::SetExposureTime(int32_t tenthsOfMs) {
+    if (!sensor_) return 0;
+    // Long exposures need a longer wait for each payload piece.
+    readTimeoutMs_ = tenthsOfMs <= 50000 ? kDefaultReadTimeoutMs : tenthsOfMs / 5;
+    if (modelId_ == 0x3200) {
+        // This head is reprogrammed between frames by the acquisition thread.
+        pendingExposure_ = tenthsOfMs;
+        exposurePending_ = true;
+        return 1;
+    }
+    return sensor_->SetExposureTime(tenthsOfMs);
+}
+
+VANTIX_SENSOR_GETTER(GetExposureTime, GetExposureTime)
+VANTIX_SENSOR_GETTER(GetExposureTimeMin, GetExposureTimeMin)
+VANTIX_SENSOR_GETTER(GetExposureTimeMax, GetExposureTimeMax)
+VANTIX_SENSOR_GETTER(GetExposureTimeDefault, GetExposureTimeDefault)
+
+int32_t CVantixU3K9Base::SetExposureLines(int32_t lines) { return sensor_ ? sensor_->SetExposureLines(lines) : 0; }
+VANTIX_SENSOR_GETTER(GetExposureLines, GetExposureLines)
+VANTIX_SENSOR_GETTER(GetExposureLinesMin, GetExposureLinesMin)
+VANTIX_SENSOR_GETTER(GetExposureLinesMax, GetExposureLinesMax)
+VANTIX_SENSOR_GETTER(GetExposureLinesDefault, GetExposureLinesDefault)
+
+int32_t CVantixU3K9Base::IsExposureSecondsSupported() { return sensor_ ? sensor_->IsExposureSecondsSupported() : 0; }
+
+int32_t CVantixU3K9Base::SetExposureSeconds(double seconds) {
+    if (!sensor_) return 0;
+    if (seconds > 2.0) readTimeoutMs_ = static_cast<int32_t>((seconds + 1.0) * 1000.0);
+    return sensor_->SetExposureSeconds(seconds);
+}
+
+int32_t CVantixU3K9Base::GetExposureSeconds(double* s) { return sensor_ ? sensor_->GetExposureSeconds(s) : 0; }
+int32_t CVantixU3K9Base::GetExposureSecondsMin(double* s) { return sensor_ ? sensor_->GetExposureSecondsMin(s) : 0; }
+int32_t CVantixU3K9Base::GetExposureSecondsMax(double* s) { return sensor_ ? sensor_->GetExposureSecondsMax(s) : 0; }
+int32_t CVantixU3K9Base::GetExposureSecondsDefault(double* s) {
+    return sensor_ ? sensor_->GetExposureSecondsDefault(s) : 0;
+}
+
+// ---- Channel gains and offsets ----
+
+int32_t CVantixU3K9Base::SetChannelGain(int32_t channel, int32_t value) {
+    return sensor_ ? sensor_->SetChannelGain(channel, value) : 0;
+}
+int32_t CVantixU3K9Base::GetChannelGain(int32_t channel) {
+    return SensorGetter([channel](CSensorBase& s, int32_t* c) { s.GetChannelGain(channel, c); });
+}
+VANTIX_SENSOR_GETTER(GetChannelGainMin, GetChannelGainMin)
+VANTIX_SENSOR_GETTER(GetChannelGainMax, GetChannelGainMax)
+VANTIX_SENSOR_GETTER(GetChannelGainDefault, GetChannelGainDefault)
+int32_t CVantixU3K9Base::SetChannelOffset(int32_t channel, int32_t value) {
+    return sensor_ ? sensor_->SetChannelOffset(channel, value) : 0;
+}
+int32_t CVantixU3K9Base::GetChannelOffset(int32_t channel) {
+    return SensorGetter([channel](CSensorBase& s, int32_t* c) { s.GetChannelOffset(channel, c); });
+}
+VANTIX_SENSOR_GETTER(GetChannelOffsetMin, GetChannelOffsetMin)
+VANTIX_SENSOR_GETTER(GetChannelOffsetMax, GetChannelOffsetMax)
+VANTIX_SENSOR_GETTER(GetChannelOffsetDefault, GetChannelOffsetDefault)
+
+// ---- Colour gains ----
+
+int32_t CVantixU3K9Base::SetColorGainRed(int32_t v) { return sensor_ ? sensor_->SetColorGainRed(v) : 0; }
+VANTIX_SENSOR_GETTER(GetColorGainRed, GetColorGainRed)
+int32_t CVantixU3K9Base::SetColorGainGreen1(int32_t v) { return sensor_ ? sensor_->SetColorGainGreen1(v) : 0; }
+VANTIX_SENSOR_GETTER(GetColorGainGreen1, GetColorGainGreen1)
+int32_t CVantixU3K9Base::SetColorGainGreen2(int32_t v) { return sensor_ ? sensor_->SetColorGainGreen2(v) : 0; }
+VANTIX_SENSOR_GETTER(GetColorGainGreen2, GetColorGainGreen2)
+int32_t CVantixU3K9Base::SetColorGainBlue(int32_t v) { return sensor_ ? sensor_->SetColorGainBlue(v) : 0; }
+VANTIX_SENSOR_GETTER(GetColorGainBlue, GetColorGainBlue)
+VANTIX_SENSOR_GETTER(GetColorGainMin, GetColorGainMin)
+VANTIX_SENSOR_GETTER(GetColorGainMax, GetColorGainMax)
+VANTIX_SENSOR_GETTER(GetColorGainDefault, GetColorGainDefault)
+
+// ---- Black level ----
+
+int32_t CVantixU3K9Base::IsBlackLevelSupported() { return sensor_ ? sensor_->IsBlackLevelSupported() : 0; }
+int32_t CVantixU3K9Base::SetBlackLevel(int32_t v) { return sensor_ ? sensor_->SetBlackLevel(v) : 0; }
+VANTIX_SENSOR_GETTER(GetBlackLevel, GetBlackLevel)
+VANTIX_SENSOR_GETTER(GetBlackLevelMin, GetBlackLevelMin)
+VANTIX_SENSOR_GETTER(GetBlackLevelMax, GetBlackLevelMax)
+VANTIX_SENSOR_GETTER(GetBlackLevelDefault, GetBlackLevelDefault)
+
+// ---- Registers ----
+
+int32_t CVantixU3K9Base::WriteSensorRegister(int32_t address, int32_t value) {
+    return sensor_ ? sensor_->WriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value)) : 0;
+}
+
+int32_t CVantixU3K9Base::ReadSensorRegister(int32_t address, int32_t* ok) {
+    if (!sensor_) return 0;
+    uint32_t value = 0;
+    if (!sensor_->ReadRegister(static_cast<uint32_t>(address), &value)) return 0;
+    if (ok != nullptr) *ok = 1;
+    return static_cast<int32_t>(value);
+}
+
+int32_t CVantixU3K9Base::WriteFpgaRegister(int32_t reg, int32_t value) {
+    if (!controller_ || modelId_ == 0x3042) return 0;
+    return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
+}
+
+int32_t CVantixU3K9Base::ReadFpgaRegister(int32_t reg, int32_t* ok) {
+    if (!controller_ || modelId_ == 0x3042) return 0;
+    uint8_t value = 0;
+    if (!controller_->ReadFpgaRegister(static_cast<uint8_t>(reg), &value)) return 0;
+    if (ok != nullptr) *ok = 1;
+    return value;
+}
+
+int32_t CVantixU3K9Base::Slot114() { return 0; }
+int32_t CVantixU3K9Base::Slot115() { return 0; }
+
+int32_t CVantixU3K9Base::RestartReadout() {
+    if (!sensor_) return 0;
+    sensor_->RestartReadout();
+    return 1;
+}
+
+int32_t CVantixU3K9Base::ResetReadout() {
+    if (!sensor_) return 0;
+    sensor_->ResetReadout();
+    return 1;
+}
+
+int32_t CVantixU3K9Base::AccessDevice(int32_t /*index*/, int32_t op, void* buffer) {
+    return sensor_ ? sensor_->AccessDevice(op, buffer) : 0;
+}
+
+int32_t CVantixU3K9Base::IsOutputModeSupported() { return sensor_ ? sensor_->IsOutputModeSupported() : 0; }
+int32_t CVantixU3K9Base::SetOutputMode(int32_t mode) { return sensor_ ? sensor_->SetOutputMode(mode) : 0; }
+int32_t CVantixU3K9Base::GetOutputMode() { return sensor_ ? sensor_->GetOutputMode() : -1; }
+
+// ---- Option switch ----
+
+int32_t CVantixU3K9Base::IsOptionSwitchSupported() {
+    switch (modelId_) {
+        case 0x3150:
+        case 0x3170:
+        case 0x31E0:
+        case 0x3220:
+            return 1;
+        case 0x3260:
+            return sensor_ && (sensor_->FirmwareVersion() & 0x8000) ? 1 : 0;
+        default:
+            return 0;
+    }
+}
+
+int32_t CVantixU3K9Base::GetOptionSwitch() {
+    if (!IsOptionSwitchSupported() || !sensor_) return 0;
+    int32_t ok = 0;
+    switch (modelId_) {
+        case 0x3150:
+        case 0x3170:
+        case 0x3220:
+            return ReadFpgaRegister(kFpgaOptionSwitch, &ok) == 15;
+        case 0x31E0: {
+            int32_t c = 0;
+            sensor_->GetReadoutMode(&c);
+            if (c <= 0 || c >= 9) return 0;
+            // Remember the last real readout mode so "on" can restore it.
+            uint8_t stored = 0;
+            ReadUserSrom(0, &stored);
+            if (stored == 0 || stored > 8) WriteUserSrom(0, c);
+            return 1;
+        }
+        case 0x3260:
+            return ReadFpgaRegister(kFpgaOptionBits, &ok) & 1;
+        default:
+            return 0;
+    }
+}
+
+int32_t CVantixU3K9Base::SetOptionSwitch(int32_t on) {
+    if (!IsOptionSwitchSupported()) return 0;
+    const bool wanted = on != 0;
+    if ((GetOptionSwitch() != 0) == wanted) return 1;
+    int32_t ok = 0;
+    switch (modelId_) {
+        case 0x3150:
+        case 0x3170:
+        case 0x3220:
+            return WriteFpgaRegister(kFpgaOptionSwitch, wanted ? 15 : 8);
+        case 0x31E0: {
+            if (!sensor_) return 0;
+            if (!wanted) return sensor_->SetReadoutMode(0);
+            uint8_t mode = 0;
+            if (!ReadUserSrom(0, &mode)) return 0;
+            return sensor_->SetReadoutMode(mode);
+        }
+        case 0x3260: {
+            const int32_t bits = ReadFpgaRegister(kFpgaOptionBits, &ok);
+            return WriteFpgaRegister(kFpgaOptionBits, wanted ? (bits | 1) : (bits & ~1));
+        }
+        default:
+            return 0;
+    }
+}
+
+// ---- Text channel of the serial-controlled head ----
+
+int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
+    if (modelId_ != 0x3180 || !sensor_ || buffer == nullptr || length < 0) return 0;
+    char received[256] = {};
+    const int32_t count = sensor_->ReceiveText(received, sizeof received);
+    const int32_t copied = std::clamp(std::min(length, count), 0, static_cast<int32_t>(sizeof received));
+    std::memcpy(buffer, received, static_cast<size_t>(copied));
+    return count;
+}
+
+int32_t CVantixU3K9Base::SendText(const char* text, int32_t length) {
+    if (modelId_ != 0x3180 || !sensor_ || text == nullptr || length < 0) return 0;
+    std::string copy(text, static_cast<size_t>(length));
+    return sensor_->SendText(copy.c_str(), length + 1);
+}
+
+// ---- Cooling, temperature, auxiliary power, sensor mode ----
+
+int32_t CVantixU3K9Base::IsCoolingSupported() { return sensor_ ? sensor_->IsCoolingSupported() : 0; }
+int32_t CVantixU3K9Base::GetCooling(int32_t* on) { return sensor_ ? sensor_->GetCooling(on) : 0; }
+int32_t CVantixU3K9Base::SetCooling(int32_t on) { return sensor_ ? sensor_->SetCooling(on) : 0; }
+int32_t CVantixU3K9Base::IsTemperatureSupported() { return sensor_ ? sensor_->IsTemperatureSupported() : 0; }
+int32_t CVantixU3K9Base::GetTemperature(double* c) { return sensor_ ? sensor_->GetTemperature(c) : 0; }
+int32_t CVantixU3K9Base::IsAuxPowerSupported() { return sensor_ ? sensor_->IsAuxPowerSupported() : 0; }
+int32_t CVantixU3K9Base::GetAuxPower(int32_t* on) { return sensor_ ? sensor_->GetAuxPower(on) : 0; }
+int32_t CVantixU3K9Base::SetAuxPower(int32_t on) { return sensor_ ? sensor_->SetAuxPower(on) : 0; }
+int32_t CVantixU3K9Base::IsSensorModeSupported() { return sensor_ ? sensor_->IsSensorModeSupported() : 0; }
+int32_t CVantixU3K9Base::GetSensorMode(int32_t* state) { return sensor_ ? sensor_->GetSensorMode(state) : 0; }
+int32_t CVantixU3K9Base::SetSensorMode(int32_t on) { return sensor_ ? sensor_->SetSensorMode(on) : 0; }
+int32_t CVantixU3K9Base::IsTargetTemperatureSupported() {
+    return sensor_ ? sensor_->IsTargetTemperatureSupported() : 0;
+}
+int32_t CVantixU3K9Base::Slot141() { return sensor_ ? sensor_->Reserved108() : 0; }
+int32_t CVantixU3K9Base::Slot142() { return sensor_ ? sensor_->Reserved109() : 0; }
+int32_t CVantixU3K9Base::GetTargetTemperature(double* c) { return sensor_ ? sensor_->GetTargetTemperature(c) : 0; }
+int32_t CVantixU3K9Base::SetTargetTemperature(double c) { return sensor_ ? sensor_->SetTargetTemperature(c) : 0; }
+int32_t CVantixU3K9Base::IsInfoBlockValid() { return sensor_ ? sensor_->IsInfoBlockValid() : 0; }
+int32_t CVantixU3K9Base::GetInfoBlock(int32_t* value, int16_t* word, uint8_t bytes[2]) {
+    return sensor_ ? sensor_->GetInfoBlock(value, word, bytes) : 0;
+}
+int32_t CVantixU3K9Base::SetAuxMode(int32_t mode) { return sensor_ ? sensor_->SetAuxMode(mode) : 0; }
+int32_t CVantixU3K9Base::PulseAuxControl() { return sensor_ ? sensor_->PulseAuxControl() : 0; }
+int32_t CVantixU3K9Base::IsAuxSupported() { return sensor_ ? sensor_->IsAuxSupported() : 0; }
+int32_t CVantixU3K9Base::IsExposureModeSupported() { return sensor_ ? sensor_->IsExposureModeSupported() : 0; }
+int32_t CVantixU3K9Base::GetExposureMode(int32_t* mode) { return sensor_ ? sensor_->GetExposureMode(mode) : 0; }
+int32_t CVantixU3K9Base::SetExposureMode(int32_t mode) { return sensor_ ? sensor_->SetExposureMode(mode) : 0; }
+
+// ---- Gain steps and scan mode ----
+
+int32_t CVantixU3K9Base::IsGainStepSupported() { return sensor_ ? sensor_->IsGainStepSupported() : 0; }
+VANTIX_SENSOR_GETTER(GetGainStepMin, GetGainStepMin)
+VANTIX_SENSOR_GETTER(GetGainStepMax, GetGainStepMax)
+VANTIX_SENSOR_GETTER(GetGainStepDefault, GetGainStepDefault)
+#undef VANTIX_SENSOR_GETTER
+
+int32_t CVantixU3K9Base::GetGainStep(int32_t* value, int32_t, int32_t) {
+    if (!sensor_) return 0;
+    int32_t cell = 0;
+    if (!sensor_->GetGainStep(&cell)) return 0;
+    if (value != nullptr) *value = cell;
+    return 1;
+}
+
+int32_t CVantixU3K9Base::SetGainStep(int32_t step) { return sensor_ ? sensor_->SetGainStep(step) : 0; }
+int32_t CVantixU3K9Base::GetGainStepLabel(int32_t index, char* text) {
+    return sensor_ ? sensor_->GetGainStepLabel(index, text) : 0;
+}
+int32_t CVantixU3K9Base::IsScanModeSupported() { return sensor_ ? sensor_->IsScanModeSupported() : 0; }
+int32_t CVantixU3K9Base::SetScanMode(int32_t mode) { return sensor_ ? sensor_->SetScanMode(mode) : 0; }
+int32_t CVantixU3K9Base::GetScanMode() { return sensor_ ? sensor_->GetScanMode() : -1; }
+
+}  // namespace vantix
