@@ -19,17 +19,22 @@ public:
             if (it != run.counters.end()) throughput_[run.benchmark_name()] = it->second.value;
         }
     }
+    // A benchmark is compared with the Baseline of its family that has the
+    // same arguments ("Family_X/2/real_time" with "Family_Baseline.../2/real_time").
     void PrintRatios() const {
         for (const auto& [name, rate] : throughput_) {
-            const size_t slash = name.find('/');
             const std::string family = name.substr(0, name.find('_'));
+            const size_t slash = name.find('/');
+            const std::string arguments = slash == std::string::npos ? "" : name.substr(slash);
+            if (name.rfind(family + "_Baseline", 0) == 0) continue;
             for (const auto& [baseName, baseRate] : throughput_) {
-                if (baseName.rfind(family + "_Baseline", 0) == 0 && baseName != name && baseRate > 0) {
-                    std::printf("%-50s %8.1f MB/s = %.2f x %s\n", name.c_str(), rate / 1e6, rate / baseRate,
+                const size_t baseSlash = baseName.find('/');
+                const std::string baseArguments = baseSlash == std::string::npos ? "" : baseName.substr(baseSlash);
+                if (baseName.rfind(family + "_Baseline", 0) == 0 && baseArguments == arguments && baseRate > 0) {
+                    std::printf("%-45s %9.1f MB/s = %.2f x %s\n", name.c_str(), rate / 1e6, rate / baseRate,
                                 baseName.c_str());
                 }
             }
-            (void)slash;
         }
     }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "emulator/personalities/aptina_personality.h"
 #include "transport/camera_interface_class.h"
 #include "transport/transfer_record.h"
 
@@ -142,7 +143,13 @@ std::string Emulator::Plug(uint16_t modelId) {
     char path[128];
     std::snprintf(path, sizeof path, "\\\\?\\usb#vid_%04x&pid_%04x#emu%d#%s", profile.vendorId, modelId, instance,
                   GuidToString(kCameraInterfaceClass).c_str());
-    impl_->cameras.emplace_back(path, std::make_shared<VirtualCamera>(profile));
+    auto camera = std::make_shared<VirtualCamera>(profile);
+    // Each sensor family brings its own register model; others keep the
+    // plain register file.
+    if (std::unique_ptr<SensorPersonality> sensor = MakeAptinaPersonality(modelId)) {
+        camera->ReplaceSensor(std::move(sensor));
+    }
+    impl_->cameras.emplace_back(path, std::move(camera));
     return path;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "transport/model_table.h"
+
 namespace vantix::emulator {
 namespace {
 
@@ -59,15 +61,27 @@ void PutLe32(uint8_t* p, uint32_t v) {
 CameraProfile ProfileForModel(uint16_t modelId) {
     CameraProfile profile;
     profile.modelId = modelId;
-    switch (modelId) {
-        case 0x3040:
-        case 0x3042:  // 10-megapixel colour sensor
-            profile.sensorWidth = 3856;
-            profile.sensorHeight = 2764;
-            profile.pattern = BayerPattern::GRBG;
-            break;
-        default:
-            break;
+    // The sensor answers at the bus address the library's model table gives.
+    profile.sensorAddress = static_cast<uint8_t>(LookupModel(modelId).busAddress);
+    struct SensorArray {
+        uint16_t modelId;
+        uint32_t width;
+        uint32_t height;
+        BayerPattern pattern;
+    };
+    // Pixel arrays of the models whose sensors the emulator models.
+    static constexpr SensorArray kArrays[] = {
+        {0x3020, 4608, 3288, BayerPattern::GRBG},
+        {0x3030, 2592, 1944, BayerPattern::GRBG},
+        {0x3040, 3856, 2764, BayerPattern::GRBG},
+        {0x3042, 3856, 2764, BayerPattern::GRBG},
+    };
+    for (const SensorArray& array : kArrays) {
+        if (array.modelId == modelId) {
+            profile.sensorWidth = array.width;
+            profile.sensorHeight = array.height;
+            profile.pattern = array.pattern;
+        }
     }
     return profile;
 }
