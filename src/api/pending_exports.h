@@ -8,9 +8,9 @@
 
 namespace vantix {
 
-inline constexpr std::array<std::string_view, 118> kPendingExports = {
+inline constexpr std::array<std::string_view, 115> kPendingExports = {
     // Session and device naming
-    "Vantix_SetDeviceNumber", "Vantix_EnumDevice", "Vantix_EnumDeviceW", "Vantix_GetDeviceName",
+    "Vantix_EnumDevice", "Vantix_EnumDeviceW", "Vantix_GetDeviceName",
     "Vantix_GetDeviceNameW", "Vantix_GetCameraInfo",
     // Acquisition
     "Vantix_Preview", "Vantix_Capture", "Vantix_Close", "Vantix_StartPreview", "Vantix_StopPreview",
@@ -45,7 +45,7 @@ inline constexpr std::array<std::string_view, 118> kPendingExports = {
     "Vantix_Fpga_ReadRegister", "Vantix_Fpga_WriteRegister", "Vantix_ReadSromID", "Vantix_WriteSromID",
     "Vantix_GetIOPort", "Vantix_SetIOPort",
     // Files, masks and dialogs
-    "Vantix_LoadConfigFileA", "Vantix_LoadConfigFileW", "Vantix_LoadMaskFile", "Vantix_LoadMaskFileW",
+    "Vantix_LoadMaskFile", "Vantix_LoadMaskFileW",
     "Vantix_SaveMaskFile", "Vantix_SaveMaskFileW", "Vantix_UpdateMaskData", "Vantix_SetCameraDlg",
     "Vantix_SetImageDlg", "Vantix_SetAnalogDlg",
 };

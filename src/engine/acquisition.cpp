@@ -25,6 +25,7 @@
 // reader sees the whole frame. Either way the slot is never written while a
 // reader that has committed to it copies from it.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -406,19 +407,32 @@ int32_t CVantixU3K9Base::WaitFrame(int32_t milliseconds) {
     if (transferFailed_) return kWaitTransferFailed;
     if (!frameEventOpen_) return kWaitNoNewFrame;
     // A negative time-out is the "no limit" value of the interface.
-    if (frameEvent_.Wait(static_cast<uint32_t>(milliseconds)) != WaitResult::Signalled) return kWaitNoNewFrame;
-    if (!frameEventOpen_) {
-        // Released by StopCapture: hand the release on to the next waiter.
-        frameEvent_.Set();
-        return kWaitNoNewFrame;
+    const auto timeout = static_cast<uint32_t>(milliseconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    uint32_t remaining = timeout;
+    for (;;) {
+        if (frameEvent_.Wait(remaining) != WaitResult::Signalled) return kWaitNoNewFrame;
+        if (!frameEventOpen_) {
+            // Released by StopCapture: hand the release on to the next waiter.
+            frameEvent_.Set();
+            return kWaitNoNewFrame;
+        }
+        if (transferFailed_) {
+            frameEvent_.Set();  // every waiter is to learn of the failure
+            return kWaitTransferFailed;
+        }
+        // Counted, not compared by ring index: with an index alone, exactly
+        // four frames since the last copy would look like none.
+        if (publishedFrames_ != readFrames_) return kWaitNewFrame;
+        // The signal was for a frame that has been copied already (it came
+        // while the caller copied): wait on for the rest of the time rather
+        // than report "no new frame" long before the time-out.
+        if (timeout == kInfinite) continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return kWaitNoNewFrame;
+        remaining = static_cast<uint32_t>(
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
     }
-    if (transferFailed_) {
-        frameEvent_.Set();  // every waiter is to learn of the failure
-        return kWaitTransferFailed;
-    }
-    // Counted, not compared by ring index: with an index alone, exactly four
-    // frames since the last copy would look like none.
-    return publishedFrames_ != readFrames_ ? kWaitNewFrame : kWaitNoNewFrame;
 }
 
 int32_t CVantixU3K9Base::CopyFromRing(void* buffer, int64_t size, bool firstSlot, int32_t orientation,

@@ -17,7 +17,6 @@ int32_t CVantix::ReportNotBuilt() {
     return 0;
 }
 
-int32_t CVantix::SetDeviceNumber(int32_t) { return ReportNotBuilt(); }
 int32_t CVantix::EnumDevice(char*) { return ReportNotBuilt(); }
 int32_t CVantix::EnumDeviceW(char16_t*) { return ReportNotBuilt(); }
 int32_t CVantix::GetDeviceName(int32_t, char*, int32_t) { return ReportNotBuilt(); }
@@ -86,7 +85,6 @@ int32_t CVantix::WriteSrom(int32_t, int32_t) { return ReportNotBuilt(); }
 int32_t CVantix::GetIOPort(uint8_t*) { return ReportNotBuilt(); }
 int32_t CVantix::SetIOPort(uint8_t) { return ReportNotBuilt(); }
 
-int32_t CVantix::LoadConfigFile(const char*) { return ReportNotBuilt(); }
 int32_t CVantix::LoadMaskFile(const char*) { return ReportNotBuilt(); }
 int32_t CVantix::SaveMaskFile(const char*) { return ReportNotBuilt(); }
 int32_t CVantix::UpdateMaskData(int32_t) { return ReportNotBuilt(); }

@@ -4,56 +4,27 @@
 // every failure through its error history and the notification window.
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include <vantix/exports.h>
 
+#include "engine/vantix_u3k9_base.h"
+#include "imaging/dib_image.h"
 #include "platform/clock.h"
 #include "platform/critical_section.h"
 #include "session/error_history.h"
+#include "session/session_settings.h"
+#include "settings/settings_persistence.h"
 
 class CVantix {
 public:
     static constexpr int kImageSlots = 18;
-    static constexpr int kImageSettingsCount = 30;
 
-    // Capture geometry in the order of the stored size presets.
-    struct CaptureGeometry {
-        int32_t totalWidth = 3856;
-        int32_t totalHeight = 2764;
-        int32_t width = 3840;
-        int32_t height = 2752;
-        int32_t startX = 0;
-        int32_t startY = 0;
-        int32_t bufferCount = 4;
-    };
-
-    // What the session applies to the camera and persists per camera.
-    struct CameraSettings {
-        int32_t globalGain = 0;
-        int32_t colorGainGreen1 = 0;
-        int32_t colorGainRed = 0;
-        int32_t colorGainBlue = 0;
-        int32_t colorGainGreen2 = 0;
-        int32_t exposure = 0;  // units of 0.1 ms
-        int32_t mirrorV = 0;
-        int32_t mirrorH = 0;
-        int32_t autoIris = 0;
-        int32_t blackLevel = 0;
-        int32_t cooler = 0;
-        int32_t shortExposureMode = 0;
-        int32_t gainMode = 0;
-        std::array<int32_t, 8> analog{};  // further values of the analog dialog
-        double exposureSeconds = 0.0;
-        int32_t realExposureRequest = 1;  // last microsecond request, in 0.1 ms
-        int32_t realExposureResult = 0;   // last microsecond reading
-    };
-
-    struct PreviewRect {
-        int32_t left = 0;
-        int32_t top = 0;
-        int32_t right = 3840;
-        int32_t bottom = 2752;
-    };
+    using CaptureGeometry = vantix::CaptureGeometry;
+    using CameraSettings = vantix::CameraSettings;
+    using PreviewRect = vantix::PreviewRect;
 
     CVantix();
     virtual ~CVantix();
@@ -76,6 +47,18 @@ public:
         return errorHistory_.Snapshot();
     }
     VantixHwnd NotifyWindow() const { return notifyWindow_; }
+
+    // ---- Inspection for tests and diagnostics ----
+    vantix::CVantixU3K9Base* Engine() const { return engine_.get(); }
+    vantix::CDibImage* Image(int slot) const { return images_[static_cast<size_t>(slot)].get(); }
+    const CaptureGeometry& Geometry() const { return geometry_; }
+    const CameraSettings& Camera() const { return camera_; }
+    const vantix::ImageSettings& ImageSettingsBlock() const { return imageSettings_; }
+    int32_t DeviceNumber() const { return deviceNumber_; }
+    std::vector<std::pair<int32_t, int32_t>> ConfigList() const;
+    // Fills the white references of the defect mask (slots 9 and 11) on first
+    // use; see Initialize.
+    void EnsureMaskReferencesFilled();
 
     // ---- Session and device naming ----
     int32_t SetDeviceNumber(int32_t index);
@@ -149,12 +132,20 @@ public:
     int32_t SetAnalogDlg(VantixHwnd owner);
 
 private:
+    // Camera selection helpers (camera_selection.cpp).
+    vantix::CameraDefaults EngineDefaults() const;
+    void LoadSettingsOfCamera(int32_t camera);
+    void SaveSettingsOfCamera(int32_t camera);
+    void ApplyCameraSettings();
+
     // Operations whose machinery is not part of the library yet report code
     // 11 (not supported) and fail; see pending_operations.cpp.
     int32_t ReportNotBuilt();
 
+    std::unique_ptr<vantix::CVantixU3K9Base> engine_;
+    std::array<std::unique_ptr<vantix::CDibImage>, kImageSlots> images_;
     CaptureGeometry geometry_;
-    std::array<int32_t, kImageSettingsCount> imageSettings_{};
+    vantix::ImageSettings imageSettings_{};
     CameraSettings camera_;
     vantix::CriticalSection imageLock_;
     int32_t settingsLoaded_ = 0;
@@ -176,4 +167,7 @@ private:
     int32_t dotFilter_ = 0;
     vantix::CriticalSection maskLock_;
     int32_t maskUpdateInProgress_ = 0;
+    bool maskReferencesFilled_ = false;
+    // Pairs of the last configuration file, replaced under the mask lock.
+    std::vector<std::pair<int32_t, int32_t>> configList_;
 };

@@ -4,6 +4,9 @@
 #include <vantix/exports.h>
 #include <vantix/linux_ext.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -73,7 +76,7 @@ TEST(SessionLifetime, ReleaseTwiceAndHandlesAreDistinct) {
     EXPECT_EQ(Vantix_Release(first), 1);
     EXPECT_EQ(Vantix_Release(first), 0);
     EXPECT_EQ(Vantix_GetColorMode(first), -1);  // released: unknown from now on
-    EXPECT_EQ(Vantix_GetColorMode(second), 8);  // the other session is untouched
+    EXPECT_EQ(Vantix_GetColorMode(second), 24);  // the other session is untouched
     EXPECT_EQ(Vantix_Release(second), 1);
     // An empty registry starts over with a fresh session.
     const int32_t third = Vantix_Initialize(nullptr);
@@ -91,7 +94,9 @@ TEST(SessionLifetime, InitializeWithADestroyedWindowStillGivesAHandle) {
     EXPECT_EQ(Vantix_Release(handle), 1);
 }
 
-TEST_F(SessionTest, ConstructionDefaults) {
+// The first session on a machine creates the camera's settings with their
+// defaults and reads its format from them: 24-bit colour, 1 ms wait.
+TEST_F(SessionTest, FirstUseCreatesTheSettingsAndReadsThem) {
     int32_t th = 0, ehs = -1, eh = 0, tv = 0, evs = -1, ev = 0;
     EXPECT_EQ(Vantix_GetCaptureWindowEx(handle_, &th, &ehs, &eh, &tv, &evs, &ev), 1);
     EXPECT_EQ(th, 3856);
@@ -100,9 +105,15 @@ TEST_F(SessionTest, ConstructionDefaults) {
     EXPECT_EQ(tv, 2764);
     EXPECT_EQ(evs, 0);
     EXPECT_EQ(ev, 2752);
-    EXPECT_EQ(Vantix_GetColorMode(handle_), 8);
+    EXPECT_EQ(Vantix_GetColorMode(handle_), 24);
     EXPECT_EQ(Vantix_GetSubSample(handle_), 0);
-    EXPECT_EQ(Vantix_GetWaitTime(handle_), 10);
+    EXPECT_EQ(Vantix_GetWaitTime(handle_), 1);
+    const char* registry = std::getenv("VANTIX_REGISTRY");
+    ASSERT_NE(registry, nullptr);
+    std::ifstream file(registry);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9Sdk\\Camera_00\\Size_00]"),
+              std::string::npos);
     EXPECT_EQ(Vantix_GetLastError(handle_), 0);
 }
 

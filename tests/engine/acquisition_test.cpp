@@ -374,5 +374,27 @@ TEST_F(AcquisitionTest, DirectFrameModelStreamsAndGivesUpWhenUnplugged) {
     EXPECT_EQ(engine_->StopCapture(), 1);
 }
 
+// The engine as a session drives it: the model's own sensor, created and
+// initialised by SelectDevice, and the window set through the engine.
+TEST_F(AcquisitionTest, SelectedCameraStreamsThroughItsOwnSensor) {
+    path_ = Emulator::Instance().Plug(0x3040);
+    Emulator::Instance().Find(path_)->SetUnthrottled(true);
+    CVantixUSB3K9SimpleSdk engine;
+    engine.SetModelId(0x3040);
+    ASSERT_EQ(engine.Open(0, nullptr), 1);
+    ASSERT_EQ(engine.EnumerateDevices(0x3040), 1);
+    ASSERT_EQ(engine.SelectDevice(0), 1);
+    ASSERT_EQ(engine.SetCaptureWindow(0, 0, 320, 8, 0), 1);
+    ASSERT_EQ(engine.StartCapture(kCaptureContinuous), 1);
+    EXPECT_EQ(engine.FrameBytes(), 320u * 8u);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(engine.WaitFrame(3000), kWaitNewFrame);
+        std::vector<uint8_t> image(engine.FrameBytes());
+        engine.CopyLatestFrame(image.data(), 0, 0, 0, 0);
+    }
+    EXPECT_EQ(engine.StopCapture(), 1);
+    EXPECT_FALSE(engine.TransferFailed());
+}
+
 }  // namespace
 }  // namespace vantix

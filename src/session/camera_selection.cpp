@@ -1,0 +1,76 @@
+// Selecting a camera: its settings are saved when the session leaves it and
+// loaded and applied to the engine when the session takes it.
+#include "session/error_codes.h"
+#include "session/vantix_session.h"
+
+vantix::CameraDefaults CVantix::EngineDefaults() const {
+    vantix::CameraDefaults defaults;
+    if (!engine_) return defaults;
+    defaults.globalGain = engine_->GetGainDefault();
+    defaults.colorGain = engine_->GetColorGainDefault();
+    defaults.exposure = engine_->GetExposureTimeDefault();
+    defaults.mirrorV = engine_->GetMirrorVDefault();
+    defaults.mirrorH = engine_->GetMirrorHDefault();
+    defaults.blackLevel = engine_->GetBlackLevelDefault();
+    defaults.exposureSecondsSupported = engine_->IsExposureSecondsSupported() != 0;
+    if (defaults.exposureSecondsSupported) engine_->GetExposureSeconds(&defaults.exposureSeconds);
+    return defaults;
+}
+
+void CVantix::LoadSettingsOfCamera(int32_t camera) {
+    vantix::LoadCameraSettings(camera, &camera_, EngineDefaults());
+    vantix::LoadFilterSettings(camera, &imageSettings_);
+    vantix::LoadGraySettings(camera, &imageSettings_);
+}
+
+void CVantix::SaveSettingsOfCamera(int32_t camera) {
+    vantix::SaveCameraSettings(camera, camera_);
+    vantix::SaveFilterSettings(camera, imageSettings_);
+    vantix::SaveGraySettings(camera, imageSettings_);
+}
+
+int32_t CVantix::SetDeviceNumber(int32_t index) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    const int32_t current = engine_->GetSelectedInstance();
+    if (settingsLoaded_) SaveSettingsOfCamera(current);
+    settingsLoaded_ = 1;
+    if (!engine_->IsDeviceAttached(index) || !engine_->SelectDevice(index)) {
+        RecordError(vantix::kErrorNoCamera);
+        return 0;
+    }
+    LoadSettingsOfCamera(engine_->GetSelectedInstance());
+    ApplyCameraSettings();
+    deviceNumber_ = index;
+    return 1;
+}
+
+// The camera's settings in the order the sensor wants them. The session's
+// vertical mirror flag drives the sensor's horizontal mirror and the other
+// way round: the session names flips by the axis they mirror about.
+void CVantix::ApplyCameraSettings() {
+    engine_->SetGain(camera_.globalGain);
+    engine_->SetColorGainGreen1(camera_.colorGainGreen1);
+    engine_->SetColorGainRed(camera_.colorGainRed);
+    engine_->SetColorGainBlue(camera_.colorGainBlue);
+    engine_->SetColorGainGreen2(camera_.colorGainGreen2);
+    if (engine_->IsExposureSecondsSupported() == 1) {
+        engine_->SetExposureSeconds(camera_.exposureSeconds);
+    } else {
+        engine_->SetExposureTime(camera_.exposure & 0xFFFF);
+    }
+    engine_->SetMirrorH(camera_.mirrorV);
+    engine_->SetMirrorV(camera_.mirrorH);
+    if (engine_->IsBlackLevelSupported()) engine_->SetBlackLevel(camera_.blackLevel);
+    if (engine_->IsCoolingSupported()) {
+        engine_->SetCooling(1);
+        camera_.cooler = 1;
+    }
+    if (engine_->IsExposureModeSupported()) {
+        engine_->SetExposureMode(0);
+        camera_.shortExposureMode = 0;
+    }
+    if (engine_->IsOutputModeSupported()) engine_->SetOutputMode(camera_.gainMode);
+}

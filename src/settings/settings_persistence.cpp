@@ -1,0 +1,320 @@
+#include "settings/settings_persistence.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "settings/settings_file.h"
+
+namespace vantix {
+
+namespace {
+
+constexpr CaptureGeometry kDefaultPreset{3856, 2764, 3840, 2752, 0, 0, 4};
+
+struct NamedField {
+    const char* name;
+    int32_t CaptureGeometry::* field;
+};
+constexpr NamedField kPresetValues[] = {
+    {"TH", &CaptureGeometry::totalWidth}, {"TV", &CaptureGeometry::totalHeight}, {"EH", &CaptureGeometry::width},
+    {"EV", &CaptureGeometry::height},     {"EHS", &CaptureGeometry::startX},     {"EVS", &CaptureGeometry::startY},
+    {"Buf", &CaptureGeometry::bufferCount},
+};
+
+struct FormatField {
+    const char* name;
+    int32_t CaptureFormat::* field;
+};
+constexpr FormatField kFormatValues[] = {
+    {"Size", &CaptureFormat::sizeIndex}, {"Color", &CaptureFormat::colorModeIndex},
+    {"SubSample", &CaptureFormat::subSample}, {"WaitTime", &CaptureFormat::waitTimeMs},
+    {"Clock", &CaptureFormat::clock},
+};
+// Format values of a camera seen for the first time.
+constexpr CaptureFormat kFirstUseFormat{0, 2, 0, 1, 0};
+
+struct GainField {
+    const char* name;
+    int32_t CameraSettings::* field;
+};
+// In the order they are read; the order matters for missing values.
+constexpr GainField kGainValues[] = {
+    {"Global", &CameraSettings::globalGain},     {"ColorG1", &CameraSettings::colorGainGreen1},
+    {"ColorR", &CameraSettings::colorGainRed},   {"ColorB", &CameraSettings::colorGainBlue},
+    {"ColorG2", &CameraSettings::colorGainGreen2}, {"Exposure", &CameraSettings::exposure},
+    {"V_Mirror", &CameraSettings::mirrorV},      {"H_Mirror", &CameraSettings::mirrorH},
+    {"AutoIris", &CameraSettings::autoIris},     {"GainMode", &CameraSettings::gainMode},
+    {"BlackLevel", &CameraSettings::blackLevel},
+};
+constexpr char kExposureSecondsValue[] = "ExposureEx";
+
+struct ImageField {
+    const char* name;
+    ImageSetting index;
+    int32_t defaultValue;
+};
+constexpr ImageField kFilterValues[] = {
+    {"Brightness", kBrightness, 0},   {"Contrast", kContrast, 0},         {"Hue", kHue, 0},
+    {"Saturation", kSaturation, 0},   {"Sharpness", kSharpness, 0},       {"R_Gain", kBayerGainRed, 100},
+    {"G_Gain", kBayerGainGreen, 100}, {"B_Gain", kBayerGainBlue, 100},    {"Gamma", kGamma, 100},
+    {"BayerMode", kBayerMode, 3},
+};
+constexpr int kFurtherSettingsCount = 9;
+static_assert(kFurtherSettings + kFurtherSettingsCount <= kImageSettingsCount);
+
+constexpr ImageField kGrayValues[] = {
+    {"Mode", kGrayMode, 0},          {"GainR1", kGrayGainR, 128},     {"GainG1", kGrayGainG1, 128},
+    {"GainG2", kGrayGainG2, 128},    {"GainB1", kGrayGainB, 128},     {"OffsetR1", kGrayOffsetR, 128},
+    {"OffsetG1", kGrayOffsetG1, 128}, {"OffsetG2", kGrayOffsetG2, 128}, {"OffsetB1", kGrayOffsetB, 128},
+};
+
+std::string Numbered(const char* prefix, int32_t number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s_%02d", prefix, static_cast<int>(number));
+    return name;
+}
+
+std::string CameraKey(int32_t camera) { return std::string(kSettingsRootKey) + "\\" + Numbered("Camera", camera); }
+
+std::string CameraSubkey(int32_t camera, const char* name) { return CameraKey(camera) + "\\" + name; }
+
+// Sets *field from a DWORD value; a missing value leaves it unchanged.
+void ReadInto(const SettingsKey& key, const char* name, int32_t* field) {
+    uint32_t value = 0;
+    if (key.QueryDword(name, &value)) *field = static_cast<int32_t>(value);
+}
+
+void ReadPreset(const SettingsKey& key, CaptureGeometry* geometry) {
+    for (const NamedField& value : kPresetValues) ReadInto(key, value.name, &(geometry->*value.field));
+}
+
+void WritePreset(SettingsTransaction* transaction, const std::string& path, const CaptureGeometry& geometry) {
+    transaction->CreateKey(path);
+    for (const NamedField& value : kPresetValues) {
+        transaction->SetDword(path, value.name, static_cast<uint32_t>(geometry.*value.field));
+    }
+}
+
+void WriteFormat(SettingsTransaction* transaction, const std::string& path, const CaptureFormat& format) {
+    for (const FormatField& value : kFormatValues) {
+        transaction->SetDword(path, value.name, static_cast<uint32_t>(format.*value.field));
+    }
+}
+
+// Opens the root and camera keys for a save, then the camera's subkey.
+SettingsTransaction CameraTransaction(int32_t camera, const char* subkey) {
+    SettingsTransaction transaction;
+    transaction.CreateKey(kSettingsRootKey);
+    transaction.CreateKey(CameraKey(camera));
+    if (subkey != nullptr) transaction.CreateKey(CameraSubkey(camera, subkey));
+    return transaction;
+}
+
+void LoadImageSettings(int32_t camera, const char* subkey, std::span<const ImageField> fields,
+                       ImageSettings* settings, bool clearFurther) {
+    const std::optional<SettingsKey> key = OpenKeyForReading(CameraSubkey(camera, subkey));
+    if (!key) {
+        for (const ImageField& field : fields) (*settings)[field.index] = field.defaultValue;
+        if (clearFurther) {
+            for (int i = 0; i < kFurtherSettingsCount; ++i) (*settings)[kFurtherSettings + i] = 0;
+        }
+        return;
+    }
+    for (const ImageField& field : fields) ReadInto(*key, field.name, &(*settings)[field.index]);
+}
+
+bool SaveImageSettings(int32_t camera, const char* subkey, std::span<const ImageField> fields,
+                       const ImageSettings& settings) {
+    SettingsTransaction transaction = CameraTransaction(camera, subkey);
+    const std::string path = CameraSubkey(camera, subkey);
+    for (const ImageField& field : fields) {
+        transaction.SetDword(path, field.name, static_cast<uint32_t>(settings[field.index]));
+    }
+    return transaction.Commit();
+}
+
+}  // namespace
+
+void LoadGeometry(int32_t camera, CaptureGeometry* geometry) {
+    const SettingsSnapshot snapshot = SettingsSnapshot::Load();
+    if (!snapshot.OpenKey(kSettingsRootKey)) {
+        // First use: store the defaults, unless another process has created
+        // the root key in the meantime.
+        SettingsTransaction transaction;
+        transaction.RequireMissingKey(kSettingsRootKey);
+        transaction.CreateKey(kSettingsRootKey);
+        transaction.CreateKey(CameraKey(camera));
+        WritePreset(&transaction, CameraSubkey(camera, "Size_00"), kDefaultPreset);
+        WriteFormat(&transaction, CameraKey(camera), kFirstUseFormat);
+        (void)transaction.Commit();
+        return;
+    }
+    const std::optional<SettingsKey> cameraKey = snapshot.OpenKey(CameraKey(camera));
+    if (!cameraKey) return;
+    uint32_t size = 0;
+    if (!cameraKey->QueryDword("Size", &size)) return;
+    const std::optional<SettingsKey> preset = cameraKey->OpenSubkey(Numbered("Size", static_cast<int32_t>(size)));
+    if (!preset) return;
+    ReadPreset(*preset, geometry);
+}
+
+void LoadFormat(int32_t camera, CaptureFormat* format) {
+    const std::optional<SettingsKey> key = OpenKeyForReading(CameraKey(camera));
+    if (!key) return;
+    for (const FormatField& value : kFormatValues) ReadInto(*key, value.name, &(format->*value.field));
+}
+
+void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDefaults& defaults) {
+    const std::optional<SettingsKey> key = OpenKeyForReading(CameraSubkey(camera, "Gain"));
+    if (!key) {
+        settings->globalGain = defaults.globalGain;
+        settings->colorGainGreen1 = defaults.colorGain;
+        settings->colorGainRed = defaults.colorGain;
+        settings->colorGainBlue = defaults.colorGain;
+        settings->colorGainGreen2 = defaults.colorGain;
+        settings->exposure = defaults.exposure;
+        settings->mirrorV = defaults.mirrorV;
+        settings->mirrorH = defaults.mirrorH;
+        settings->autoIris = 0;
+        settings->gainMode = 0;
+        settings->blackLevel = defaults.blackLevel;
+        if (defaults.exposureSecondsSupported) settings->exposureSeconds = defaults.exposureSeconds;
+        return;
+    }
+    // One buffer for all values: a missing value keeps what the buffer holds.
+    uint32_t buffer = 0;
+    for (const GainField& value : kGainValues) {
+        key->QueryDword(value.name, &buffer);
+        settings->*value.field = static_cast<int32_t>(buffer);
+    }
+    std::array<uint8_t, 8> raw{};
+    key->QueryBinary(kExposureSecondsValue, std::span<uint8_t>(raw));
+    uint64_t bits = 0;
+    for (size_t i = 0; i < raw.size(); ++i) bits |= static_cast<uint64_t>(raw[i]) << (8 * i);
+    const double seconds = std::bit_cast<double>(bits);
+    // A stored NaN or infinity would reach the camera as an exposure time.
+    settings->exposureSeconds = std::isfinite(seconds) ? seconds : 0.0;
+}
+
+bool SaveCameraSettings(int32_t camera, const CameraSettings& settings) {
+    SettingsTransaction transaction = CameraTransaction(camera, "Gain");
+    const std::string path = CameraSubkey(camera, "Gain");
+    for (const GainField& value : kGainValues) {
+        transaction.SetDword(path, value.name, static_cast<uint32_t>(settings.*value.field));
+    }
+    const uint64_t bits = std::bit_cast<uint64_t>(settings.exposureSeconds);
+    std::array<uint8_t, 8> raw{};
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(bits >> (8 * i));
+    transaction.SetBinary(path, kExposureSecondsValue, raw);
+    return transaction.Commit();
+}
+
+void LoadFilterSettings(int32_t camera, ImageSettings* settings) {
+    LoadImageSettings(camera, "Filter", kFilterValues, settings, true);
+}
+
+bool SaveFilterSettings(int32_t camera, const ImageSettings& settings) {
+    return SaveImageSettings(camera, "Filter", kFilterValues, settings);
+}
+
+void LoadGraySettings(int32_t camera, ImageSettings* settings) {
+    LoadImageSettings(camera, "Gray", kGrayValues, settings, false);
+}
+
+bool SaveGraySettings(int32_t camera, const ImageSettings& settings) {
+    return SaveImageSettings(camera, "Gray", kGrayValues, settings);
+}
+
+bool LoadSizePresets(int32_t camera, std::vector<CaptureGeometry>* presets, CaptureFormat* format) {
+    const std::optional<SettingsKey> key = OpenKeyForReading(CameraKey(camera));
+    if (!key) return false;
+    std::vector<CaptureGeometry> loaded;
+    for (int32_t i = 0; i < kMaxSizePresets; ++i) {
+        const std::optional<SettingsKey> preset = key->OpenSubkey(Numbered("Size", i));
+        if (!preset) break;
+        CaptureGeometry geometry = kDefaultPreset;
+        ReadPreset(*preset, &geometry);
+        loaded.push_back(geometry);
+    }
+    *presets = std::move(loaded);
+    for (const FormatField& value : kFormatValues) ReadInto(*key, value.name, &(format->*value.field));
+    return true;
+}
+
+bool SaveSizePresets(int32_t camera, const std::vector<CaptureGeometry>& presets, const CaptureFormat& format) {
+    SettingsTransaction transaction = CameraTransaction(camera, nullptr);
+    const std::string cameraKey = CameraKey(camera);
+    const int32_t count = presets.size() < kMaxSizePresets ? static_cast<int32_t>(presets.size()) : kMaxSizePresets;
+    for (int32_t i = 0; i < count; ++i) {
+        WritePreset(&transaction, cameraKey + "\\" + Numbered("Size", i), presets[static_cast<size_t>(i)]);
+    }
+    // Presets are read up to the first missing one, so stored presets beyond
+    // the new list would otherwise come back on the next load.
+    for (int32_t i = count; i < kMaxSizePresets; ++i) transaction.DeleteKey(cameraKey + "\\" + Numbered("Size", i));
+    WriteFormat(&transaction, cameraKey, format);
+    return transaction.Commit();
+}
+
+std::vector<CaptureGeometry> ReadRootSizePresets() {
+    std::vector<CaptureGeometry> presets;
+    const std::optional<SettingsKey> root = OpenKeyForReading(kSettingsRootKey);
+    if (!root) return presets;
+    for (int32_t i = 0; i < kMaxSizePresets; ++i) {
+        const std::optional<SettingsKey> preset = root->OpenSubkey(Numbered("Size", i));
+        if (!preset) break;
+        CaptureGeometry geometry = kDefaultPreset;
+        ReadPreset(*preset, &geometry);
+        presets.push_back(geometry);
+    }
+    return presets;
+}
+
+bool RootKeyExists() { return OpenKeyForReading(kSettingsRootKey).has_value(); }
+
+bool LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t>>* records) {
+    if (fileName == nullptr || records == nullptr) return false;
+    const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat status {};
+    // Only regular files: a pipe or device could block or never end.
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<uint64_t>(status.st_size) > kMaxConfigFileBytes) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(status.st_size));
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) break;  // the file shrank while being read
+        filled += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    const auto word = [&](size_t at) {
+        return static_cast<int32_t>(static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
+                                    static_cast<uint32_t>(bytes[at + 2]) << 16 |
+                                    static_cast<uint32_t>(bytes[at + 3]) << 24);
+    };
+    std::vector<std::pair<int32_t, int32_t>> loaded;
+    loaded.reserve(filled / 8);
+    for (size_t at = 0; at + 8 <= filled; at += 8) loaded.emplace_back(word(at), word(at + 4));
+    *records = std::move(loaded);
+    return true;
+}
+
+}  // namespace vantix

@@ -1,0 +1,81 @@
+#pragma once
+// Where a session's settings live in the settings file: under the root key
+// one key per camera, "Camera_<nn>", with the capture format values, the size
+// presets "Size_<nn>" and the subkeys "Gain", "Filter" and "Gray".
+//
+// Failures of the settings file are silent here: a load that finds nothing
+// leaves or defaults its fields as described, a save returns false. Nothing is
+// cached; every call reads the file afresh, and every save is one
+// transaction.
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "session/session_settings.h"
+
+namespace vantix {
+
+inline constexpr char kSettingsRootKey[] = "Software\\Morvek\\VantixQ720LXK9Sdk";
+inline constexpr int32_t kMaxSizePresets = 100;
+
+// What the camera engine reports as its defaults, for a camera without saved
+// gain settings.
+struct CameraDefaults {
+    int32_t globalGain = 0;
+    int32_t colorGain = 0;
+    int32_t exposure = 0;
+    int32_t mirrorV = 0;
+    int32_t mirrorH = 0;
+    int32_t blackLevel = 0;
+    bool exposureSecondsSupported = false;
+    double exposureSeconds = 0.0;
+};
+
+// On first use (no root key) creates the root, the camera key with its format
+// values and the default preset "Size_00", leaving *geometry unchanged.
+// Otherwise reads the preset the camera's "Size" names; a missing key ends the
+// reading, a missing value leaves its field unchanged.
+void LoadGeometry(int32_t camera, CaptureGeometry* geometry);
+
+// "Size", "Color", "SubSample", "WaitTime" and "Clock" of the camera key,
+// unvalidated; a missing value leaves its field unchanged.
+void LoadFormat(int32_t camera, CaptureFormat* format);
+
+// The "Gain" key. Values are read in turn through one 32-bit buffer, so a
+// missing value repeats the one read before it (0 for the first). Without the
+// key, the camera's defaults are taken.
+void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDefaults& defaults);
+bool SaveCameraSettings(int32_t camera, const CameraSettings& settings);
+
+// The "Filter" key; without it, the filter defaults. A missing value leaves
+// its field unchanged.
+void LoadFilterSettings(int32_t camera, ImageSettings* settings);
+bool SaveFilterSettings(int32_t camera, const ImageSettings& settings);
+
+// The "Gray" key; without it, the gray-conversion defaults.
+void LoadGraySettings(int32_t camera, ImageSettings* settings);
+bool SaveGraySettings(int32_t camera, const ImageSettings& settings);
+
+// The camera's presets "Size_00" upward to the first missing one (at most
+// kMaxSizePresets) and its format values. False when the root or camera key
+// does not exist; *presets and *format are then unchanged.
+bool LoadSizePresets(int32_t camera, std::vector<CaptureGeometry>* presets, CaptureFormat* format);
+// Writes the presets (at most kMaxSizePresets), removes stored presets beyond
+// them, and writes the format values.
+bool SaveSizePresets(int32_t camera, const std::vector<CaptureGeometry>& presets, const CaptureFormat& format);
+
+// Presets "Size_<nn>" directly under the root key, for choosing a capture
+// window; empty when the root key does not exist.
+std::vector<CaptureGeometry> ReadRootSizePresets();
+
+bool RootKeyExists();
+
+// A configuration file of 8-byte records, each two little-endian int32.
+// Replaces *records and returns true; false (records unchanged) when the file
+// cannot be opened or is larger than kMaxConfigFileBytes. Bytes after the last
+// whole record are ignored.
+inline constexpr size_t kMaxConfigFileBytes = size_t{64} << 20;
+bool LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t>>* records);
+
+}  // namespace vantix

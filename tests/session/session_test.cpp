@@ -1,0 +1,143 @@
+// A session against virtual cameras: Initialize's camera choice, switching
+// cameras with their settings, the settings file across sessions, release
+// while streaming, and what an idle session costs in memory.
+#include "session/vantix_session.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "emulator/emulator.h"
+#include "settings/settings_persistence.h"
+#include "transport/device_drivers.h"
+
+namespace {
+
+using vantix::emulator::Emulator;
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vantix::InstallDeviceDrivers();
+        Emulator::Instance().Reset();
+        std::remove(std::getenv("VANTIX_REGISTRY"));
+    }
+    void TearDown() override { Emulator::Instance().Reset(); }
+    static std::string PlugCamera() {
+        const std::string path = Emulator::Instance().Plug(0x3040);
+        Emulator::Instance().Find(path)->SetUnthrottled(true);
+        return path;
+    }
+};
+
+TEST_F(SessionTest, OneCameraIsSelectedAtInitializeTwoAreLeftToTheApplication) {
+    PlugCamera();
+    {
+        CVantix session;
+        ASSERT_TRUE(session.Initialize(nullptr));
+        ASSERT_NE(session.Engine()->Sensor(), nullptr);
+        EXPECT_EQ(session.Engine()->GetModelId(), 0x3040);
+        EXPECT_EQ(session.PopError(), 0);
+        // Defaults from the camera, as no settings were saved for it yet.
+        EXPECT_EQ(session.Camera().globalGain, session.Engine()->GetGainDefault());
+    }
+    PlugCamera();
+    CVantix session;
+    ASSERT_TRUE(session.Initialize(nullptr));
+    EXPECT_EQ(session.Engine()->Sensor(), nullptr);
+    EXPECT_EQ(session.SetDeviceNumber(5), 0);
+    EXPECT_EQ(session.PopError(), 2);
+    ASSERT_EQ(session.SetDeviceNumber(1), 1);
+    EXPECT_EQ(session.Engine()->GetSelectedInstance(), 1);
+    EXPECT_EQ(session.DeviceNumber(), 1);
+}
+
+TEST_F(SessionTest, SwitchingCamerasSavesTheFirstBeforeLoadingTheSecond) {
+    PlugCamera();
+    PlugCamera();
+    // Camera 1 has a saved gain; camera 0 will get one from the session.
+    vantix::CameraSettings saved;
+    saved.globalGain = 21;
+    saved.colorGainRed = 33;
+    ASSERT_TRUE(vantix::SaveCameraSettings(1, saved));
+
+    CVantix session;
+    ASSERT_TRUE(session.Initialize(nullptr));
+    ASSERT_EQ(session.SetDeviceNumber(0), 1);
+    // What the gain front end will do: set the camera and the session's copy.
+    session.Engine()->SetGain(40);
+    const_cast<vantix::CameraSettings&>(session.Camera()).globalGain = 40;
+    ASSERT_EQ(session.SetDeviceNumber(1), 1);
+    EXPECT_EQ(session.Camera().globalGain, 21);
+    EXPECT_EQ(session.Camera().colorGainRed, 33);
+    EXPECT_EQ(session.Engine()->GetGain(), 21);  // applied to the camera
+
+    vantix::CameraSettings first;
+    vantix::LoadCameraSettings(0, &first, vantix::CameraDefaults{});
+    EXPECT_EQ(first.globalGain, 40);
+}
+
+TEST_F(SessionTest, ReleaseSavesTheCurrentCameraAndStopsItsStream) {
+    PlugCamera();
+    auto* session = new CVantix();
+    ASSERT_TRUE(session->Initialize(nullptr));
+    vantix::CVantixU3K9Base* engine = session->Engine();
+    ASSERT_TRUE(engine->SetCaptureWindow(0, 0, 320, 8, 0));
+    ASSERT_TRUE(engine->StartCapture(vantix::kCaptureContinuous));
+    ASSERT_EQ(engine->WaitFrame(3000), vantix::kWaitNewFrame);
+    const_cast<vantix::CameraSettings&>(session->Camera()).colorGainBlue = 77;
+    delete session;  // while the acquisition thread streams
+
+    vantix::CameraSettings stored;
+    vantix::LoadCameraSettings(0, &stored, vantix::CameraDefaults{});
+    EXPECT_EQ(stored.colorGainBlue, 77);
+}
+
+TEST_F(SessionTest, ConfigurationFileReplacesTheListWithWholeRecords) {
+    const std::string path = "/tmp/vantix-config-" + std::to_string(getpid()) + ".bin";
+    {
+        std::ofstream file(path, std::ios::binary);
+        const int32_t values[5] = {1, -2, 3, 4, 99};  // 20 bytes: two records and a stray word
+        file.write(reinterpret_cast<const char*>(values), sizeof values);
+    }
+    CVantix session;
+    ASSERT_TRUE(session.Initialize(nullptr));
+    ASSERT_EQ(session.LoadConfigFile(path.c_str()), 1);
+    const auto list = session.ConfigList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1], std::make_pair(3, 4));
+    EXPECT_EQ(session.LoadConfigFile("/nonexistent/config.bin"), 0);
+    EXPECT_EQ(session.PopError(), 0);  // a missing file is not an error
+    EXPECT_EQ(session.ConfigList().size(), 2u);
+    std::remove(path.c_str());
+}
+
+// Resident memory of the process in bytes.
+long ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    std::ifstream statm("/proc/self/statm");
+    statm >> pages >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+TEST_F(SessionTest, IdleSessionKeepsItsFullSensorBuffersOutOfMemory) {
+    PlugCamera();
+    const long before = ResidentBytes();
+    CVantix session;
+    ASSERT_TRUE(session.Initialize(nullptr));
+    const long idle = ResidentBytes() - before;
+    std::printf("resident memory of an idle session with a camera selected: %.1f MiB\n", idle / 1048576.0);
+    // Ten full-sensor images hold 160 MB; the mask's white references alone
+    // would be 32 MB if they were filled at Initialize.
+    EXPECT_LT(idle, 24L * 1024 * 1024);
+    session.EnsureMaskReferencesFilled();
+    EXPECT_EQ(session.Image(9)->Bits()[0], 0xFF);
+    EXPECT_EQ(session.Image(11)->Bits()[session.Image(11)->ImageBytes() - 1], 0xFF);
+    EXPECT_EQ(session.Image(8)->Bits()[0], 0);
+}
+
+}  // namespace

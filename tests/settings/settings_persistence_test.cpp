@@ -1,0 +1,329 @@
+// Where camera settings are kept in the settings file, and what a load does
+// with missing keys and values.
+#include "settings/settings_persistence.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+
+#include "settings/settings_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vantix;
+
+const std::string kCamera0 = std::string(kSettingsRootKey) + "\\Camera_00";
+const std::string kGain0 = kCamera0 + "\\Gain";
+
+bool SameGeometry(const CaptureGeometry& a, const CaptureGeometry& b) {
+    return a.totalWidth == b.totalWidth && a.totalHeight == b.totalHeight && a.width == b.width &&
+           a.height == b.height && a.startX == b.startX && a.startY == b.startY && a.bufferCount == b.bufferCount;
+}
+
+CaptureGeometry Geometry(int32_t base) { return {base, base + 1, base + 2, base + 3, base + 4, base + 5, base + 6}; }
+
+class SettingsPersistenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int counter = 0;
+        directory_ = fs::temp_directory_path() /
+                     ("vantix-persistence-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+        fs::create_directories(directory_);
+        setenv(kSettingsFileVariable, (directory_ / "registry.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv(kSettingsFileVariable);
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+    static void DeleteValue(const std::string& key, const char* name) {
+        SettingsTransaction edit;
+        edit.DeleteValue(key, name);
+        ASSERT_TRUE(edit.Commit());
+    }
+    static void DeleteKey(const std::string& key) {
+        SettingsTransaction edit;
+        edit.DeleteKey(key);
+        ASSERT_TRUE(edit.Commit());
+    }
+
+    fs::path directory_;
+};
+
+TEST_F(SettingsPersistenceTest, FirstUseStoresTheDefaultPresetAndFormat) {
+    EXPECT_FALSE(RootKeyExists());
+    CaptureGeometry geometry = Geometry(10);
+    LoadGeometry(0, &geometry);
+    EXPECT_TRUE(SameGeometry(geometry, Geometry(10)));  // first use leaves the caller's geometry
+    EXPECT_TRUE(RootKeyExists());
+
+    CaptureFormat format{9, 9, 9, 9, 9};
+    LoadFormat(0, &format);
+    EXPECT_EQ(format.sizeIndex, 0);
+    EXPECT_EQ(format.colorModeIndex, 2);
+    EXPECT_EQ(format.subSample, 0);
+    EXPECT_EQ(format.waitTimeMs, 1);
+    EXPECT_EQ(format.clock, 0);
+
+    std::vector<CaptureGeometry> presets;
+    ASSERT_TRUE(LoadSizePresets(0, &presets, &format));
+    ASSERT_EQ(presets.size(), 1u);
+    EXPECT_TRUE(SameGeometry(presets[0], CaptureGeometry{3856, 2764, 3840, 2752, 0, 0, 4}));
+
+    // From now on the stored preset is read.
+    LoadGeometry(0, &geometry);
+    EXPECT_TRUE(SameGeometry(geometry, presets[0]));
+}
+
+TEST_F(SettingsPersistenceTest, GeometryComesFromThePresetTheSizeValueNames) {
+    const std::vector<CaptureGeometry> presets{Geometry(100), Geometry(200), Geometry(300)};
+    ASSERT_TRUE(SaveSizePresets(0, presets, CaptureFormat{2, 1, 0, 5, 0}));
+    CaptureGeometry geometry;
+    LoadGeometry(0, &geometry);
+    EXPECT_TRUE(SameGeometry(geometry, Geometry(300)));
+
+    // A size index without a preset reads nothing; a missing value leaves its field.
+    ASSERT_TRUE(SaveSizePresets(0, presets, CaptureFormat{7, 1, 0, 5, 0}));
+    geometry = Geometry(1);
+    LoadGeometry(0, &geometry);
+    EXPECT_TRUE(SameGeometry(geometry, Geometry(1)));
+    ASSERT_TRUE(SaveSizePresets(0, presets, CaptureFormat{1, 1, 0, 5, 0}));
+    DeleteValue(kCamera0 + "\\Size_01", "EV");
+    LoadGeometry(0, &geometry);
+    CaptureGeometry expected = Geometry(200);
+    expected.height = Geometry(1).height;
+    EXPECT_TRUE(SameGeometry(geometry, expected));
+
+    // A camera without a key of its own is left alone.
+    geometry = Geometry(1);
+    LoadGeometry(5, &geometry);
+    EXPECT_TRUE(SameGeometry(geometry, Geometry(1)));
+}
+
+TEST_F(SettingsPersistenceTest, SizePresetsRoundTripAndAShorterListReplacesALongerOne) {
+    std::vector<CaptureGeometry> presets;
+    CaptureFormat format;
+    EXPECT_FALSE(LoadSizePresets(3, &presets, &format));
+
+    ASSERT_TRUE(SaveSizePresets(3, {Geometry(1), Geometry(2), Geometry(3)}, CaptureFormat{1, 4, 2, 20, 1}));
+    ASSERT_TRUE(LoadSizePresets(3, &presets, &format));
+    ASSERT_EQ(presets.size(), 3u);
+    EXPECT_TRUE(SameGeometry(presets[2], Geometry(3)));
+    EXPECT_EQ(format.sizeIndex, 1);
+    EXPECT_EQ(format.colorModeIndex, 4);
+    EXPECT_EQ(format.subSample, 2);
+    EXPECT_EQ(format.waitTimeMs, 20);
+    EXPECT_EQ(format.clock, 1);
+    EXPECT_TRUE(OpenKeyForReading(std::string(kSettingsRootKey) + "\\Camera_03\\Size_02"));
+
+    ASSERT_TRUE(SaveSizePresets(3, {Geometry(7)}, CaptureFormat{}));
+    ASSERT_TRUE(LoadSizePresets(3, &presets, &format));
+    ASSERT_EQ(presets.size(), 1u);
+    EXPECT_TRUE(SameGeometry(presets[0], Geometry(7)));
+}
+
+TEST_F(SettingsPersistenceTest, CameraSettingsRoundTripPerCamera) {
+    CameraSettings saved;
+    saved.globalGain = 11;
+    saved.colorGainGreen1 = 12;
+    saved.colorGainRed = 13;
+    saved.colorGainBlue = 14;
+    saved.colorGainGreen2 = 15;
+    saved.exposure = 16;
+    saved.mirrorV = 1;
+    saved.mirrorH = -1;
+    saved.autoIris = 1;
+    saved.gainMode = 2;
+    saved.blackLevel = 19;
+    saved.exposureSeconds = 1.25e-3;
+    ASSERT_TRUE(SaveCameraSettings(1, saved));
+    ASSERT_TRUE(SaveCameraSettings(2, CameraSettings{}));
+
+    CameraSettings loaded;
+    LoadCameraSettings(1, &loaded, CameraDefaults{});
+    EXPECT_EQ(loaded.globalGain, 11);
+    EXPECT_EQ(loaded.colorGainGreen1, 12);
+    EXPECT_EQ(loaded.colorGainRed, 13);
+    EXPECT_EQ(loaded.colorGainBlue, 14);
+    EXPECT_EQ(loaded.colorGainGreen2, 15);
+    EXPECT_EQ(loaded.exposure, 16);
+    EXPECT_EQ(loaded.mirrorV, 1);
+    EXPECT_EQ(loaded.mirrorH, -1);
+    EXPECT_EQ(loaded.autoIris, 1);
+    EXPECT_EQ(loaded.gainMode, 2);
+    EXPECT_EQ(loaded.blackLevel, 19);
+    EXPECT_EQ(loaded.exposureSeconds, 1.25e-3);
+
+    std::vector<uint8_t> raw;
+    ASSERT_TRUE(OpenKeyForReading(std::string(kSettingsRootKey) + "\\Camera_01\\Gain")->QueryBinary("ExposureEx", &raw));
+    EXPECT_EQ(raw.size(), 8u);  // IEEE double, little-endian
+    EXPECT_EQ(raw[7], 0x3f);
+}
+
+TEST_F(SettingsPersistenceTest, MissingGainKeyTakesTheEngineDefaults) {
+    const CameraDefaults defaults{7, 8, 900, 1, 0, 42, true, 0.09};
+    CameraSettings settings;
+    settings.autoIris = 5;
+    settings.gainMode = 5;
+    LoadCameraSettings(0, &settings, defaults);  // no file at all
+    EXPECT_EQ(settings.globalGain, 7);
+    EXPECT_EQ(settings.colorGainGreen1, 8);
+    EXPECT_EQ(settings.colorGainRed, 8);
+    EXPECT_EQ(settings.colorGainBlue, 8);
+    EXPECT_EQ(settings.colorGainGreen2, 8);
+    EXPECT_EQ(settings.exposure, 900);
+    EXPECT_EQ(settings.mirrorV, 1);
+    EXPECT_EQ(settings.mirrorH, 0);
+    EXPECT_EQ(settings.autoIris, 0);
+    EXPECT_EQ(settings.gainMode, 0);
+    EXPECT_EQ(settings.blackLevel, 42);
+    EXPECT_EQ(settings.exposureSeconds, 0.09);
+
+    // The camera key exists but has no Gain key; seconds are not supported.
+    CaptureGeometry geometry;
+    LoadGeometry(0, &geometry);
+    settings.exposureSeconds = 3.0;
+    LoadCameraSettings(0, &settings, CameraDefaults{1, 2, 3, 0, 1, 4, false, 0.5});
+    EXPECT_EQ(settings.globalGain, 1);
+    EXPECT_EQ(settings.mirrorH, 1);
+    EXPECT_EQ(settings.exposureSeconds, 3.0);
+}
+
+TEST_F(SettingsPersistenceTest, MissingGainValueTakesTheValueReadBeforeIt) {
+    CameraSettings saved;
+    saved.globalGain = 3;
+    saved.colorGainGreen1 = 4;
+    saved.colorGainRed = 5;
+    saved.colorGainBlue = 6;
+    saved.exposure = 100;
+    saved.mirrorV = 1;
+    saved.exposureSeconds = 2.5;
+    ASSERT_TRUE(SaveCameraSettings(0, saved));
+    DeleteValue(kGain0, "ColorB");
+    DeleteValue(kGain0, "Global");
+    DeleteValue(kGain0, "H_Mirror");
+    CameraSettings loaded;
+    loaded.globalGain = 99;
+    LoadCameraSettings(0, &loaded, CameraDefaults{});
+    EXPECT_EQ(loaded.globalGain, 0);  // the first value falls back to 0
+    EXPECT_EQ(loaded.colorGainRed, 5);
+    EXPECT_EQ(loaded.colorGainBlue, 5);
+    EXPECT_EQ(loaded.mirrorH, 1);
+    EXPECT_EQ(loaded.exposureSeconds, 2.5);
+}
+
+TEST_F(SettingsPersistenceTest, ExposureSecondsOfTheWrongSizeOrNotFiniteReadAsZero) {
+    CameraSettings saved;
+    saved.exposureSeconds = 2.0;
+    ASSERT_TRUE(SaveCameraSettings(0, saved));
+    CameraSettings loaded;
+    {
+        SettingsTransaction edit;
+        edit.SetBinary(kGain0, "ExposureEx", std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xf0});
+        ASSERT_TRUE(edit.Commit());
+    }
+    loaded.exposureSeconds = 7.0;
+    LoadCameraSettings(0, &loaded, CameraDefaults{});
+    EXPECT_EQ(loaded.exposureSeconds, 0.0);
+
+    saved.exposureSeconds = std::numeric_limits<double>::quiet_NaN();
+    ASSERT_TRUE(SaveCameraSettings(0, saved));
+    loaded.exposureSeconds = 7.0;
+    LoadCameraSettings(0, &loaded, CameraDefaults{});
+    EXPECT_EQ(loaded.exposureSeconds, 0.0);
+
+    DeleteValue(kGain0, "ExposureEx");
+    loaded.exposureSeconds = 7.0;
+    LoadCameraSettings(0, &loaded, CameraDefaults{});
+    EXPECT_EQ(loaded.exposureSeconds, 0.0);
+}
+
+TEST_F(SettingsPersistenceTest, FilterSettingsDefaultsRoundTripAndMissingValues) {
+    ImageSettings settings;
+    settings.fill(55);
+    LoadFilterSettings(0, &settings);
+    const int32_t defaults[] = {0, 0, 0, 0, 0, 100, 100, 100, 100, 3};
+    for (int i = kBrightness; i <= kBayerMode; ++i) EXPECT_EQ(settings[i], defaults[i]) << i;
+    for (int i = kGrayMode; i < kFurtherSettings; ++i) EXPECT_EQ(settings[i], 55) << i;  // gray values untouched
+    for (int i = kFurtherSettings; i < kFurtherSettings + 9; ++i) EXPECT_EQ(settings[i], 0) << i;
+    for (int i = kFurtherSettings + 9; i < kImageSettingsCount; ++i) EXPECT_EQ(settings[i], 55) << i;
+
+    ImageSettings saved{};
+    for (int i = kBrightness; i <= kBayerMode; ++i) saved[i] = 10 + i;
+    ASSERT_TRUE(SaveFilterSettings(0, saved));
+    DeleteValue(kCamera0 + "\\Filter", "Gamma");
+    ImageSettings loaded{};
+    loaded[kGamma] = 180;
+    loaded[kFurtherSettings] = 4;
+    LoadFilterSettings(0, &loaded);
+    for (int i = kBrightness; i <= kBayerMode; ++i) {
+        if (i != kGamma) {
+            EXPECT_EQ(loaded[i], 10 + i) << i;
+        }
+    }
+    EXPECT_EQ(loaded[kGamma], 180);
+    EXPECT_EQ(loaded[kFurtherSettings], 4);  // only reset when there is no Filter key
+}
+
+TEST_F(SettingsPersistenceTest, GraySettingsDefaultAndSavingCreatesTheCameraKey) {
+    ImageSettings settings{};
+    settings[kBrightness] = 9;
+    LoadGraySettings(4, &settings);
+    EXPECT_EQ(settings[kGrayMode], 0);
+    for (int i = kGrayGainR; i <= kGrayOffsetB; ++i) EXPECT_EQ(settings[i], 128) << i;
+    EXPECT_EQ(settings[kBrightness], 9);
+
+    for (int i = kGrayMode; i <= kGrayOffsetB; ++i) settings[i] = 3 * i;
+    ASSERT_TRUE(SaveGraySettings(4, settings));
+    EXPECT_TRUE(OpenKeyForReading(std::string(kSettingsRootKey) + "\\Camera_04"));
+    ImageSettings loaded{};
+    LoadGraySettings(4, &loaded);
+    for (int i = kGrayMode; i <= kGrayOffsetB; ++i) EXPECT_EQ(loaded[i], 3 * i) << i;
+}
+
+TEST_F(SettingsPersistenceTest, RootSizePresetsStopAtTheFirstGap) {
+    EXPECT_TRUE(ReadRootSizePresets().empty());
+    SettingsTransaction edit;
+    const std::string root = kSettingsRootKey;
+    for (const char* preset : {"\\Size_00", "\\Size_01", "\\Size_03"}) {
+        edit.SetDword(root + preset, "TH", 640);
+        edit.SetDword(root + preset, "EH", 320);
+    }
+    edit.SetDword(root + "\\Size_01", "Buf", 8);
+    ASSERT_TRUE(edit.Commit());
+    const std::vector<CaptureGeometry> presets = ReadRootSizePresets();
+    ASSERT_EQ(presets.size(), 2u);
+    EXPECT_EQ(presets[0].totalWidth, 640);
+    EXPECT_EQ(presets[0].width, 320);
+    EXPECT_EQ(presets[0].totalHeight, 2764);  // unset values keep the default preset's
+    EXPECT_EQ(presets[1].bufferCount, 8);
+}
+
+TEST_F(SettingsPersistenceTest, ConfigFileIsReadAsPairsOfLittleEndianWords) {
+    const fs::path path = directory_ / "mask.cfg";
+    std::vector<std::pair<int32_t, int32_t>> records{{9, 9}};
+    EXPECT_FALSE(LoadConfigFile(path.c_str(), &records));
+    EXPECT_FALSE(LoadConfigFile(nullptr, &records));
+    EXPECT_FALSE(LoadConfigFile(directory_.c_str(), &records));
+    EXPECT_EQ(records.size(), 1u);
+
+    const unsigned char bytes[20] = {1, 0, 0, 0, 2, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0x00, 0x01, 0x00, 0x00,
+                                     7, 7, 7, 7};  // the last four bytes are no whole record
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    ASSERT_TRUE(LoadConfigFile(path.c_str(), &records));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0], std::make_pair(1, 2));
+    EXPECT_EQ(records[1], std::make_pair(-1, 256));
+
+    std::ofstream(path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(LoadConfigFile(path.c_str(), &records));
+    EXPECT_TRUE(records.empty());
+}
+
+}  // namespace
