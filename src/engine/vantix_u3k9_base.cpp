@@ -179,8 +179,10 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
             break;
         }
     }
+    // The acquisition thread must neither lose its stream nor read from a
+    // sensor being replaced.
+    StopCapture();
     if (index >= 0 && controller_->SelectDeviceIndex(index)) {
-        StopCapture();  // the thread must not read from a sensor being replaced
         sensor_.reset();
         SensorCreation outcome = SensorCreation::Created;
         sensor_ = CreateSensorForModel(static_cast<uint16_t>(modelId_), controller_.get(), &outcome);
@@ -267,6 +269,8 @@ int32_t CVantixU3K9Base::ResetStream() {
 }
 
 int32_t CVantixU3K9Base::AllocateFrameBuffers() {
+    // The buffers are the acquisition thread's; it stops before they change.
+    if (running_) StopCapture();
     transferBuffer_.reset();
     transferBufferSize_ = 0;
     if (!sensor_) return 0;
@@ -541,7 +545,7 @@ int32_t CVantixU3K9Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!sensor_) return 0;
     if (!force && mode == triggerMode_) return 1;
     StopCapture();
-    frameEventOpen_ = true;
+    OpenFrameEvent();
     switch (modelId_) {
         case 0x3030:
         case 0x3050:

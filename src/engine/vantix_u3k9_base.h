@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "sensors/sensor_base.h"
@@ -255,9 +256,9 @@ protected:
     std::atomic<bool> frameEventOpen_{false};
     int32_t buffersStale_ = 1;
     std::unique_ptr<CSensorBase> sensor_;
-    uint32_t lastFrameCounter_ = 0;
+    std::atomic<uint32_t> lastFrameCounter_{0};
     int32_t selectedInstance_ = 0;
-    int32_t readTimeoutMs_ = 5000;
+    std::atomic<int32_t> readTimeoutMs_{5000};
     std::atomic<bool> exposurePending_{false};
     std::atomic<int32_t> pendingExposure_{0};
     Thread thread_;
