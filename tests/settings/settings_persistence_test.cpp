@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "settings/settings_file.h"
 
@@ -26,19 +28,34 @@ bool SameGeometry(const CaptureGeometry& a, const CaptureGeometry& b) {
            a.height == b.height && a.startX == b.startX && a.startY == b.startY && a.bufferCount == b.bufferCount;
 }
 
+// The camera settings that are stored, in a comparable form.
+auto Persisted(const CameraSettings& s) {
+    return std::make_tuple(s.globalGain, s.colorGainGreen1, s.colorGainRed, s.colorGainBlue, s.colorGainGreen2,
+                           s.exposure, s.mirrorV, s.mirrorH, s.autoIris, s.gainMode, s.blackLevel, s.exposureSeconds);
+}
+
 CaptureGeometry Geometry(int32_t base) { return {base, base + 1, base + 2, base + 3, base + 4, base + 5, base + 6}; }
 
 class SettingsPersistenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         static int counter = 0;
+        // The test process has a private settings file of its own; it is put
+        // back afterwards so later tests never reach the user's settings.
+        const char* previous = std::getenv(kSettingsFileVariable);
+        hadPrevious_ = previous != nullptr;
+        if (hadPrevious_) previous_ = previous;
         directory_ = fs::temp_directory_path() /
                      ("vantix-persistence-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
         fs::create_directories(directory_);
         setenv(kSettingsFileVariable, (directory_ / "registry.reg").c_str(), 1);
     }
     void TearDown() override {
-        unsetenv(kSettingsFileVariable);
+        if (hadPrevious_) {
+            setenv(kSettingsFileVariable, previous_.c_str(), 1);
+        } else {
+            unsetenv(kSettingsFileVariable);
+        }
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
     }
@@ -53,6 +70,8 @@ protected:
         ASSERT_TRUE(edit.Commit());
     }
 
+    std::string previous_;
+    bool hadPrevious_ = false;
     fs::path directory_;
 };
 
@@ -129,70 +148,31 @@ TEST_F(SettingsPersistenceTest, SizePresetsRoundTripAndAShorterListReplacesALong
 }
 
 TEST_F(SettingsPersistenceTest, CameraSettingsRoundTripPerCamera) {
-    CameraSettings saved;
-    saved.globalGain = 11;
-    saved.colorGainGreen1 = 12;
-    saved.colorGainRed = 13;
-    saved.colorGainBlue = 14;
-    saved.colorGainGreen2 = 15;
-    saved.exposure = 16;
-    saved.mirrorV = 1;
-    saved.mirrorH = -1;
-    saved.autoIris = 1;
-    saved.gainMode = 2;
-    saved.blackLevel = 19;
-    saved.exposureSeconds = 1.25e-3;
+    CameraSettings saved{11, 12, 13, 14, 15, 16, 1, -1, 1, 19, 0, 0, 2, {}, 1.25e-3};
     ASSERT_TRUE(SaveCameraSettings(1, saved));
     ASSERT_TRUE(SaveCameraSettings(2, CameraSettings{}));
-
     CameraSettings loaded;
     LoadCameraSettings(1, &loaded, CameraDefaults{});
-    EXPECT_EQ(loaded.globalGain, 11);
-    EXPECT_EQ(loaded.colorGainGreen1, 12);
-    EXPECT_EQ(loaded.colorGainRed, 13);
-    EXPECT_EQ(loaded.colorGainBlue, 14);
-    EXPECT_EQ(loaded.colorGainGreen2, 15);
-    EXPECT_EQ(loaded.exposure, 16);
-    EXPECT_EQ(loaded.mirrorV, 1);
-    EXPECT_EQ(loaded.mirrorH, -1);
-    EXPECT_EQ(loaded.autoIris, 1);
-    EXPECT_EQ(loaded.gainMode, 2);
-    EXPECT_EQ(loaded.blackLevel, 19);
-    EXPECT_EQ(loaded.exposureSeconds, 1.25e-3);
+    EXPECT_EQ(Persisted(loaded), Persisted(saved));
 
     std::vector<uint8_t> raw;
     ASSERT_TRUE(OpenKeyForReading(std::string(kSettingsRootKey) + "\\Camera_01\\Gain")->QueryBinary("ExposureEx", &raw));
-    EXPECT_EQ(raw.size(), 8u);  // IEEE double, little-endian
-    EXPECT_EQ(raw[7], 0x3f);
+    EXPECT_EQ(raw, (std::vector<uint8_t>{0x7b, 0x14, 0xae, 0x47, 0xe1, 0x7a, 0x54, 0x3f}));  // little-endian double
 }
 
 TEST_F(SettingsPersistenceTest, MissingGainKeyTakesTheEngineDefaults) {
-    const CameraDefaults defaults{7, 8, 900, 1, 0, 42, true, 0.09};
     CameraSettings settings;
     settings.autoIris = 5;
     settings.gainMode = 5;
-    LoadCameraSettings(0, &settings, defaults);  // no file at all
-    EXPECT_EQ(settings.globalGain, 7);
-    EXPECT_EQ(settings.colorGainGreen1, 8);
-    EXPECT_EQ(settings.colorGainRed, 8);
-    EXPECT_EQ(settings.colorGainBlue, 8);
-    EXPECT_EQ(settings.colorGainGreen2, 8);
-    EXPECT_EQ(settings.exposure, 900);
-    EXPECT_EQ(settings.mirrorV, 1);
-    EXPECT_EQ(settings.mirrorH, 0);
-    EXPECT_EQ(settings.autoIris, 0);
-    EXPECT_EQ(settings.gainMode, 0);
-    EXPECT_EQ(settings.blackLevel, 42);
-    EXPECT_EQ(settings.exposureSeconds, 0.09);
+    LoadCameraSettings(0, &settings, CameraDefaults{7, 8, 900, 1, 0, 42, true, 0.09});  // no file at all
+    EXPECT_EQ(Persisted(settings), Persisted(CameraSettings{7, 8, 8, 8, 8, 900, 1, 0, 0, 42, 0, 0, 0, {}, 0.09}));
 
     // The camera key exists but has no Gain key; seconds are not supported.
     CaptureGeometry geometry;
     LoadGeometry(0, &geometry);
     settings.exposureSeconds = 3.0;
     LoadCameraSettings(0, &settings, CameraDefaults{1, 2, 3, 0, 1, 4, false, 0.5});
-    EXPECT_EQ(settings.globalGain, 1);
-    EXPECT_EQ(settings.mirrorH, 1);
-    EXPECT_EQ(settings.exposureSeconds, 3.0);
+    EXPECT_EQ(Persisted(settings), Persisted(CameraSettings{1, 2, 2, 2, 2, 3, 0, 1, 0, 4, 0, 0, 0, {}, 3.0}));
 }
 
 TEST_F(SettingsPersistenceTest, MissingGainValueTakesTheValueReadBeforeIt) {
@@ -219,29 +199,24 @@ TEST_F(SettingsPersistenceTest, MissingGainValueTakesTheValueReadBeforeIt) {
 }
 
 TEST_F(SettingsPersistenceTest, ExposureSecondsOfTheWrongSizeOrNotFiniteReadAsZero) {
+    const auto loadedSeconds = [] {
+        CameraSettings loaded;
+        loaded.exposureSeconds = 7.0;
+        LoadCameraSettings(0, &loaded, CameraDefaults{});
+        return loaded.exposureSeconds;
+    };
     CameraSettings saved;
-    saved.exposureSeconds = 2.0;
-    ASSERT_TRUE(SaveCameraSettings(0, saved));
-    CameraSettings loaded;
-    {
-        SettingsTransaction edit;
-        edit.SetBinary(kGain0, "ExposureEx", std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xf0});
-        ASSERT_TRUE(edit.Commit());
-    }
-    loaded.exposureSeconds = 7.0;
-    LoadCameraSettings(0, &loaded, CameraDefaults{});
-    EXPECT_EQ(loaded.exposureSeconds, 0.0);
-
     saved.exposureSeconds = std::numeric_limits<double>::quiet_NaN();
     ASSERT_TRUE(SaveCameraSettings(0, saved));
-    loaded.exposureSeconds = 7.0;
-    LoadCameraSettings(0, &loaded, CameraDefaults{});
-    EXPECT_EQ(loaded.exposureSeconds, 0.0);
+    EXPECT_EQ(loadedSeconds(), 0.0);
+
+    SettingsTransaction shortValue;
+    shortValue.SetBinary(kGain0, "ExposureEx", std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xf0});
+    ASSERT_TRUE(shortValue.Commit());
+    EXPECT_EQ(loadedSeconds(), 0.0);
 
     DeleteValue(kGain0, "ExposureEx");
-    loaded.exposureSeconds = 7.0;
-    LoadCameraSettings(0, &loaded, CameraDefaults{});
-    EXPECT_EQ(loaded.exposureSeconds, 0.0);
+    EXPECT_EQ(loadedSeconds(), 0.0);
 }
 
 TEST_F(SettingsPersistenceTest, FilterSettingsDefaultsRoundTripAndMissingValues) {
