@@ -137,6 +137,9 @@ private:
     void LoadSettingsOfCamera(int32_t camera);
     void SaveSettingsOfCamera(int32_t camera);
     void ApplyCameraSettings();
+    void RefreshExposureSeconds();
+    // A capture window the camera can deliver with the sub-sampling mode.
+    static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample);
 
     // Operations whose machinery is not part of the library yet report code
     // 11 (not supported) and fail; see pending_operations.cpp.

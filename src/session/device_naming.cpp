@@ -1,0 +1,128 @@
+// Names of the attached cameras and the camera information record.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/text_encoding.h"
+#include "session/error_codes.h"
+#include "session/vantix_session.h"
+
+namespace {
+
+constexpr char kModelName[] = "VantixQ720LX-USB3-K9";
+constexpr int32_t kLibraryModelId = 0x3040;
+constexpr int kNameEntries = VANTIX_NAME_LIST_ENTRIES;
+constexpr size_t kNameEntryChars = VANTIX_NAME_LIST_ENTRY_CHARS;
+// "VantixQ720LX-USB3-K9_01" and its terminator.
+constexpr int32_t kNameBytes = sizeof kModelName + 3;
+constexpr int32_t kSmallestNameBuffer = 18;
+constexpr int32_t kCameraInfoIntegers = 36;
+constexpr int32_t kCameraInfoComplete = 56;
+
+void FormatName(char* out, size_t size, int32_t number) {
+    std::snprintf(out, size, "%s_%02d", kModelName, number);
+}
+
+}  // namespace
+
+// Names are numbered by their position among the present cameras. Instance
+// numbers are looked at until every present camera is named: a camera
+// unplugged in between leaves a gap in the instances, not in the list.
+int32_t CVantix::EnumDevice(char* names) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (names == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    const int32_t count = engine_->EnumerateDevices(kLibraryModelId);
+    int written = 0;
+    for (int32_t j = 0; j < engine_->GetMaxDevices() && written < count && written < kNameEntries; ++j) {
+        if (!engine_->IsDeviceAttached(j)) continue;
+        FormatName(names + written * kNameEntryChars, kNameEntryChars, written + 1);
+        ++written;
+    }
+    for (int k = written; k < kNameEntries; ++k) names[k * kNameEntryChars] = '\0';
+    return written;
+}
+
+int32_t CVantix::EnumDeviceW(char16_t* names) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (names == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    char narrow[kNameEntries * kNameEntryChars] = {};
+    const int32_t count = EnumDevice(narrow);
+    for (int k = 0; k < kNameEntries; ++k) {
+        char16_t* entry = names + k * kNameEntryChars;
+        if (k >= count || vantix::AnsiToUtf16(narrow + k * kNameEntryChars, entry, kNameEntryChars) < 0) {
+            entry[0] = u'\0';
+        }
+    }
+    return count;
+}
+
+// A buffer too small for the whole name is refused rather than given a
+// truncated name that could name another camera.
+int32_t CVantix::GetDeviceName(int32_t index, char* name, int32_t size) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (name == nullptr || size < kSmallestNameBuffer || size < kNameBytes) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    if (index < 0 || index >= engine_->GetMaxDevices() || !engine_->IsDeviceAttached(index)) {
+        RecordError(vantix::kErrorNoCamera);
+        return 0;
+    }
+    FormatName(name, static_cast<size_t>(size), index + 1);
+    return 1;
+}
+
+int32_t CVantix::GetDeviceNameW(int32_t index, char16_t* name, int32_t size) {
+    char narrow[256] = {};
+    if (!GetDeviceName(index, narrow, sizeof narrow)) return 0;
+    char16_t wide[1024];
+    const int units = vantix::AnsiToUtf16(narrow, wide, 1024);
+    if (name == nullptr || units <= 0 || units + 1 > size) {
+        RecordError(vantix::kErrorConversion);
+        return 0;
+    }
+    std::memcpy(name, wide, sizeof(char16_t) * static_cast<size_t>(units + 1));
+    return 1;
+}
+
+int32_t CVantix::GetCameraInfo(VantixCameraInfo* info) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (info == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    if (info->size < kCameraInfoIntegers) {
+        RecordError(vantix::kErrorMemory);
+        return 0;
+    }
+    info->totalWidth = 3856;
+    info->totalHeight = 2764;
+    info->gainMin = engine_->GetGainMin();
+    info->gainMax = engine_->GetGainMax();
+    info->colorGainMin = engine_->GetColorGainMin();
+    info->colorGainMax = engine_->GetColorGainMax();
+    info->exposureMin = engine_->GetExposureTimeMin();
+    info->exposureMax = engine_->GetExposureTimeMax();
+    if (info->size >= kCameraInfoComplete) {
+        engine_->GetExposureSecondsMin(&info->exposureSecondsMin);
+        engine_->GetExposureSecondsMax(&info->exposureSecondsMax);
+    }
+    return 1;
+}
