@@ -8,10 +8,9 @@
 
 namespace vantix {
 
-inline constexpr std::array<std::string_view, 15> kPendingExports = {
+inline constexpr std::array<std::string_view, 7> kPendingExports = {
     // Acquisition
-    "Vantix_Preview", "Vantix_Capture", "Vantix_Close", "Vantix_StartPreview", "Vantix_StopPreview", "Vantix_CallBackPreview",
-    "Vantix_SnapShot", "Vantix_GetImage", "Vantix_Record", "Vantix_RecordW", "Vantix_SaveImage", "Vantix_SaveImageW",
+    "Vantix_Record", "Vantix_RecordW", "Vantix_SaveImage", "Vantix_SaveImageW",
     // Dialogs
     "Vantix_SetCameraDlg", "Vantix_SetImageDlg", "Vantix_SetAnalogDlg",
 };

@@ -35,7 +35,8 @@ CVantix::~CVantix() {
     // Settings of the current camera survive the session.
     const int32_t camera = engine_ ? engine_->GetSelectedInstance() : 0;
     SaveSettingsOfCamera(camera);
-    // There is no preview window or worker yet to close.
+    // The preview worker and the camera's transfer stop before the engine goes.
+    if (engine_) Close();
     if (engine_) {
         engine_->GetSelectedInstance();
         engine_->Close();

@@ -3,6 +3,7 @@
 // buffers, the preview and the settings of the selected camera, and reports
 // every failure through its error history and the notification window.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "imaging/dib_image.h"
 #include "platform/clock.h"
 #include "platform/critical_section.h"
+#include "platform/thread.h"
 #include "session/error_history.h"
 #include "session/session_settings.h"
 #include "settings/settings_persistence.h"
@@ -132,11 +134,28 @@ public:
     int32_t SetAnalogDlg(VantixHwnd owner);
 
 private:
+    class SessionExposureControl;
+
     // Camera selection helpers (camera_selection.cpp).
     vantix::CameraDefaults EngineDefaults() const;
     void LoadSettingsOfCamera(int32_t camera);
     void SaveSettingsOfCamera(int32_t camera);
     void ApplyCameraSettings();
+    // Acquisition helpers.
+    bool PrepareCapture();
+    bool ResizeClientImages(int32_t width, int32_t height);
+    void ReapplyCameraSettings();
+    bool StartPreviewWorker();
+    void RunPreviewWorker();
+    bool FetchFrame();
+    void RepackRawRows(vantix::CDibImage* raw);
+    void ConvertFrame();
+    bool CopyClientImage(void* buffer, int32_t size, int32_t orientation);
+    void PostFrameMessage(uintptr_t wParam, intptr_t lParam);
+    bool WantsPreviewWindow() const;
+    bool CreatePreviewWindow();
+    vantix::CDibImage* RawImage() const;
+    vantix::CDibImage* ClientImage() const;
     void RefreshExposureSeconds();
     // A capture window the camera can deliver with the sub-sampling mode.
     static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample);
@@ -159,10 +178,33 @@ private:
     int32_t subSample_ = 0;
     int32_t waitTimeMs_ = 10;
     int32_t clock_ = 0;
-    int32_t imageAvailable_ = 0;
+    std::atomic<int32_t> imageAvailable_{0};
     int32_t frameCount_ = 0;
     int32_t frameRate_ = 0;
     uint32_t lastRateTime_ = vantix::TimeGetTime();
+
+    // ---- Acquisition control (acquisition_control.cpp, preview_worker.cpp) ----
+    enum AcquisitionState : int32_t { kIdle = 0, kPreviewRunning = 1, kCapturePrepared = 2 };
+    // The record whose address the frame message carries; 32 bytes.
+    struct FrameInfo {
+        int32_t reserved0;
+        int32_t width;
+        int32_t height;
+        int32_t bitsPerPixel;
+        int32_t rateTenths;  // frames per ten seconds
+        int32_t reserved1;
+        void* clientBuffer;
+    };
+    static_assert(sizeof(FrameInfo) == 32);
+    std::atomic<int32_t> acquisitionState_{kIdle};
+    std::atomic<int32_t> previewRun_{0};
+    vantix::Thread previewThread_;
+    VantixHwnd callbackWindow_ = nullptr;
+    void* clientBuffer_ = nullptr;
+    int32_t clientBufferSize_ = 0;
+    int32_t clientOrientation_ = 0;
+    FrameInfo frameInfo_{};
+    std::atomic<int32_t> recorderNewFrame_{0};
     vantix::ErrorHistory errorHistory_;
     int32_t snapshotTimeoutMs_ = 3000;
     int32_t deviceNumber_ = 0;

@@ -1,0 +1,261 @@
+// Bayer interpolation: the portable row kernels, the edge handling and the
+// white-balance measurement. The AVX2 row kernels are in demosaic_avx2.cpp.
+//
+// Rows are done one at a time. The rows above and below that an output row
+// needs (y - 2 .. y + 1) are moved inside the image once per row, so the top
+// and bottom rows use the same kernels as the rest; only the two columns at
+// each end of a row go through the per-pixel edge path.
+#include "imaging/demosaic.h"
+
+#include <algorithm>
+
+#include "imaging/bayer_pattern.h"
+#include "imaging/demosaic_kernels.h"
+
+namespace vantix {
+
+namespace demosaic_detail {
+
+namespace {
+
+// The portable kernel: pixel pairs, so that the colour layout of each pixel
+// is fixed within the loop body.
+template <typename T, bool kNonGreenEven>
+VANTIX_KERNEL_INLINE void PairsPortable(const RowJob& job, int32_t from, int32_t to) {
+    const T* a = static_cast<const T*>(job.rowA);
+    const T* b = static_cast<const T*>(job.rowB);
+    const T* c = static_cast<const T*>(job.rowC);
+    const T* d = static_cast<const T*>(job.rowD);
+    const int32_t step = job.dstBytesPerPixel / static_cast<int32_t>(sizeof(T));
+    T* out = reinterpret_cast<T*>(job.dst);
+    for (int32_t x = from; x + 1 < to; x += 2) {
+        const PixelSums s0 = InterpolatePixel(a, b, c, d, x - 2, x - 1, x, x + 1, kNonGreenEven);
+        const PixelSums s1 = InterpolatePixel(a, b, c, d, x - 1, x, x + 1, x + 2, !kNonGreenEven);
+        StorePixel(out + static_cast<ptrdiff_t>(x) * step, s0, job.rowIsRed, job.kRed, job.kBlue);
+        StorePixel(out + static_cast<ptrdiff_t>(x + 1) * step, s1, job.rowIsRed, job.kRed, job.kBlue);
+    }
+}
+
+template <typename T>
+void RowPortable(const RowJob& job) {
+    int32_t x = job.begin;
+    if ((x & 1) != 0 && x < job.end) {
+        DemosaicColumnsScalar<T>(job, x, x + 1);
+        ++x;
+    }
+    const int32_t pairsEnd = x + ((job.end - x) & ~1);
+    if (job.nonGreenEven) {
+        PairsPortable<T, true>(job, x, pairsEnd);
+    } else {
+        PairsPortable<T, false>(job, x, pairsEnd);
+    }
+    DemosaicColumnsScalar<T>(job, pairsEnd, job.end);
+}
+
+}  // namespace
+
+void DemosaicRow8Baseline(const RowJob& job) { RowPortable<uint8_t>(job); }
+void DemosaicRow16Baseline(const RowJob& job) { RowPortable<uint16_t>(job); }
+
+}  // namespace demosaic_detail
+
+namespace {
+
+using demosaic_detail::RowJob;
+using demosaic_detail::RowKernel;
+
+// Where the edge rule reads a neighbour at index i (-2 .. n) of a run of n
+// samples: inside as it is; outside, four samples further inside, which keeps
+// its parity and so its colour. Runs under four samples long can still miss;
+// then the nearest index of the same parity, or failing one the nearest.
+int32_t EdgeIndex(int32_t i, int32_t n) {
+    if (i < 0) {
+        i += 4;
+    } else if (i >= n) {
+        i -= 4;
+    }
+    if (i >= 0 && i < n) {
+        return i;
+    }
+    if (i >= n) {
+        const int32_t j = n - 1 - ((n - 1 - i) & 1);
+        return j >= 0 ? j : 0;
+    }
+    const int32_t j = i & 1;
+    return j < n ? j : n - 1;
+}
+
+int32_t GainFactor(int32_t gainPercent) {
+    // trunc(gain x 1.28), done exactly in integers.
+    return std::clamp(gainPercent, 0, kBayerGainCap) * 128 / 100;
+}
+
+template <typename T>
+void EdgeColumns(const RowJob& job, int32_t width, int32_t from, int32_t to) {
+    const T* a = static_cast<const T*>(job.rowA);
+    const T* b = static_cast<const T*>(job.rowB);
+    const T* c = static_cast<const T*>(job.rowC);
+    const T* d = static_cast<const T*>(job.rowD);
+    const int32_t step = job.dstBytesPerPixel / static_cast<int32_t>(sizeof(T));
+    T* out = reinterpret_cast<T*>(job.dst);
+    for (int32_t x = from; x < to; ++x) {
+        const bool nonGreenHere = ((x & 1) == 0) == job.nonGreenEven;
+        const demosaic_detail::PixelSums s =
+            demosaic_detail::InterpolatePixel(a, b, c, d, EdgeIndex(x - 2, width), EdgeIndex(x - 1, width),
+                                              EdgeIndex(x, width), EdgeIndex(x + 1, width), nonGreenHere);
+        demosaic_detail::StorePixel(out + static_cast<ptrdiff_t>(x) * step, s, job.rowIsRed, job.kRed, job.kBlue);
+    }
+}
+
+template <typename T>
+void DemosaicImage(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain,
+                   int32_t blueGain, RowKernel kernel) {
+    const int32_t width = raw.Width();
+    const int32_t height = raw.Height();
+    RowJob job{};
+    job.dstBytesPerPixel = destination.BytesPerPixel();
+    job.kRed = static_cast<uint32_t>(GainFactor(redGain));
+    job.kBlue = static_cast<uint32_t>(GainFactor(blueGain));
+    // Interior columns: x - 2 .. x + 1 all inside the row.
+    const int32_t interiorBegin = std::min(2, width);
+    const int32_t interiorEnd = std::max(interiorBegin, width - 1);
+    for (int32_t y = 0; y < height; ++y) {
+        job.rowA = raw.Row(EdgeIndex(y - 2, height));
+        job.rowB = raw.Row(EdgeIndex(y - 1, height));
+        job.rowC = raw.Row(y);
+        job.rowD = raw.Row(EdgeIndex(y + 1, height));
+        job.dst = destination.Row(y);
+        const bool rowFlag = bayer::RowFlag(bayerMode, y);
+        // Row y is green where its column flag equals its row flag.
+        job.nonGreenEven = rowFlag != bayer::ColumnFlagStart(bayerMode);
+        job.rowIsRed = rowFlag;
+        job.begin = interiorBegin;
+        job.end = interiorEnd;
+        if (interiorEnd > interiorBegin) {
+            kernel(job);
+        }
+        EdgeColumns<T>(job, width, 0, interiorBegin);
+        EdgeColumns<T>(job, width, interiorEnd, width);
+    }
+}
+
+RowKernel PickKernel(int32_t sampleBytes, KernelLevel level) {
+#if VANTIX_HAVE_AVX2_KERNELS
+    if (level == KernelLevel::kAvx2 && CpuHasAvx2()) {
+        return sampleBytes == 1 ? demosaic_detail::DemosaicRow8Avx2 : demosaic_detail::DemosaicRow16Avx2;
+    }
+#else
+    (void)level;
+#endif
+    return sampleBytes == 1 ? demosaic_detail::DemosaicRow8Baseline : demosaic_detail::DemosaicRow16Baseline;
+}
+
+// Sums of the samples at even and at odd x of every row, 64-bit, in blocks
+// short enough for 32-bit partial sums.
+template <typename T>
+VANTIX_KERNEL_INLINE void SumEvenOdd(const T* row, int32_t width, uint64_t* even, uint64_t* odd) {
+    constexpr int32_t kBlockPairs = sizeof(T) == 1 ? (1 << 20) : (1 << 16);
+    int32_t x = 0;
+    while (x + 1 < width) {
+        const int32_t pairs = std::min(kBlockPairs, (width - x) / 2);
+        uint32_t e = 0;
+        uint32_t o = 0;
+        for (int32_t i = 0; i < pairs; ++i) {
+            e += row[x + 2 * i];
+            o += row[x + 2 * i + 1];
+        }
+        *even += e;
+        *odd += o;
+        x += 2 * pairs;
+    }
+    if (x < width) {
+        *even += row[x];
+    }
+}
+
+struct ChannelSums {
+    uint64_t sum[3] = {0, 0, 0};  // red, green, blue
+    uint64_t count[3] = {0, 0, 0};
+};
+
+template <typename T>
+ChannelSums SumChannels(const CDibImage& raw, int32_t bayerMode) {
+    ChannelSums sums;
+    const int32_t width = raw.Width();
+    const uint64_t evenCount = static_cast<uint64_t>(width + 1) / 2;
+    const uint64_t oddCount = static_cast<uint64_t>(width) / 2;
+    for (int32_t y = 0; y < raw.Height(); ++y) {
+        uint64_t even = 0;
+        uint64_t odd = 0;
+        SumEvenOdd(reinterpret_cast<const T*>(raw.Row(y)), width, &even, &odd);
+        const bool rowFlag = bayer::RowFlag(bayerMode, y);
+        const size_t other = rowFlag ? 0 : 2;  // the non-green colour of this row
+        const bool nonGreenEven = rowFlag != bayer::ColumnFlagStart(bayerMode);
+        sums.sum[other] += nonGreenEven ? even : odd;
+        sums.count[other] += nonGreenEven ? evenCount : oddCount;
+        sums.sum[1] += nonGreenEven ? odd : even;
+        sums.count[1] += nonGreenEven ? oddCount : evenCount;
+    }
+    return sums;
+}
+
+// trunc(100 x Gm / Xm) for the green mean Gm and a channel mean Xm, capped
+// at 400, from the sums and counts in exact integer arithmetic. (The same
+// value written as o / Xm / 3 x 100 / t with o = Rm + Gm + Bm and
+// t = o / Gm / 3 loses the last digit in floating point: equal green and
+// blue means of 100 next to a red mean of 10 would give 99.) A black
+// channel gets the cap.
+int32_t BalanceGain(uint64_t greenSum, uint64_t greenCount, uint64_t sum, uint64_t count) {
+    __extension__ using Wide = unsigned __int128;
+    const Wide numerator = Wide{greenSum} * count * kBayerGainNeutral;
+    const Wide denominator = Wide{greenCount} * sum;
+    if (denominator == 0 || numerator / denominator >= static_cast<Wide>(kBayerGainCap)) {
+        return kBayerGainCap;
+    }
+    return static_cast<int32_t>(numerator / denominator);
+}
+
+}  // namespace
+
+int Demosaic(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain,
+             KernelLevel level) {
+    if (raw.IsEmpty() || destination.IsEmpty() || raw.Width() != destination.Width() ||
+        raw.Height() != destination.Height()) {
+        return 0;
+    }
+    const int32_t sampleBytes = raw.BytesPerPixel();
+    const int32_t pixelBytes = destination.BytesPerPixel();
+    if (sampleBytes == 1 && (pixelBytes == 3 || pixelBytes == 4)) {
+        DemosaicImage<uint8_t>(destination, raw, bayerMode, redGain, blueGain, PickKernel(1, level));
+        return 1;
+    }
+    if (sampleBytes == 2 && (pixelBytes == 6 || pixelBytes == 8)) {
+        DemosaicImage<uint16_t>(destination, raw, bayerMode, redGain, blueGain, PickKernel(2, level));
+        return 1;
+    }
+    return 0;
+}
+
+int Demosaic(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain) {
+    return Demosaic(destination, raw, bayerMode, redGain, blueGain, ActiveKernelLevel());
+}
+
+bool MeasureWhiteBalance(const CDibImage& raw, int32_t bayerMode, WhiteBalanceGains* gains) {
+    if (gains == nullptr || raw.IsEmpty() || (raw.BytesPerPixel() != 1 && raw.BytesPerPixel() != 2)) {
+        return false;
+    }
+    const ChannelSums sums = raw.BytesPerPixel() == 1 ? SumChannels<uint8_t>(raw, bayerMode)
+                                                      : SumChannels<uint16_t>(raw, bayerMode);
+    if (sums.count[0] == 0 || sums.count[1] == 0 || sums.count[2] == 0) {
+        return false;
+    }
+    if (sums.sum[0] == 0 && sums.sum[1] == 0 && sums.sum[2] == 0) {
+        return false;
+    }
+    gains->red = BalanceGain(sums.sum[1], sums.count[1], sums.sum[0], sums.count[0]);
+    gains->blue = BalanceGain(sums.sum[1], sums.count[1], sums.sum[2], sums.count[2]);
+    gains->green = kBayerGainNeutral;
+    return true;
+}
+
+}  // namespace vantix

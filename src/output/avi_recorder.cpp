@@ -1,0 +1,424 @@
+#include "output/avi_recorder.h"
+
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace vantix {
+
+namespace {
+
+constexpr uint32_t kAvifHasIndex = 0x10;
+constexpr uint32_t kAvifWasCaptureFile = 0x10000;
+constexpr uint32_t kAviifKeyframe = 0x10;
+constexpr uint32_t kStartFramesPerSecond = 30;
+constexpr uint32_t kRate = 10000000;  // dwRate; dwScale carries the frame time in its units
+constexpr size_t kHeaderBytes = sizeof(AviFileHeader);
+constexpr size_t kChunkHeaderBytes = 8;
+
+void SetTag(char (&field)[4], const char* tag) {
+    std::memcpy(field, tag, 4);
+}
+
+// Writes all parts at offset. The array is consumed. False on any error.
+bool WriteAllAt(int fd, iovec* parts, int count, uint64_t offset) {
+    while (count > 0) {
+        if (parts->iov_len == 0) {
+            ++parts;
+            --count;
+            continue;
+        }
+        const ssize_t written = pwritev(fd, parts, count, static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        offset += static_cast<uint64_t>(written);
+        auto done = static_cast<size_t>(written);
+        while (count > 0 && done >= parts->iov_len) {
+            done -= parts->iov_len;
+            ++parts;
+            --count;
+        }
+        if (done > 0) {
+            parts->iov_base = static_cast<uint8_t*>(parts->iov_base) + done;
+            parts->iov_len -= done;
+        }
+    }
+    return true;
+}
+
+bool IsOutOfSpace(int error) {
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+uint32_t ClampToUint32(uint64_t value) {
+    return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
+}
+
+// Bytes per second at framesPer100s frames per 100 s, for dwMaxBytesPerSec.
+uint32_t BytesPerSecond(uint32_t frameBytes, uint32_t framesPer100s) {
+    return ClampToUint32((uint64_t{frameBytes} + kChunkHeaderBytes) * framesPer100s / 100);
+}
+
+bool IsSupportedDepth(int32_t bitsPerPixel) {
+    return bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32 ||
+           bitsPerPixel == 48 || bitsPerPixel == 64;
+}
+
+}  // namespace
+
+AviRecorder::AviRecorder(uint64_t maxRiffBytes) : maxRiffBytes_(std::min(maxRiffBytes, kMaxRiffBytes)) {}
+
+AviRecorder::~AviRecorder() {
+    CloseAvi();
+}
+
+bool AviRecorder::IsOpen() const {
+    std::lock_guard lock(mutex_);
+    return fd_ >= 0;
+}
+
+uint32_t AviRecorder::FrameCount() const {
+    std::lock_guard lock(mutex_);
+    return frameCount_;
+}
+
+uint32_t AviRecorder::FrameBytes() const {
+    std::lock_guard lock(mutex_);
+    return frameBytes_;
+}
+
+uint32_t AviRecorder::FramesPer100s() const {
+    std::lock_guard lock(mutex_);
+    return framesPer100s_;
+}
+
+uint32_t AviRecorder::RiffBytes() const {
+    std::lock_guard lock(mutex_);
+    return riffBytes_;
+}
+
+uint32_t AviRecorder::MoviBytes() const {
+    std::lock_guard lock(mutex_);
+    return moviBytes_;
+}
+
+void AviRecorder::SetFramesPer100s(uint32_t framesPer100s) {
+    std::lock_guard lock(mutex_);
+    if (framesPer100s != 0) {
+        framesPer100s_ = framesPer100s;
+    }
+}
+
+uint32_t AviRecorder::MeasureFramesPer100s(uint32_t frames, uint32_t elapsedMs) {
+    if (frames == 0 || elapsedMs == 0) {
+        return kDefaultFramesPer100s;
+    }
+    return std::max<uint32_t>(ClampToUint32(uint64_t{frames} * 100000 / elapsedMs), 1);
+}
+
+int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel) {
+    std::lock_guard lock(mutex_);
+    CloseLocked();
+    if (fileName == nullptr || width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel)) {
+        return 0;
+    }
+    const int64_t stride = CDibImage::StrideFor(width, 24);
+    if (stride <= 0) {
+        return 0;
+    }
+    const uint64_t frameBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
+    // The headers, one frame and its index must fit in the RIFF size.
+    const uint64_t smallestFile = (kHeaderBytes - 8) + kChunkHeaderBytes + frameBytes + 8 + sizeof(AviIndexEntry);
+    if (smallestFile > maxRiffBytes_) {
+        return 0;
+    }
+    if (!frame24_.Create(width, height, 24) || (bitsPerPixel == 16 && !gray8_.Create(width, height, 8))) {
+        frame24_.Release();
+        gray8_.Release();
+        return 0;
+    }
+
+    // Truncate an existing file, else create a new one.
+    bool created = false;
+    int fd = open(fileName, O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = open(fileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created = fd >= 0;
+    }
+    if (fd < 0) {
+        frame24_.Release();
+        gray8_.Release();
+        return 0;
+    }
+
+    width_ = width;
+    height_ = height;
+    bitsPerPixel_ = static_cast<uint16_t>(bitsPerPixel);
+    frameBytes_ = static_cast<uint32_t>(frameBytes);
+    framesPer100s_ = kDefaultFramesPer100s;
+    frameCount_ = 0;
+    index_.clear();
+
+    AviFileHeader& h = header_;
+    h = AviFileHeader{};
+    SetTag(h.riff, "RIFF");
+    SetTag(h.aviForm, "AVI ");
+    SetTag(h.hdrlList, "LIST");
+    h.hdrlSize = 200;
+    SetTag(h.hdrl, "hdrl");
+    SetTag(h.avih, "avih");
+    h.avihSize = sizeof(AviMainHeader);
+    h.main.dwMicroSecPerFrame = 1000000 / kStartFramesPerSecond;
+    h.main.dwMaxBytesPerSec = BytesPerSecond(frameBytes_, kStartFramesPerSecond * 100);
+    h.main.dwFlags = kAvifHasIndex | kAvifWasCaptureFile;
+    h.main.dwStreams = 1;
+    h.main.dwSuggestedBufferSize = frameBytes_ + kChunkHeaderBytes;
+    h.main.dwWidth = static_cast<uint32_t>(width);
+    h.main.dwHeight = static_cast<uint32_t>(height);
+    SetTag(h.strlList, "LIST");
+    h.strlSize = 124;
+    SetTag(h.strl, "strl");
+    SetTag(h.strh, "strh");
+    h.strhSize = sizeof(AviStreamHeader);
+    SetTag(h.stream.fccType, "vids");
+    SetTag(h.stream.fccHandler, "DIB ");
+    h.stream.dwScale = kRate / kStartFramesPerSecond;
+    h.stream.dwRate = kRate;
+    h.stream.dwSuggestedBufferSize = frameBytes_ + kChunkHeaderBytes;
+    SetTag(h.strf, "strf");
+    h.strfSize = sizeof(BitmapInfoHeader);
+    h.format.biSize = sizeof(BitmapInfoHeader);
+    h.format.biWidth = width;
+    h.format.biHeight = height;
+    h.format.biPlanes = 1;
+    h.format.biBitCount = 24;
+    SetTag(h.moviList, "LIST");
+    SetTag(h.movi, "movi");
+    static_assert(offsetof(AviFileHeader, moviSize) + 8 == kHeaderBytes);
+
+    iovec part{&h, sizeof(h)};
+    if (!WriteAllAt(fd, &part, 1, 0)) {
+        close(fd);
+        if (created) {
+            unlink(fileName);
+        }
+        frame24_.Release();
+        gray8_.Release();
+        return 0;
+    }
+    fd_ = fd;
+    writeFailed_ = false;
+    riffBytes_ = kHeaderBytes - 8;  // 224: everything after the RIFF size field
+    moviBytes_ = 4;  // the "movi" form type
+    return 1;
+}
+
+int AviRecorder::PrepareFrame(const CDibImage& image) {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0 || image.IsEmpty() || image.Width() != width_ || image.Height() != height_ ||
+        image.BitsPerPixel() != bitsPerPixel_) {
+        return 0;
+    }
+    // Frame row k (the bottom of the picture first) is memory row
+    // height - 1 - k of the output image (the top first).
+    const int32_t w = width_;
+    const int32_t h = height_;
+    switch (bitsPerPixel_) {
+    case 8:
+        // One row at a time, so the expansion through the colour table and
+        // the reversal take one pass. In picture coordinates of BlitFrom,
+        // source row k lands on destination row h - 1 - k.
+        for (int32_t k = 0; k < h; ++k) {
+            const Rect row{0, k, w, k + 1};
+            frame24_.BlitFrom(image, &row, 0, h - 1 - k);
+        }
+        break;
+    case 16:
+        // 10 significant bits; brighter samples saturate instead of wrapping.
+        for (int32_t k = 0; k < h; ++k) {
+            const uint8_t* in = image.Row(h - 1 - k);
+            uint8_t* out = gray8_.Row(k);
+            for (int32_t x = 0; x < w; ++x) {
+                uint16_t v;
+                std::memcpy(&v, in + 2 * static_cast<size_t>(x), sizeof(v));
+                out[x] = static_cast<uint8_t>(std::min(v >> 2, 255));
+            }
+        }
+        frame24_.BlitFrom(gray8_, nullptr, 0, 0);
+        break;
+    case 24:
+        for (int32_t k = 0; k < h; ++k) {
+            std::memcpy(frame24_.Row(k), image.Row(h - 1 - k), static_cast<size_t>(w) * 3);
+        }
+        break;
+    case 32:
+        for (int32_t k = 0; k < h; ++k) {
+            const uint8_t* in = image.Row(h - 1 - k);
+            uint8_t* out = frame24_.Row(k);
+            for (int32_t x = 0; x < w; ++x, in += 4, out += 3) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+            }
+        }
+        break;
+    default: {  // 48, 64: the high byte of each little-endian 16-bit B, G, R
+        const size_t step = bitsPerPixel_ / 8;
+        for (int32_t k = 0; k < h; ++k) {
+            const uint8_t* in = image.Row(h - 1 - k);
+            uint8_t* out = frame24_.Row(k);
+            for (int32_t x = 0; x < w; ++x, in += step, out += 3) {
+                out[0] = in[1];
+                out[1] = in[3];
+                out[2] = in[5];
+            }
+        }
+        break;
+    }
+    }
+    return 1;
+}
+
+AviFrameResult AviRecorder::WriteAviFrame() {
+    std::lock_guard lock(mutex_);
+    return WriteFrameLocked(frame24_.Bits());
+}
+
+AviFrameResult AviRecorder::WriteAviFrame(const uint8_t* frame) {
+    std::lock_guard lock(mutex_);
+    return WriteFrameLocked(frame);
+}
+
+AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
+    if (fd_ < 0 || frame == nullptr) {
+        return AviFrameResult::kNotOpen;
+    }
+    if (writeFailed_) {
+        return AviFrameResult::kWriteFailed;
+    }
+    // After this frame the index, one entry longer, must still fit.
+    const uint64_t riffAfter = uint64_t{riffBytes_} + kChunkHeaderBytes + frameBytes_ + 8 +
+                               sizeof(AviIndexEntry) * (uint64_t{frameCount_} + 1);
+    if (riffAfter > maxRiffBytes_) {
+        return AviFrameResult::kFileFull;
+    }
+    try {
+        index_.push_back(AviIndexEntry{{'0', '0', 'd', 'b'}, kAviifKeyframe, moviBytes_, frameBytes_});
+    } catch (const std::bad_alloc&) {
+        writeFailed_ = true;
+        return AviFrameResult::kWriteFailed;
+    }
+    const uint8_t chunk[kChunkHeaderBytes] = {'0',
+                                              '0',
+                                              'd',
+                                              'b',
+                                              static_cast<uint8_t>(frameBytes_),
+                                              static_cast<uint8_t>(frameBytes_ >> 8),
+                                              static_cast<uint8_t>(frameBytes_ >> 16),
+                                              static_cast<uint8_t>(frameBytes_ >> 24)};
+    iovec parts[2] = {{const_cast<uint8_t*>(chunk), sizeof(chunk)}, {const_cast<uint8_t*>(frame), frameBytes_}};
+    const uint64_t end = uint64_t{riffBytes_} + 8;
+    if (!WriteAllAt(fd_, parts, 2, end)) {
+        // Cut off the partial chunk: the file ends with the last whole frame.
+        index_.pop_back();
+        if (ftruncate(fd_, static_cast<off_t>(end)) != 0) {
+            // CloseAvi writes the index at the same offset regardless.
+        }
+        writeFailed_ = true;
+        return AviFrameResult::kWriteFailed;
+    }
+    riffBytes_ += kChunkHeaderBytes + frameBytes_;
+    moviBytes_ += kChunkHeaderBytes + frameBytes_;
+    ++frameCount_;
+    return AviFrameResult::kWritten;
+}
+
+int AviRecorder::CloseAvi() {
+    std::lock_guard lock(mutex_);
+    return CloseLocked();
+}
+
+bool AviRecorder::WriteIndexLocked() {
+    for (;;) {
+        const auto count = static_cast<uint32_t>(index_.size());
+        const uint32_t size = count * static_cast<uint32_t>(sizeof(AviIndexEntry));
+        const uint8_t chunk[8] = {'i',
+                                  'd',
+                                  'x',
+                                  '1',
+                                  static_cast<uint8_t>(size),
+                                  static_cast<uint8_t>(size >> 8),
+                                  static_cast<uint8_t>(size >> 16),
+                                  static_cast<uint8_t>(size >> 24)};
+        iovec parts[2] = {{const_cast<uint8_t*>(chunk), sizeof(chunk)}, {index_.data(), size}};
+        const uint64_t end = uint64_t{riffBytes_} + 8;
+        if (WriteAllAt(fd_, parts, 2, end)) {
+            riffBytes_ += 8 + size;
+            return true;
+        }
+        const int error = errno;
+        if (ftruncate(fd_, static_cast<off_t>(end)) != 0 || !IsOutOfSpace(error) || count == 0) {
+            return false;
+        }
+        // Out of space: give up the last frame to make room for the index.
+        index_.pop_back();
+        --frameCount_;
+        riffBytes_ -= kChunkHeaderBytes + frameBytes_;
+        moviBytes_ -= kChunkHeaderBytes + frameBytes_;
+        if (ftruncate(fd_, static_cast<off_t>(uint64_t{riffBytes_} + 8)) != 0) {
+            return false;
+        }
+    }
+}
+
+void AviRecorder::PatchHeaderLocked(bool hasIndex) {
+    AviFileHeader& h = header_;
+    h.riffSize = riffBytes_;
+    h.moviSize = moviBytes_;
+    h.main.dwTotalFrames = frameCount_;
+    h.stream.dwLength = frameCount_;
+    h.main.dwMicroSecPerFrame = 100000000 / framesPer100s_;
+    h.stream.dwScale = 1000000000 / framesPer100s_;
+    h.main.dwMaxBytesPerSec = BytesPerSecond(frameBytes_, framesPer100s_);
+    if (!hasIndex) {
+        h.main.dwFlags &= ~kAvifHasIndex;
+    }
+    static_assert(offsetof(AviFileHeader, riffSize) == 4);
+    static_assert(offsetof(AviFileHeader, main.dwMicroSecPerFrame) == 32);
+    static_assert(offsetof(AviFileHeader, main.dwTotalFrames) == 48);
+    static_assert(offsetof(AviFileHeader, stream.dwScale) == 128);
+    static_assert(offsetof(AviFileHeader, stream.dwLength) == 140);
+}
+
+int AviRecorder::CloseLocked() {
+    if (fd_ < 0) {
+        return 0;
+    }
+    const bool hasIndex = WriteIndexLocked();
+    PatchHeaderLocked(hasIndex);
+    // The header block lies inside the file already: rewriting it takes no
+    // new space, so it succeeds on a full disk too.
+    iovec part{&header_, sizeof(header_)};
+    const bool patched = WriteAllAt(fd_, &part, 1, 0);
+    const bool closed = close(fd_) == 0 || errno == EINTR;
+    fd_ = -1;
+    const bool complete = hasIndex && patched && closed && !writeFailed_;
+    writeFailed_ = false;
+    index_.clear();
+    index_.shrink_to_fit();
+    frame24_.Release();
+    gray8_.Release();
+    return complete ? 1 : 0;
+}
+
+}  // namespace vantix

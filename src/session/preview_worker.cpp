@@ -1,0 +1,78 @@
+// The preview worker: waits for each frame of the running capture, copies it
+// into the raw image, converts it, hands it to the application and announces
+// it to the callback window.
+#include "platform/clock.h"
+#include "session/error_codes.h"
+#include "session/vantix_session.h"
+
+namespace {
+constexpr int32_t kFrameWaitMs = 3000;
+constexpr uint32_t kRateIntervalMs = 1000;
+constexpr int32_t kBitsOfColorMode[6] = {8, 16, 24, 32, 48, 64};
+}  // namespace
+
+bool CVantix::StartPreviewWorker() {
+    previewRun_ = 1;
+    previewThread_.Join();  // a worker that ended by itself (camera lost)
+    return previewThread_.Start([this] { RunPreviewWorker(); }, vantix::ThreadPriority::AboveNormal);
+}
+
+// Copies the newest frame into the raw image. The frame must fit the image:
+// a camera whose frames outgrew the prepared image (another window set
+// behind the session's back) is a failed copy, not an overrun.
+bool CVantix::FetchFrame() {
+    vantix::CDibImage* raw = RawImage();
+    if (raw == nullptr || raw->IsEmpty()) return false;
+    const uint32_t frameBytes = engine_->FrameBytes();
+    if (frameBytes == 0 || frameBytes > raw->ImageBytes()) return false;
+    engine_->CopyLatestFrame(raw->Bits(), 0, 0, 0, 1);
+    const int32_t packedRow = raw->Width() * raw->BytesPerPixel();
+    if (packedRow != raw->Stride()) RepackRawRows(raw);
+    return true;
+}
+
+void CVantix::RunPreviewWorker() {
+    while (previewRun_ != 0) {
+        vantix::Sleep(static_cast<uint32_t>(waitTimeMs_));
+        if (previewRun_ != 1) continue;
+        const int32_t status = engine_->WaitFrame(kFrameWaitMs);
+        if (status == vantix::kWaitTransferFailed) {
+            previewRun_ = 0;
+            PostFrameMessage(0, vantix::kErrorDeviceLost);
+            RecordError(vantix::kErrorDeviceLost);
+            break;
+        }
+        if (status != vantix::kWaitNewFrame) continue;
+
+        vantix::ScopedLock lock(imageLock_);
+        if (!FetchFrame()) {
+            PostFrameMessage(0, vantix::kErrorTransfer);
+            RecordError(vantix::kErrorTransfer);
+            continue;
+        }
+        const vantix::CDibImage* raw = RawImage();
+        frameInfo_.width = raw->Width();
+        frameInfo_.height = raw->Height();
+        frameInfo_.clientBuffer = clientBuffer_;
+        frameInfo_.bitsPerPixel = kBitsOfColorMode[colorModeIndex_];
+        ++frameCount_;
+        const uint32_t now = vantix::TimeGetTime();
+        const uint32_t elapsed = vantix::ElapsedMs(lastRateTime_, now);
+        if (elapsed > kRateIntervalMs) {
+            frameRate_ = static_cast<int32_t>(static_cast<double>(frameCount_) * 10000.0 / static_cast<double>(elapsed));
+            frameCount_ = 0;
+            lastRateTime_ = now;
+        }
+        frameInfo_.rateTenths = frameRate_;
+        ConvertFrame();
+        recorderNewFrame_ = 1;
+        imageAvailable_ = 1;
+        if (clientBuffer_ != nullptr && clientBufferSize_ != 0 &&
+            !CopyClientImage(clientBuffer_, clientBufferSize_, clientOrientation_)) {
+            continue;
+        }
+        if (previewRun_ == 1 && callbackWindow_ != nullptr) {
+            PostFrameMessage(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+        }
+    }
+}

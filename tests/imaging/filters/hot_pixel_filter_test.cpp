@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "filter_test_images.h"
+#include "imaging/filters/filters.h"
+
+namespace vantix {
+namespace {
+
+using namespace filter_test;
+
+enum Colour { R, G, B };
+
+// Colour by Bayer mode, row parity and column parity (memory order).
+constexpr Colour kBayer[4][2][2] = {{{G, B}, {R, G}}, {{R, G}, {G, B}}, {{B, G}, {G, R}}, {{G, R}, {B, G}}};
+
+// The demosaic's colour of the 2 x 2 block ending at (x, y), found from
+// distances: R and B weigh the four samples of their colour in the 4 x 4
+// window around the block's centre by nearness (9, 3, 3, 1); G is the mean of
+// the block's two greens. Strong when two channel differences exceed 30.
+bool StrongColour(const CDibImage& raw, int32_t x, int32_t y, int32_t mode, int32_t kR, int32_t kB) {
+    int32_t sums[3] = {0, 0, 0};
+    for (int32_t j = y - 2; j <= y + 1; ++j)
+        for (int32_t i = x - 2; i <= x + 1; ++i) {
+            const int32_t d2 = (2 * (i - x) + 1) * (2 * (i - x) + 1) + (2 * (j - y) + 1) * (2 * (j - y) + 1);
+            const Colour colour = kBayer[mode][j & 1][i & 1];
+            const int32_t weight = colour == G ? (d2 == 2) : d2 == 2 ? 9 : d2 == 10 ? 3 : d2 == 18 ? 1 : 0;
+            sums[colour] += weight * Get(raw, i, j);
+        }
+    const int32_t red = ((sums[R] * kR) >> 11) & 0xFF, blue = ((sums[B] * kB) >> 11) & 0xFF, green = sums[G] >> 1;
+    return (std::abs(red - green) > 30) + (std::abs(red - blue) > 30) + (std::abs(green - blue) > 30) >= 2;
+}
+
+// Sample by sample in memory order, in place; returns the replacements.
+int32_t ReferenceHotPixels(CDibImage& raw, int32_t mode, int32_t redGain, int32_t blueGain) {
+    int32_t replaced = 0;
+    for (int32_t y = 2; y < raw.Height() - 2; ++y)
+        for (int32_t x = 2; x < raw.Width() - 2; ++x) {
+            const int32_t v = Get(raw, x, y);
+            const int32_t u = (Get(raw, x - 2, y) + Get(raw, x + 2, y) + Get(raw, x, y - 2) + Get(raw, x, y + 2)) >> 2;
+            bool replace = v - u >= 30 && StrongColour(raw, x, y, mode, static_cast<int32_t>(redGain * 1.28),
+                                                       static_cast<int32_t>(blueGain * 1.28));
+            if (raw.BitsPerPixel() == 16) {
+                replace = std::abs(v - u) >= 7680;
+                for (int32_t j = y - 1; j <= y + 1; ++j)
+                    for (int32_t i = x - 1; i <= x + 1; ++i)
+                        replace = replace && ((i == x && j == y) || std::abs(v - Get(raw, i, j)) >= 7680);
+            }
+            if (replace) Set(raw, x, y, 0, u), ++replaced;
+        }
+    return replaced;
+}
+
+// Random samples make many replacements, often side by side, so later
+// samples see earlier replacements.
+TEST(HotPixelFilter, MatchesReferenceOnRandomImages) {
+    uint32_t seed = 1000;
+    for (const int32_t bits : {8, 16}) {
+        for (int32_t mode = 0; mode < 4; ++mode) {
+            for (const auto& [redGain, blueGain] : {std::pair{100, 100}, std::pair{400, 37}, std::pair{0, 250}}) {
+                for (const auto& [w, h] : {std::pair{1, 1}, std::pair{4, 9}, std::pair{5, 5}, std::pair{40, 23}}) {
+                    CDibImage image = RandomImage(w, h, bits, seed++);
+                    CDibImage expected = Copy(image);
+                    const int32_t count = ReferenceHotPixels(expected, mode, redGain, blueGain);
+                    const int32_t result = ApplyHotPixelFilter(image, mode, redGain, blueGain);
+                    ASSERT_TRUE(SameImage(image, expected)) << "mode " << mode << " gains " << redGain;
+                    EXPECT_EQ(result, bits == 8 ? count : 1);
+                }
+            }
+        }
+    }
+}
+
+TEST(HotPixelFilter, EightBitNeverTouchesADarkerSample) {
+    for (int32_t mode = 0; mode < 4; ++mode) {
+        CDibImage image = RandomImage(64, 48, 8, 2000 + static_cast<uint32_t>(mode));
+        const CDibImage before = Copy(image);
+        ASSERT_GT(ApplyHotPixelFilter(image, mode, 100, 100), 0);
+        for (size_t i = 0; i < image.ImageBytes(); ++i) ASSERT_LE(image.Bits()[i], before.Bits()[i]) << i;
+    }
+}
+
+TEST(HotPixelFilter, LoneSamplesGoButColourlessOrClusteredOnesStay) {
+    // Mode 0: (4, 3) is red. 100 over a field of 100 makes its block red; 35
+    // over it leaves the colour weak.
+    for (const auto& [value, replaced] : {std::pair{200, 1}, std::pair{135, 0}}) {
+        CDibImage image = Filled(9, 9, 8, 100);
+        Set(image, 4, 3, 0, value);
+        EXPECT_EQ(ApplyHotPixelFilter(image, 0, 100, 100), replaced);
+        EXPECT_EQ(Get(image, 4, 3), replaced ? 100 : value);
+    }
+    CDibImage wide = Filled(12, 12, 16, 20000);
+    Set(wide, 3, 3, 0, 40000);  // alone, bright
+    Set(wide, 8, 3, 0, 2000);   // alone, dark
+    Set(wide, 4, 8, 0, 40000);  // side by side: neither is alone
+    Set(wide, 5, 8, 0, 40000);
+    ApplyHotPixelFilter(wide, 3, 100, 100);
+    EXPECT_TRUE(Get(wide, 3, 3) == 20000 && Get(wide, 8, 3) == 20000);
+    EXPECT_TRUE(Get(wide, 4, 8) == 40000 && Get(wide, 5, 8) == 40000);
+
+    CDibImage colour = RandomImage(10, 10, 24, 3001);
+    EXPECT_EQ(ApplyHotPixelFilter(colour, 0, 100, 100), 0);
+}
+
+}  // namespace
+}  // namespace vantix

@@ -1,0 +1,146 @@
+// Acquisition through the session against a virtual camera: the state
+// machine, snapshots and image reads, the callback preview with its frame
+// record, and a camera lost in the middle of a preview.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "emulator/emulator.h"
+#include "platform/window_messages.h"
+#include "session/vantix_session.h"
+#include "transport/device_drivers.h"
+
+namespace {
+
+using vantix::emulator::Emulator;
+
+class AcquisitionControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vantix::InstallDeviceDrivers();
+        Emulator::Instance().Reset();
+        std::remove(std::getenv("VANTIX_REGISTRY"));
+        path_ = Emulator::Instance().Plug(0x3040);
+        Emulator::Instance().Find(path_)->SetUnthrottled(true);
+        window_ = vantix::CreatePollableWindow();
+        session_ = std::make_unique<CVantix>();
+        ASSERT_TRUE(session_->Initialize(window_));
+        ASSERT_NE(session_->Engine()->Sensor(), nullptr);
+        // A small window keeps frames cheap; no preview window is wanted.
+        ASSERT_EQ(session_->SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
+        ASSERT_EQ(session_->SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+        ASSERT_EQ(session_->SetColorMode(8), 1);
+        session_->SetWaitTime(0);
+        Drain();
+    }
+    void TearDown() override {
+        session_.reset();
+        vantix::DestroyWindow(window_);
+        Emulator::Instance().Reset();
+    }
+    void Drain() {
+        while (session_->PopError() != 0) {
+        }
+        VantixMessage message;
+        while (vantix::GetWindowMessage(window_, &message, 0) == 1) {
+        }
+    }
+    std::string path_;
+    VantixHwnd window_ = nullptr;
+    std::unique_ptr<CVantix> session_;
+};
+
+TEST_F(AcquisitionControlTest, StatesAllowWhatTheyShould) {
+    ASSERT_EQ(session_->StartPreview(), 1);
+    ASSERT_EQ(session_->StartPreview(), 1);  // one worker, already running
+    EXPECT_EQ(session_->Capture(), 0);
+    EXPECT_EQ(session_->PopError(), 1);
+    EXPECT_EQ(session_->SnapShot(nullptr, 0, 0), 0);
+    EXPECT_EQ(session_->PopError(), 1);
+    ASSERT_EQ(session_->StopPreview(), 1);
+
+    ASSERT_EQ(session_->Capture(), 1);
+    ASSERT_EQ(session_->Capture(), 1);
+    EXPECT_EQ(session_->StartPreview(), 0);
+    EXPECT_EQ(session_->PopError(), 1);
+    ASSERT_EQ(session_->SnapShot(nullptr, 0, 0), 1);  // prepared: the transfer stays up
+    ASSERT_EQ(session_->SnapShot(nullptr, 0, 0), 1);
+    EXPECT_EQ(session_->Close(), 1);
+    EXPECT_EQ(session_->StartPreview(), 1);
+    EXPECT_EQ(session_->Close(), 1);
+}
+
+TEST_F(AcquisitionControlTest, SnapShotLeavesTheImageForGetImage) {
+    ASSERT_EQ(session_->SnapShot(nullptr, 0, 0), 1);
+    const vantix::CDibImage* client = session_->Image(0);
+    const size_t bytes = static_cast<size_t>(client->Stride()) * static_cast<size_t>(client->Height());
+    std::vector<uint8_t> image(bytes);
+    ASSERT_EQ(session_->GetImage(image.data(), static_cast<int32_t>(bytes), 1), 1);
+    EXPECT_EQ(std::memcmp(image.data(), client->Bits(), bytes), 0);
+    // The other orientation puts the last stored row first.
+    ASSERT_EQ(session_->GetImage(image.data(), static_cast<int32_t>(bytes), 0), 1);
+    EXPECT_EQ(std::memcmp(image.data(), client->Row(client->Height() - 1), client->Stride()), 0);
+
+    EXPECT_EQ(session_->GetImage(image.data(), static_cast<int32_t>(bytes) - 1, 1), 0);
+    EXPECT_EQ(session_->PopError(), 5);
+    EXPECT_EQ(session_->PopError(), 5);
+    EXPECT_EQ(session_->PopError(), 0);
+}
+
+TEST_F(AcquisitionControlTest, CallbackPreviewAnnouncesEveryFrameWithItsRecord) {
+    std::vector<uint8_t> buffer(640 * 480);
+    ASSERT_EQ(session_->CallBackPreview(window_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
+    int frames = 0;
+    VantixMessage message;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (frames < 5 && std::chrono::steady_clock::now() < deadline) {
+        if (vantix::GetWindowMessage(window_, &message, 100) != 1) continue;
+        if (message.message != 0x8002) continue;
+        ASSERT_NE(message.wParam, 0u);
+        const auto* record = reinterpret_cast<const int32_t*>(message.wParam);
+        EXPECT_EQ(record[1], 640);
+        EXPECT_EQ(record[2], 480);
+        EXPECT_EQ(record[3], 8);
+        EXPECT_EQ(*reinterpret_cast<void* const*>(record + 6), buffer.data());
+        ++frames;
+    }
+    EXPECT_EQ(frames, 5);
+    ASSERT_EQ(session_->StopPreview(), 1);
+}
+
+TEST_F(AcquisitionControlTest, LostCameraEndsThePreviewWithCode13) {
+    ASSERT_EQ(session_->CallBackPreview(window_, nullptr, 0, 1), 1);
+    Emulator::Instance().Unplug(path_);
+    VantixMessage message;
+    bool lost = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!lost && std::chrono::steady_clock::now() < deadline) {
+        if (vantix::GetWindowMessage(window_, &message, 100) != 1) continue;
+        lost = message.message == 0x8002 && message.wParam == 0 && message.lParam == 13;
+    }
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(session_->StopPreview(), 1);
+    bool recorded = false;
+    for (int32_t code = session_->PopError(); code != 0; code = session_->PopError()) recorded |= code == 13;
+    EXPECT_TRUE(recorded);
+}
+
+TEST_F(AcquisitionControlTest, PreviewThatNeedsAWindowFailsWithCode4) {
+    ASSERT_EQ(session_->SetPreviewWindow(nullptr, 0, 0, 640, 480), 1);
+    EXPECT_EQ(session_->Preview(), 0);
+    EXPECT_EQ(session_->PopError(), 4);
+}
+
+TEST_F(AcquisitionControlTest, ReleaseWhileThePreviewRuns) {
+    ASSERT_EQ(session_->StartPreview(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    session_.reset();  // stops the worker and the camera, saves the settings
+}
+
+}  // namespace
