@@ -1,6 +1,8 @@
 // The preview worker: waits for each frame of the running capture, copies it
 // into the raw image, converts it, hands it to the application and announces
 // it to the callback window.
+#include <atomic>
+
 #include "platform/clock.h"
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
@@ -9,6 +11,11 @@ namespace {
 constexpr int32_t kFrameWaitMs = 3000;
 constexpr uint32_t kRateIntervalMs = 1000;
 constexpr int32_t kBitsOfColorMode[6] = {8, 16, 24, 32, 48, 64};
+
+template <typename T>
+void Store(T& field, T value) {
+    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
 }  // namespace
 
 bool CVantix::StartPreviewWorker() {
@@ -51,10 +58,15 @@ void CVantix::RunPreviewWorker() {
             continue;
         }
         const vantix::CDibImage* raw = RawImage();
-        frameInfo_.width = raw->Width();
-        frameInfo_.height = raw->Height();
-        frameInfo_.clientBuffer = clientBuffer_;
-        frameInfo_.bitsPerPixel = kBitsOfColorMode[colorModeIndex_];
+        FrameInfo& info = frameInfo_[static_cast<size_t>(frameInfoNext_)];
+        frameInfoNext_ = (frameInfoNext_ + 1) % kFrameInfoRecords;
+        // The application may still be reading an older use of this record:
+        // fields are stored whole (relaxed atomic stores, plain moves on this
+        // platform) so a reader never sees half a value.
+        Store(info.width, raw->Width());
+        Store(info.height, raw->Height());
+        Store(info.clientBuffer, clientBuffer_);
+        Store(info.bitsPerPixel, kBitsOfColorMode[colorModeIndex_]);
         ++frameCount_;
         const uint32_t now = vantix::TimeGetTime();
         const uint32_t elapsed = vantix::ElapsedMs(lastRateTime_, now);
@@ -63,7 +75,7 @@ void CVantix::RunPreviewWorker() {
             frameCount_ = 0;
             lastRateTime_ = now;
         }
-        frameInfo_.rateTenths = frameRate_;
+        Store(info.rateTenths, frameRate_);
         ConvertFrame();
         recorderNewFrame_ = 1;
         imageAvailable_ = 1;
@@ -72,7 +84,7 @@ void CVantix::RunPreviewWorker() {
             continue;
         }
         if (previewRun_ == 1 && callbackWindow_ != nullptr) {
-            PostFrameMessage(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+            PostFrameMessage(reinterpret_cast<uintptr_t>(&info), 0);
         }
     }
 }

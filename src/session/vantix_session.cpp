@@ -82,6 +82,9 @@ bool CVantix::Initialize(VantixHwnd window) {
 // The white references are filled when the mask first needs them rather than
 // at Initialize, so that an idle session keeps 32 MB of ones out of memory.
 void CVantix::EnsureMaskReferencesFilled() {
+    // The references belong to the mask lock (taken inside the image lock
+    // where both are held); the lock is recursive for callers that hold it.
+    vantix::ScopedLock lock(maskLock_);
     if (maskReferencesFilled_) return;
     for (int slot : {kWhiteReference8, kWhiteReference16}) {
         vantix::CDibImage* image = images_[static_cast<size_t>(slot)].get();

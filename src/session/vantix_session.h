@@ -203,7 +203,11 @@ private:
     void* clientBuffer_ = nullptr;
     int32_t clientBufferSize_ = 0;
     int32_t clientOrientation_ = 0;
-    FrameInfo frameInfo_{};
+    // The application reads a record while later frames arrive; four records
+    // in turn keep a frame's record intact until three more frames came.
+    static constexpr int kFrameInfoRecords = 4;
+    std::array<FrameInfo, kFrameInfoRecords> frameInfo_{};
+    int frameInfoNext_ = 0;
     std::atomic<int32_t> recorderNewFrame_{0};
     vantix::ErrorHistory errorHistory_;
     int32_t snapshotTimeoutMs_ = 3000;

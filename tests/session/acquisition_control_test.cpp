@@ -103,11 +103,14 @@ TEST_F(AcquisitionControlTest, CallbackPreviewAnnouncesEveryFrameWithItsRecord) 
         if (vantix::GetWindowMessage(window_, &message, 100) != 1) continue;
         if (message.message != 0x8002) continue;
         ASSERT_NE(message.wParam, 0u);
-        const auto* record = reinterpret_cast<const int32_t*>(message.wParam);
-        EXPECT_EQ(record[1], 640);
-        EXPECT_EQ(record[2], 480);
-        EXPECT_EQ(record[3], 8);
-        EXPECT_EQ(*reinterpret_cast<void* const*>(record + 6), buffer.data());
+        // The record may be reused while it is read: read each field whole.
+        auto* record = reinterpret_cast<int32_t*>(message.wParam);
+        const auto field = [&](int i) { return std::atomic_ref<int32_t>(record[i]).load(std::memory_order_relaxed); };
+        EXPECT_EQ(field(1), 640);
+        EXPECT_EQ(field(2), 480);
+        EXPECT_EQ(field(3), 8);
+        void*& pointer = *reinterpret_cast<void**>(record + 6);
+        EXPECT_EQ(std::atomic_ref<void*>(pointer).load(std::memory_order_relaxed), buffer.data());
         ++frames;
     }
     EXPECT_EQ(frames, 5);
