@@ -8,9 +8,7 @@
 
 namespace vantix {
 
-inline constexpr std::array<std::string_view, 7> kPendingExports = {
-    // Acquisition
-    "Vantix_Record", "Vantix_RecordW", "Vantix_SaveImage", "Vantix_SaveImageW",
+inline constexpr std::array<std::string_view, 3> kPendingExports = {
     // Dialogs
     "Vantix_SetCameraDlg", "Vantix_SetImageDlg", "Vantix_SetAnalogDlg",
 };

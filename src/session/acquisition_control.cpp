@@ -175,6 +175,7 @@ int32_t CVantix::StopPreview() {
     previewRun_ = 0;
     if (acquisitionState_.exchange(kIdle) != kIdle) engine_->StopCapture();
     previewThread_.Join();
+    StopRecording();
     return 1;
 }
 

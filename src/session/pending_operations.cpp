@@ -1,5 +1,5 @@
-// Session operations whose machinery (still images, recording, dialogs) is
-// not part of the library yet. Each reports code 11 (not
+// Session operations whose machinery (the settings dialogs) is not part of
+// the library yet. Each reports code 11 (not
 // supported) and returns its failure value, so an application sees a clear
 // failure instead of a silent no-op. The exports that reach them are listed in
 // api/pending_exports.h; a test calls every one of them.
@@ -11,8 +11,6 @@ int32_t CVantix::ReportNotBuilt() {
     return 0;
 }
 
-int32_t CVantix::Record(const char*, int32_t, int32_t) { return ReportNotBuilt(); }
-int32_t CVantix::SaveImage(const char*, int32_t) { return ReportNotBuilt(); }
 
 
 

@@ -13,6 +13,7 @@
 
 #include "engine/vantix_u3k9_base.h"
 #include "imaging/dib_image.h"
+#include "output/avi_recorder.h"
 #include "platform/clock.h"
 #include "platform/critical_section.h"
 #include "platform/thread.h"
@@ -149,6 +150,8 @@ private:
     void RunPreviewWorker();
     bool FetchFrame();
     void RepackRawRows(vantix::CDibImage* raw);
+    void RunRecorder();
+    void StopRecording();
     void ConvertFrame();
     bool CopyClientImage(void* buffer, int32_t size, int32_t orientation);
     void PostFrameMessage(uintptr_t wParam, intptr_t lParam);
@@ -209,6 +212,12 @@ private:
     std::array<FrameInfo, kFrameInfoRecords> frameInfo_{};
     int frameInfoNext_ = 0;
     std::atomic<int32_t> recorderNewFrame_{0};
+    // Recording (recording.cpp).
+    vantix::AviRecorder avi_;
+    std::atomic<int32_t> recording_{0};
+    vantix::Thread recorderThread_;
+    uint32_t recordDurationMs_ = 0;
+    uint32_t recordFrames_ = 0;
     vantix::ErrorHistory errorHistory_;
     int32_t snapshotTimeoutMs_ = 3000;
     int32_t deviceNumber_ = 0;

@@ -7,6 +7,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <unistd.h>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -144,6 +147,51 @@ TEST_F(AcquisitionControlTest, ReleaseWhileThePreviewRuns) {
     ASSERT_EQ(session_->StartPreview(), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     session_.reset();  // stops the worker and the camera, saves the settings
+}
+
+TEST_F(AcquisitionControlTest, StillImagesNeedAConvertedFrame) {
+    const std::string path = "/tmp/vantix-still-" + std::to_string(getpid()) + ".bmp";
+    EXPECT_EQ(session_->SaveImage(path.c_str(), 0), 0);
+    EXPECT_EQ(session_->PopError(), 1);
+    ASSERT_EQ(session_->SnapShot(nullptr, 0, 0), 1);
+    ASSERT_EQ(session_->SaveImage(path.c_str(), 0), 1);
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    EXPECT_EQ(static_cast<long>(file.tellg()), 1078L + 640L * 480L);  // headers, colour table, pixels
+    EXPECT_EQ(session_->SaveImage(path.c_str(), 7), 0);  // no such type: fails without an error
+    EXPECT_EQ(session_->PopError(), 0);
+    std::remove(path.c_str());
+}
+
+// Frames counted in the AVI's main header.
+uint32_t AviTotalFrames(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[64] = {};
+    file.read(header, sizeof header);
+    uint32_t frames = 0;
+    std::memcpy(&frames, header + 48, sizeof frames);
+    return std::memcmp(header, "RIFF", 4) == 0 ? frames : 0;
+}
+
+TEST_F(AcquisitionControlTest, RecordingsEndAfterTheirDurationAndOnStop) {
+    EXPECT_EQ(session_->Record("", 100, 0), 0);
+    EXPECT_EQ(session_->PopError(), 9);
+
+    // Duration 0: finalised at the first frame at least 1 ms after the first.
+    const std::string path = "/tmp/vantix-record-" + std::to_string(getpid()) + ".avi";
+    ASSERT_EQ(session_->Record(path.c_str(), 0, 0), 1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (AviTotalFrames(path) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(AviTotalFrames(path), 2u);
+    ASSERT_EQ(session_->StopPreview(), 1);
+
+    // A long recording stopped early is finalised by the stop.
+    ASSERT_EQ(session_->Record(path.c_str(), 60000, 0), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(session_->StopPreview(), 1);
+    EXPECT_GT(AviTotalFrames(path), 0u);
+    std::remove(path.c_str());
 }
 
 }  // namespace

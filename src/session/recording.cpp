@@ -1,0 +1,109 @@
+// Still images and timed AVI recordings of the session's converted frames.
+#include <algorithm>
+
+#include "output/still_image_writer.h"
+#include "platform/clock.h"
+#include "session/error_codes.h"
+#include "session/vantix_session.h"
+
+namespace {
+constexpr uint32_t kRecorderPollMs = 10;
+constexpr int32_t kFullSampleBits = 16;  // 16-bit samples are saved as full 16-bit values
+}  // namespace
+
+int32_t CVantix::SaveImage(const char* fileName, int32_t format) {
+    if (!engine_ || imageAvailable_ == 0) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    vantix::ScopedLock lock(imageLock_);
+    const vantix::CDibImage* client = ClientImage();
+    if (client == nullptr || client->IsEmpty()) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    return vantix::SaveImageFile(fileName, client, format, kFullSampleBits);
+}
+
+int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWindow) {
+    if (fileName == nullptr || fileName[0] == '\0') {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    callbackWindow_ = nullptr;
+    clientBuffer_ = nullptr;
+    clientBufferSize_ = 0;
+    const auto fail = [this](int32_t code) {
+        Close();
+        RecordError(code);
+        return 0;
+    };
+    if (showWindow != 0 && WantsPreviewWindow() && !CreatePreviewWindow()) return fail(vantix::kErrorWindow);
+    if (!StartPreview()) return fail(vantix::kErrorConversion);
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bits = 0;
+    {
+        vantix::ScopedLock lock(imageLock_);
+        if (const vantix::CDibImage* client = ClientImage()) {
+            width = client->Width();
+            height = client->Height();
+            bits = client->BitsPerPixel();
+        }
+    }
+    if (!avi_.OpenAvi(fileName, width, height, bits)) return fail(vantix::kErrorConversion);
+    recordDurationMs_ = static_cast<uint32_t>(std::max(0, durationMs));
+    recordFrames_ = 0;
+    recorderNewFrame_ = 0;
+    recording_ = 1;
+    recorderThread_.Join();
+    if (!recorderThread_.Start([this] { RunRecorder(); })) {
+        recording_ = 0;
+        avi_.CloseAvi();
+        return fail(vantix::kErrorThread);
+    }
+    return 1;
+}
+
+// Appends every new converted frame until the duration has passed since the
+// first one, then writes the measured rate and the index.
+void CVantix::RunRecorder() {
+    bool started = false;
+    uint32_t start = 0;
+    while (recording_ != 0) {
+        vantix::Sleep(kRecorderPollMs);
+        if (recorderNewFrame_.exchange(0) == 0) continue;
+        const uint32_t now = vantix::TimeGetTime();
+        if (!started) {
+            started = true;
+            start = now;
+        }
+        int prepared = 0;
+        {
+            vantix::ScopedLock lock(imageLock_);
+            if (const vantix::CDibImage* client = ClientImage()) prepared = avi_.PrepareFrame(*client);
+        }
+        // A frame that cannot be written (disk full, file at its size limit)
+        // ends the recording; the file keeps the frames written before.
+        const bool written = prepared && avi_.WriteAviFrame() == vantix::AviFrameResult::kWritten;
+        if (written) ++recordFrames_;
+        const uint32_t elapsed = vantix::ElapsedMs(start, now);
+        if (!written || elapsed > recordDurationMs_) {
+            avi_.SetFramesPer100s(vantix::AviRecorder::MeasureFramesPer100s(recordFrames_, elapsed));
+            avi_.CloseAvi();
+            recording_ = 0;
+        }
+    }
+}
+
+// Ends a recording from outside the recorder (preview stopped, session
+// released): the file is finalised with the frames it has.
+void CVantix::StopRecording() {
+    recording_ = 0;
+    if (!recorderThread_.IsCurrent()) recorderThread_.Join();
+    if (avi_.IsOpen()) avi_.CloseAvi();
+}
