@@ -27,7 +27,8 @@ test-tsan: deps
 	cmake --build --preset tsan
 	ctest --preset tsan
 
-bench: deps
+bench:
+	./scripts/install-deps.sh --bench
 	cmake --preset release
 	cmake --build --preset release
 	./scripts/run-benchmarks.sh build/release

@@ -10,6 +10,11 @@ packages=(
   libx11-dev libxext-dev libgtk-3-dev xvfb xauth
 )
 
+# Benchmarks compare with OpenCV; only `--bench` installs it.
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(libopencv-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -8,6 +8,7 @@
 #include "imaging/demosaic.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "imaging/bayer_pattern.h"
 #include "imaging/demosaic_kernels.h"
@@ -18,38 +19,90 @@ namespace demosaic_detail {
 
 namespace {
 
-// The portable kernel: pixel pairs, so that the colour layout of each pixel
-// is fixed within the loop body.
-template <typename T, bool kNonGreenEven>
-VANTIX_KERNEL_INLINE void PairsPortable(const RowJob& job, int32_t from, int32_t to) {
-    const T* a = static_cast<const T*>(job.rowA);
-    const T* b = static_cast<const T*>(job.rowB);
-    const T* c = static_cast<const T*>(job.rowC);
-    const T* d = static_cast<const T*>(job.rowD);
-    const int32_t step = job.dstBytesPerPixel / static_cast<int32_t>(sizeof(T));
-    T* out = reinterpret_cast<T*>(job.dst);
-    for (int32_t x = from; x + 1 < to; x += 2) {
-        const PixelSums s0 = InterpolatePixel(a, b, c, d, x - 2, x - 1, x, x + 1, kNonGreenEven);
-        const PixelSums s1 = InterpolatePixel(a, b, c, d, x - 1, x, x + 1, x + 2, !kNonGreenEven);
-        StorePixel(out + static_cast<ptrdiff_t>(x) * step, s0, job.rowIsRed, job.kRed, job.kBlue);
-        StorePixel(out + static_cast<ptrdiff_t>(x + 1) * step, s1, job.rowIsRed, job.kRed, job.kBlue);
+// The portable kernel works through a row in chunks: a first loop computes
+// the three channels of every pixel into small planar arrays, evaluating both
+// colour layouts and picking one by the column's parity (so that it has no
+// branches and vectorises), and a second loop interleaves them into B, G, R.
+constexpr int32_t kChunk = 256;
+
+// Writes B, G, R of count pixels kStep channels apart.
+template <typename T, int32_t kStep>
+VANTIX_KERNEL_INLINE void Interleave(T* __restrict out, const T* __restrict blue, const T* __restrict green,
+                                     const T* __restrict red, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        out[kStep * i] = blue[i];
+        out[kStep * i + 1] = green[i];
+        out[kStep * i + 2] = red[i];
+    }
+}
+
+template <typename T, int32_t kStep>
+VANTIX_KERNEL_INLINE void ChunkPortable(const RowJob& job, int32_t from, int32_t count) {
+    // 8-bit sums fit 16-bit lanes; the gain is then the high half of a
+    // 16 x 16-bit product: (sum x k) >> 11 == (sum x 32k) >> 16.
+    using Sum = std::conditional_t<sizeof(T) == 1, uint16_t, uint32_t>;
+    constexpr uint32_t kTop = sizeof(T) == 1 ? 0xFFu : 0xFFFFu;
+    const T* a = static_cast<const T*>(job.rowA) + from;
+    const T* b = static_cast<const T*>(job.rowB) + from;
+    const T* c = static_cast<const T*>(job.rowC) + from;
+    const T* d = static_cast<const T*>(job.rowD) + from;
+    const uint32_t kX = job.rowIsRed ? job.kRed : job.kBlue;
+    const uint32_t kY = job.rowIsRed ? job.kBlue : job.kRed;
+    // 32k <= 16384 fits 16 bits, which lets the 8-bit product be a 16-bit
+    // multiply-high.
+    const auto kX16 = static_cast<uint16_t>(kX << 5);
+    const auto kY16 = static_cast<uint16_t>(kY << 5);
+    // 0 when the non-green samples of row y sit at even i, else 1.
+    const int32_t parity = job.nonGreenEven == ((from & 1) == 0) ? 0 : 1;
+    T rowColour[kChunk];
+    T green[kChunk];
+    T otherColour[kChunk];
+    for (int32_t i = 0; i < count; ++i) {
+        // All ones where C[i] is not green, else zero.
+        const auto here = static_cast<Sum>(((i ^ parity) & 1) - 1);
+        const Sum xHere = static_cast<Sum>(3 * (c[i - 2] + a[i]) + 9 * c[i] + a[i - 2]);
+        const Sum xNext = static_cast<Sum>(3 * (c[i + 1] + a[i - 1]) + 9 * c[i - 1] + a[i + 1]);
+        const Sum yHere = static_cast<Sum>(3 * (b[i + 1] + d[i - 1]) + 9 * b[i - 1] + d[i + 1]);
+        const Sum yNext = static_cast<Sum>(3 * (b[i - 2] + d[i]) + 9 * b[i] + d[i - 2]);
+        const Sum gHere = static_cast<Sum>((c[i - 1] + b[i]) >> 1);
+        const Sum gNext = static_cast<Sum>((c[i] + b[i - 1]) >> 1);
+        const auto x = static_cast<Sum>((xHere & here) | (xNext & ~here));
+        const auto y = static_cast<Sum>((yHere & here) | (yNext & ~here));
+        green[i] = static_cast<T>((gHere & here) | (gNext & ~here));
+        if constexpr (sizeof(T) == 1) {
+            const auto xs = static_cast<uint16_t>((uint32_t{x} * uint32_t{kX16}) >> 16);
+            const auto ys = static_cast<uint16_t>((uint32_t{y} * uint32_t{kY16}) >> 16);
+            rowColour[i] = static_cast<T>(xs < kTop ? xs : kTop);
+            otherColour[i] = static_cast<T>(ys < kTop ? ys : kTop);
+        } else {
+            const uint32_t xs = (x * kX) >> 11;
+            const uint32_t ys = (y * kY) >> 11;
+            rowColour[i] = static_cast<T>(xs < kTop ? xs : kTop);
+            otherColour[i] = static_cast<T>(ys < kTop ? ys : kTop);
+        }
+    }
+    T* out = reinterpret_cast<T*>(job.dst) + static_cast<ptrdiff_t>(from) * kStep;
+    if (job.rowIsRed) {
+        Interleave<T, kStep>(out, otherColour, green, rowColour, count);
+    } else {
+        Interleave<T, kStep>(out, rowColour, green, otherColour, count);
+    }
+}
+
+template <typename T, int32_t kStep>
+VANTIX_KERNEL_INLINE void RowPortableStep(const RowJob& job) {
+    for (int32_t x = job.begin; x < job.end; x += kChunk) {
+        ChunkPortable<T, kStep>(job, x, std::min(kChunk, job.end - x));
     }
 }
 
 template <typename T>
 void RowPortable(const RowJob& job) {
-    int32_t x = job.begin;
-    if ((x & 1) != 0 && x < job.end) {
-        DemosaicColumnsScalar<T>(job, x, x + 1);
-        ++x;
-    }
-    const int32_t pairsEnd = x + ((job.end - x) & ~1);
-    if (job.nonGreenEven) {
-        PairsPortable<T, true>(job, x, pairsEnd);
+    if (job.dstBytesPerPixel == 3 * static_cast<int32_t>(sizeof(T))) {
+        RowPortableStep<T, 3>(job);
     } else {
-        PairsPortable<T, false>(job, x, pairsEnd);
+        RowPortableStep<T, 4>(job);
     }
-    DemosaicColumnsScalar<T>(job, pairsEnd, job.end);
 }
 
 }  // namespace

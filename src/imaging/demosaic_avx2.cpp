@@ -7,19 +7,23 @@
 // a row's non-green samples are first weighted 3 : 1 along the row (H), and
 // X = 3 H(C) + H(A), Y = 3 H(B) + H(D). The even and odd results are merged
 // back into pixel order and interleaved into B, G, R with byte shuffles.
+#include "imaging/demosaic_kernels.h"
+
+#if VANTIX_HAVE_AVX2_KERNELS
+
 #include <immintrin.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/demosaic_kernels.h"
-
-#if VANTIX_HAVE_AVX2_KERNELS
-
 namespace vantix::demosaic_detail {
 
 namespace {
+
+// Helpers are always inlined so that each block is one straight run of
+// vector code with its constants in registers.
+#define KERNEL VANTIX_KERNEL_AVX2 inline __attribute__((always_inline))
 
 // pshufb controls that gather one channel into its places in the interleaved
 // output. Each 128-bit lane interleaves its own 16 samples; chunk k of a lane
@@ -63,10 +67,10 @@ constexpr auto kControls32 = MakeControls<4, 1>();
 constexpr auto kControls48 = MakeControls<3, 2>();
 constexpr auto kControls64 = MakeControls<4, 2>();
 
-VANTIX_KERNEL_AVX2 inline __m256i Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
-VANTIX_KERNEL_AVX2 inline void Store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+KERNEL __m256i Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
+KERNEL void Store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
 
-VANTIX_KERNEL_AVX2 inline __m256i Gather(const Controls& controls, __m256i b, __m256i g, __m256i r) {
+KERNEL __m256i Gather(const Controls& controls, __m256i b, __m256i g, __m256i r) {
     const __m256i pb = _mm256_shuffle_epi8(b, Load(controls[0].bytes));
     const __m256i pg = _mm256_shuffle_epi8(g, Load(controls[1].bytes));
     const __m256i pr = _mm256_shuffle_epi8(r, Load(controls[2].bytes));
@@ -75,7 +79,7 @@ VANTIX_KERNEL_AVX2 inline __m256i Gather(const Controls& controls, __m256i b, __
 
 // Three-channel output: lane 0 makes output bytes 0..47, lane 1 bytes 48..95.
 template <size_t kChunks>
-VANTIX_KERNEL_AVX2 inline void StoreThree(uint8_t* out, const std::array<Controls, kChunks>& c,
+KERNEL void StoreThree(uint8_t* out, const std::array<Controls, kChunks>& c,
                                           __m256i b, __m256i g, __m256i r) {
     const __m256i c0 = Gather(c[0], b, g, r);
     const __m256i c1 = Gather(c[1], b, g, r);
@@ -87,7 +91,7 @@ VANTIX_KERNEL_AVX2 inline void StoreThree(uint8_t* out, const std::array<Control
 
 // Four-channel output (128 bytes); the fourth channel keeps what it held.
 template <size_t kChunks>
-VANTIX_KERNEL_AVX2 inline void StoreFour(uint8_t* out, const std::array<Controls, kChunks>& c,
+KERNEL void StoreFour(uint8_t* out, const std::array<Controls, kChunks>& c,
                                          __m256i b, __m256i g, __m256i r, __m256i keep) {
     const __m256i c0 = Gather(c[0], b, g, r);
     const __m256i c1 = Gather(c[1], b, g, r);
@@ -108,41 +112,41 @@ struct Split {
     __m256i odd;
 };
 
-VANTIX_KERNEL_AVX2 inline Split Split8(const uint8_t* p) {
+KERNEL Split Split8(const uint8_t* p) {
     const __m256i v = Load(p);
     return {_mm256_and_si256(v, _mm256_set1_epi16(0xFF)), _mm256_srli_epi16(v, 8)};
 }
 
-VANTIX_KERNEL_AVX2 inline Split Split16(const uint16_t* p) {
+KERNEL Split Split16(const uint16_t* p) {
     const __m256i v = Load(p);
     return {_mm256_and_si256(v, _mm256_set1_epi32(0xFFFF)), _mm256_srli_epi32(v, 16)};
 }
 
 // Lane arithmetic by sample width.
 struct Lanes8 {
-    VANTIX_KERNEL_AVX2 static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
-    VANTIX_KERNEL_AVX2 static __m256i Times3(__m256i a) { return _mm256_add_epi16(_mm256_slli_epi16(a, 1), a); }
-    VANTIX_KERNEL_AVX2 static __m256i Half(__m256i a) { return _mm256_srli_epi16(a, 1); }
+    KERNEL static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+    KERNEL static __m256i Times3(__m256i a) { return _mm256_add_epi16(_mm256_slli_epi16(a, 1), a); }
+    KERNEL static __m256i Half(__m256i a) { return _mm256_srli_epi16(a, 1); }
     // (sum x k) >> 11 == (sum x 32k) >> 16 for the high half of the product;
     // 32k <= 16384 fits the 16-bit lane.
-    VANTIX_KERNEL_AVX2 static __m256i Factor(uint32_t k) { return _mm256_set1_epi16(static_cast<int16_t>(k << 5)); }
-    VANTIX_KERNEL_AVX2 static __m256i Gain(__m256i sum, __m256i factor) {
+    KERNEL static __m256i Factor(uint32_t k) { return _mm256_set1_epi16(static_cast<int16_t>(k << 5)); }
+    KERNEL static __m256i Gain(__m256i sum, __m256i factor) {
         return _mm256_min_epu16(_mm256_mulhi_epu16(sum, factor), _mm256_set1_epi16(0xFF));
     }
-    VANTIX_KERNEL_AVX2 static __m256i Merge(__m256i even, __m256i odd) {
+    KERNEL static __m256i Merge(__m256i even, __m256i odd) {
         return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
     }
 };
 
 struct Lanes16 {
-    VANTIX_KERNEL_AVX2 static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
-    VANTIX_KERNEL_AVX2 static __m256i Times3(__m256i a) { return _mm256_add_epi32(_mm256_slli_epi32(a, 1), a); }
-    VANTIX_KERNEL_AVX2 static __m256i Half(__m256i a) { return _mm256_srli_epi32(a, 1); }
-    VANTIX_KERNEL_AVX2 static __m256i Factor(uint32_t k) { return _mm256_set1_epi32(static_cast<int32_t>(k)); }
-    VANTIX_KERNEL_AVX2 static __m256i Gain(__m256i sum, __m256i factor) {
+    KERNEL static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+    KERNEL static __m256i Times3(__m256i a) { return _mm256_add_epi32(_mm256_slli_epi32(a, 1), a); }
+    KERNEL static __m256i Half(__m256i a) { return _mm256_srli_epi32(a, 1); }
+    KERNEL static __m256i Factor(uint32_t k) { return _mm256_set1_epi32(static_cast<int32_t>(k)); }
+    KERNEL static __m256i Gain(__m256i sum, __m256i factor) {
         return _mm256_min_epu32(_mm256_srli_epi32(_mm256_mullo_epi32(sum, factor), 11), _mm256_set1_epi32(0xFFFF));
     }
-    VANTIX_KERNEL_AVX2 static __m256i Merge(__m256i even, __m256i odd) {
+    KERNEL static __m256i Merge(__m256i even, __m256i odd) {
         return _mm256_or_si256(even, _mm256_slli_epi32(odd, 16));
     }
 };
@@ -156,7 +160,7 @@ struct RowSamples {
 };
 
 template <typename T>
-VANTIX_KERNEL_AVX2 inline RowSamples LoadRow(const void* row, int32_t x) {
+KERNEL RowSamples LoadRow(const void* row, int32_t x) {
     const T* r = static_cast<const T*>(row) + x;
     if constexpr (sizeof(T) == 1) {
         return RowSamples{Split8(r - 2), Split8(r), Split8(r + 2).even};
@@ -169,7 +173,7 @@ VANTIX_KERNEL_AVX2 inline RowSamples LoadRow(const void* row, int32_t x) {
 // non-green samples sit at even x (even pixel: 3 e0 + em, odd pixel: 3 e0 +
 // ep) or at odd x (even pixel: 3 om + o0, odd pixel: 3 o0 + om).
 template <typename L>
-VANTIX_KERNEL_AVX2 inline Split Horizontal(const RowSamples& s, bool nonGreenEven) {
+KERNEL Split Horizontal(const RowSamples& s, bool nonGreenEven) {
     if (nonGreenEven) {
         const __m256i near3 = L::Times3(s.here.even);
         return {L::Add(near3, s.minus.even), L::Add(near3, s.plusEven)};
@@ -178,7 +182,7 @@ VANTIX_KERNEL_AVX2 inline Split Horizontal(const RowSamples& s, bool nonGreenEve
 }
 
 template <typename T, typename L, bool kNonGreenEven>
-VANTIX_KERNEL_AVX2 inline void Block(const RowJob& job, int32_t x, __m256i factorX, __m256i factorY, __m256i keep) {
+KERNEL void Block(const RowJob& job, int32_t x, __m256i factorX, __m256i factorY, __m256i keep) {
     const RowSamples a = LoadRow<T>(job.rowA, x);
     const RowSamples b = LoadRow<T>(job.rowB, x);
     const RowSamples c = LoadRow<T>(job.rowC, x);
@@ -222,7 +226,7 @@ VANTIX_KERNEL_AVX2 inline void Block(const RowJob& job, int32_t x, __m256i facto
 }
 
 template <typename T, typename L>
-VANTIX_KERNEL_AVX2 inline void Row(const RowJob& job) {
+KERNEL void Row(const RowJob& job) {
     // A block of n pixels reads samples x - 2 .. x + n + 1; job.end is the
     // last sample the row has.
     constexpr int32_t kBlock = 32 / static_cast<int32_t>(sizeof(T));
@@ -242,6 +246,8 @@ VANTIX_KERNEL_AVX2 inline void Row(const RowJob& job) {
     }
     DemosaicColumnsScalar<T>(job, x, job.end);
 }
+
+#undef KERNEL
 
 }  // namespace
 

@@ -20,21 +20,28 @@ constexpr uint32_t kAviifKeyframe = 0x10;
 constexpr uint32_t kStartFramesPerSecond = 30;
 constexpr uint32_t kRate = 10000000;  // dwRate; dwScale carries the frame time in its units
 constexpr size_t kHeaderBytes = sizeof(AviFileHeader);
-constexpr size_t kChunkHeaderBytes = 8;
+
+#pragma pack(push, 1)
+struct ChunkHeader {
+    char id[4];
+    uint32_t size;
+};
+#pragma pack(pop)
+constexpr size_t kChunkHeaderBytes = sizeof(ChunkHeader);
 
 void SetTag(char (&field)[4], const char* tag) {
     std::memcpy(field, tag, 4);
 }
 
-// Writes all parts at offset. The array is consumed. False on any error.
-bool WriteAllAt(int fd, iovec* parts, int count, uint64_t offset) {
+// Writes all pieces at offset. The array is consumed. False on any error.
+bool WriteAllAt(int fd, iovec* pieces, int count, uint64_t offset) {
     while (count > 0) {
-        if (parts->iov_len == 0) {
-            ++parts;
+        if (pieces->iov_len == 0) {
+            ++pieces;
             --count;
             continue;
         }
-        const ssize_t written = pwritev(fd, parts, count, static_cast<off_t>(offset));
+        const ssize_t written = pwritev(fd, pieces, count, static_cast<off_t>(offset));
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -43,14 +50,14 @@ bool WriteAllAt(int fd, iovec* parts, int count, uint64_t offset) {
         }
         offset += static_cast<uint64_t>(written);
         auto done = static_cast<size_t>(written);
-        while (count > 0 && done >= parts->iov_len) {
-            done -= parts->iov_len;
-            ++parts;
+        while (count > 0 && done >= pieces->iov_len) {
+            done -= pieces->iov_len;
+            ++pieces;
             --count;
         }
         if (done > 0) {
-            parts->iov_base = static_cast<uint8_t*>(parts->iov_base) + done;
-            parts->iov_len -= done;
+            pieces->iov_base = static_cast<uint8_t*>(pieces->iov_base) + done;
+            pieces->iov_len -= done;
         }
     }
     return true;
@@ -206,8 +213,8 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
     SetTag(h.movi, "movi");
     static_assert(offsetof(AviFileHeader, moviSize) + 8 == kHeaderBytes);
 
-    iovec part{&h, sizeof(h)};
-    if (!WriteAllAt(fd, &part, 1, 0)) {
+    iovec piece{&h, sizeof(h)};
+    if (!WriteAllAt(fd, &piece, 1, 0)) {
         close(fd);
         if (created) {
             unlink(fileName);
@@ -318,17 +325,10 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
         writeFailed_ = true;
         return AviFrameResult::kWriteFailed;
     }
-    const uint8_t chunk[kChunkHeaderBytes] = {'0',
-                                              '0',
-                                              'd',
-                                              'b',
-                                              static_cast<uint8_t>(frameBytes_),
-                                              static_cast<uint8_t>(frameBytes_ >> 8),
-                                              static_cast<uint8_t>(frameBytes_ >> 16),
-                                              static_cast<uint8_t>(frameBytes_ >> 24)};
-    iovec parts[2] = {{const_cast<uint8_t*>(chunk), sizeof(chunk)}, {const_cast<uint8_t*>(frame), frameBytes_}};
+    ChunkHeader chunk{{'0', '0', 'd', 'b'}, frameBytes_};
+    iovec pieces[2] = {{&chunk, sizeof(chunk)}, {const_cast<uint8_t*>(frame), frameBytes_}};
     const uint64_t end = uint64_t{riffBytes_} + 8;
-    if (!WriteAllAt(fd_, parts, 2, end)) {
+    if (!WriteAllAt(fd_, pieces, 2, end)) {
         // Cut off the partial chunk: the file ends with the last whole frame.
         index_.pop_back();
         if (ftruncate(fd_, static_cast<off_t>(end)) != 0) {
@@ -352,17 +352,10 @@ bool AviRecorder::WriteIndexLocked() {
     for (;;) {
         const auto count = static_cast<uint32_t>(index_.size());
         const uint32_t size = count * static_cast<uint32_t>(sizeof(AviIndexEntry));
-        const uint8_t chunk[8] = {'i',
-                                  'd',
-                                  'x',
-                                  '1',
-                                  static_cast<uint8_t>(size),
-                                  static_cast<uint8_t>(size >> 8),
-                                  static_cast<uint8_t>(size >> 16),
-                                  static_cast<uint8_t>(size >> 24)};
-        iovec parts[2] = {{const_cast<uint8_t*>(chunk), sizeof(chunk)}, {index_.data(), size}};
+        ChunkHeader chunk{{'i', 'd', 'x', '1'}, size};
+        iovec pieces[2] = {{&chunk, sizeof(chunk)}, {index_.data(), size}};
         const uint64_t end = uint64_t{riffBytes_} + 8;
-        if (WriteAllAt(fd_, parts, 2, end)) {
+        if (WriteAllAt(fd_, pieces, 2, end)) {
             riffBytes_ += 8 + size;
             return true;
         }
@@ -408,8 +401,8 @@ int AviRecorder::CloseLocked() {
     PatchHeaderLocked(hasIndex);
     // The header block lies inside the file already: rewriting it takes no
     // new space, so it succeeds on a full disk too.
-    iovec part{&header_, sizeof(header_)};
-    const bool patched = WriteAllAt(fd_, &part, 1, 0);
+    iovec piece{&header_, sizeof(header_)};
+    const bool patched = WriteAllAt(fd_, &piece, 1, 0);
     const bool closed = close(fd_) == 0 || errno == EINTR;
     fd_ = -1;
     const bool complete = hasIndex && patched && closed && !writeFailed_;

@@ -2,7 +2,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -61,22 +60,6 @@ bool EncodeJpeg(FILE* file, int32_t width, int32_t height, int components, int q
     return true;
 }
 
-// Lines of a prepared (row-reversed) 8- or 24-bit image: scanline k is memory
-// row height - 1 - k.
-void PreparedLine(const void* context, int32_t line, uint8_t* out) {
-    const auto* image = static_cast<const CDibImage*>(context);
-    const uint8_t* row = image->Row(image->Height() - 1 - line);
-    if (image->BitsPerPixel() == 8) {
-        std::memcpy(out, row, static_cast<size_t>(image->Width()));
-        return;
-    }
-    for (int32_t x = 0; x < image->Width(); ++x, row += 3, out += 3) {
-        out[0] = row[2];
-        out[1] = row[1];
-        out[2] = row[0];
-    }
-}
-
 }  // namespace
 
 int WriteJpegLines(const char* fileName, int32_t width, int32_t height, int components, int quality,
@@ -98,14 +81,6 @@ int WriteJpegLines(const char* fileName, int32_t width, int32_t height, int comp
         file.MarkFailed();
     }
     return file.Commit() ? 1 : 0;
-}
-
-int WriteJpeg(const char* fileName, const CDibImage& image, int quality) {
-    if (image.IsEmpty() || (image.BitsPerPixel() != 8 && image.BitsPerPixel() != 24)) {
-        return 0;
-    }
-    return WriteJpegLines(fileName, image.Width(), image.Height(), image.BitsPerPixel() == 8 ? 1 : 3, quality,
-                          PreparedLine, &image);
 }
 
 }  // namespace vantix

@@ -3,8 +3,6 @@
 // tables, 8-bit gray (one component) or 24-bit colour (R, G, B).
 #include <cstdint>
 
-#include "imaging/dib_image.h"
-
 namespace vantix {
 
 // Fills out with scanline line (0: the top of the picture), width x
@@ -17,10 +15,5 @@ using JpegLineSource = void (*)(const void* context, int32_t line, uint8_t* out)
 // error return 0 and leave no new file behind.
 int WriteJpegLines(const char* fileName, int32_t width, int32_t height, int components, int quality,
                    JpegLineSource source, const void* context);
-
-// Writes an 8-bit (gray) or 24-bit (B, G, R) image whose rows were laid out
-// reversed, as the still-image path prepares them: the first scanline is the
-// last memory row, going back to row 0. Other depths return 0.
-int WriteJpeg(const char* fileName, const CDibImage& image, int quality);
 
 }  // namespace vantix

@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "imaging/dib_image.h"
@@ -13,6 +14,11 @@
 namespace vantix {
 
 namespace {
+
+// zlib effort. The session holds its image lock while a picture is saved, so
+// the preview waits for the encoder: level 2 saves a full-sensor picture
+// about five times faster than zlib's default (6), for files some 15% larger.
+constexpr int kCompressionLevel = 2;
 
 struct PngLayout {
     int colorType;
@@ -128,6 +134,7 @@ bool EncodePng(FILE* file, const uint8_t* pixels, int32_t width, int32_t height,
         return false;
     }
     png_init_io(png, file);
+    png_set_compression_level(png, kCompressionLevel);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), layout.bitDepth,
                  layout.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -153,8 +160,13 @@ int WritePng(const char* fileName, const uint8_t* pixels, int32_t width, int32_t
     if (pixels == nullptr || width <= 0 || height <= 0 || stride <= 0 || !LayoutFor(bitsPerPixel, layout)) {
         return 0;
     }
-    std::vector<uint8_t> rowBuffer(static_cast<size_t>(width) * static_cast<size_t>(layout.samples) *
-                                   static_cast<size_t>(layout.bitDepth / 8));
+    std::vector<uint8_t> rowBuffer;
+    try {
+        rowBuffer.resize(static_cast<size_t>(width) * static_cast<size_t>(layout.samples) *
+                         static_cast<size_t>(layout.bitDepth / 8));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 
     OutputFile file;
     if (!file.Open(fileName)) {

@@ -1,6 +1,7 @@
 #pragma once
 // PNG files through libpng: gray, RGB or RGBA at 8 or 16 bits per sample,
-// no interlace, default compression and filtering.
+// no interlace, the standard compression and filter methods with libpng's
+// adaptive filtering, and a fast zlib level (see png_writer.cpp).
 #include <cstdint>
 
 namespace vantix {

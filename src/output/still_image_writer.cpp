@@ -20,7 +20,7 @@ namespace vantix {
 
 namespace {
 
-// Linux accepts at most this many parts in one writev().
+// Linux accepts at most this many pieces in one writev().
 constexpr size_t kMaxWritevParts = 1024;
 
 constexpr uint32_t kBmpHeaderBytes = sizeof(BitmapFileHeader) + sizeof(BitmapInfoHeader);  // 54
@@ -51,34 +51,40 @@ int WriteBmpFile(const CDibImage& image, const char* fileName, bool reverseRows)
     // The pixel block is at most kMaxImageBytes, so the file size fits.
     const BitmapFileHeader fileHeader{0x4D42, static_cast<uint32_t>(offBits + image.ImageBytes()), 0, 0, offBits};
 
-    std::vector<iovec> parts;
-    parts.reserve(3 + (reverseRows ? static_cast<size_t>(image.Height()) : 1));
-    parts.push_back({const_cast<BitmapFileHeader*>(&fileHeader), sizeof(fileHeader)});
-    parts.push_back({const_cast<BitmapInfoHeader*>(&info.header), sizeof(info.header)});
+    std::vector<iovec> pieces;
+    try {
+        pieces.reserve(3 + (reverseRows ? static_cast<size_t>(image.Height()) : 1));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    pieces.push_back({const_cast<BitmapFileHeader*>(&fileHeader), sizeof(fileHeader)});
+    pieces.push_back({const_cast<BitmapInfoHeader*>(&info.header), sizeof(info.header)});
     if (hasPalette) {
-        parts.push_back({const_cast<RgbQuad*>(info.colors), sizeof(info.colors)});
+        pieces.push_back({const_cast<RgbQuad*>(info.colors), sizeof(info.colors)});
     }
     auto* bits = const_cast<uint8_t*>(image.Bits());
     if (reverseRows) {
         const auto stride = static_cast<size_t>(image.Stride());
         for (int32_t i = image.Height() - 1; i >= 0; --i) {
-            parts.push_back({bits + static_cast<size_t>(i) * stride, stride});
+            pieces.push_back({bits + static_cast<size_t>(i) * stride, stride});
         }
     } else {
-        parts.push_back({bits, image.ImageBytes()});
+        pieces.push_back({bits, image.ImageBytes()});
     }
 
     OutputFile file;
     if (!file.Open(fileName)) {
         return 0;
     }
-    file.WriteVector(parts.data(), parts.size());
+    file.WriteVector(pieces.data(), pieces.size());
     return file.Commit() ? 1 : 0;
 }
 
 // ---- JPEG line sources -----------------------------------------------------
 // Scanline k of a JPEG is memory row k of the image (the top of the picture
-// first). 16-bit samples are reduced to their top 8 significant bits.
+// first), converted to 8-bit gray or R, G, B one line at a time, so no
+// full-size temporary image is needed. 16-bit samples are reduced to their top
+// 8 significant bits; 32- and 64-bit pixels lose their fourth channel.
 
 struct JpegLines {
     const CDibImage* image;
@@ -174,7 +180,8 @@ int SaveImageFile(const char* fileName, const CDibImage* image, int32_t type, in
         switch (type) {
         case kStillBmp:
             // Bottom-up rows: the last memory row (the bottom of the picture)
-            // goes first.
+            // goes first. The rows are gathered straight from the image for
+            // one writev() rather than copied into a reversed temporary image.
             return WriteBmpFile(*image, fileName, true);
         case kStillRaw:
             return SaveRawDump(*image, fileName);
@@ -304,18 +311,18 @@ bool OutputFile::Open(const char* fileName) {
     return true;
 }
 
-bool OutputFile::WriteVector(iovec* parts, size_t count) {
+bool OutputFile::WriteVector(iovec* pieces, size_t count) {
     if (fd_ < 0 || failed_) {
         failed_ = true;
         return false;
     }
     while (count > 0) {
-        if (parts->iov_len == 0) {
-            ++parts;
+        if (pieces->iov_len == 0) {
+            ++pieces;
             --count;
             continue;
         }
-        const ssize_t written = writev(fd_, parts, static_cast<int>(std::min(count, kMaxWritevParts)));
+        const ssize_t written = writev(fd_, pieces, static_cast<int>(std::min(count, kMaxWritevParts)));
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -324,22 +331,22 @@ bool OutputFile::WriteVector(iovec* parts, size_t count) {
             return false;
         }
         auto done = static_cast<size_t>(written);
-        while (count > 0 && done >= parts->iov_len) {
-            done -= parts->iov_len;
-            ++parts;
+        while (count > 0 && done >= pieces->iov_len) {
+            done -= pieces->iov_len;
+            ++pieces;
             --count;
         }
         if (done > 0) {
-            parts->iov_base = static_cast<uint8_t*>(parts->iov_base) + done;
-            parts->iov_len -= done;
+            pieces->iov_base = static_cast<uint8_t*>(pieces->iov_base) + done;
+            pieces->iov_len -= done;
         }
     }
     return true;
 }
 
 bool OutputFile::Write(const void* data, size_t size) {
-    iovec part{const_cast<void*>(data), size};
-    return WriteVector(&part, 1);
+    iovec piece{const_cast<void*>(data), size};
+    return WriteVector(&piece, 1);
 }
 
 int OutputFile::DuplicateDescriptor() {

@@ -90,9 +90,9 @@ public:
     // Writes all of data at the current position; false, and the save marked
     // failed, on any error.
     bool Write(const void* data, size_t size);
-    // Writes the parts in order; the array is consumed (advanced past what
+    // Writes the pieces in order; the array is consumed (advanced past what
     // was written).
-    bool WriteVector(iovec* parts, size_t count);
+    bool WriteVector(iovec* pieces, size_t count);
     // A stdio stream on a duplicate of the descriptor, for libraries that
     // write through FILE*. The caller closes it with CloseStream before Commit.
     FILE* OpenStream();

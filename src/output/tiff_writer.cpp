@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "output/still_image_writer.h"
@@ -44,7 +45,8 @@ bool LayoutFor(int32_t bitsPerPixel, TiffLayout& layout) {
 }
 
 // One memory row as TIFF samples: gray as it is, colour as R, G, B with B and
-// R exchanged, then the fourth sample (0 at 8 bits, 65535 at 16 bits).
+// R exchanged, then the fourth sample at full scale (255 or 65535): readers
+// that take it for alpha despite the ExtraSamples tag still show the picture.
 void ConvertRow(const uint8_t* in, uint8_t* out, int32_t width, int32_t bitsPerPixel) {
     switch (bitsPerPixel) {
     case 8:
@@ -58,7 +60,7 @@ void ConvertRow(const uint8_t* in, uint8_t* out, int32_t width, int32_t bitsPerP
             out[1] = in[1];
             out[2] = in[0];
             if (bitsPerPixel == 32) {
-                out[3] = 0;
+                out[3] = 0xFF;
                 in += 4;
                 out += 4;
             } else {
@@ -99,8 +101,8 @@ bool EncodeTiff(TIFF* tiff, const CDibImage& image, const TiffLayout& layout, ui
               // All rows in one strip.
               TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, height) == 1;
     if (ok && layout.samples == 4) {
-        // Without this tag readers take a fourth RGB sample for associated
-        // alpha, and the 0 of the 32-bit form would make the picture vanish.
+        // The fourth sample is padding, not transparency. Without this tag
+        // readers take a fourth RGB sample for associated alpha.
         const uint16_t extra[1] = {EXTRASAMPLE_UNSPECIFIED};
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra) == 1;
     }
@@ -118,7 +120,12 @@ int WriteTiff(const char* fileName, const CDibImage& image) {
     if (image.IsEmpty() || !LayoutFor(image.BitsPerPixel(), layout)) {
         return 0;
     }
-    std::vector<uint8_t> rowBuffer(static_cast<size_t>(image.Width()) * layout.samples * (layout.bitsPerSample / 8));
+    std::vector<uint8_t> rowBuffer;
+    try {
+        rowBuffer.resize(static_cast<size_t>(image.Width()) * layout.samples * (layout.bitsPerSample / 8));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 
     OutputFile file;
     if (!file.Open(fileName)) {

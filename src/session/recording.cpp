@@ -98,6 +98,15 @@ void CVantix::RunRecorder() {
             recording_ = 0;
         }
     }
+    // Stopped from outside before the duration ran out: the rate is measured
+    // over the frames that were recorded.
+    if (avi_.IsOpen()) {
+        if (started) {
+            const uint32_t elapsed = vantix::ElapsedMs(start, vantix::TimeGetTime());
+            avi_.SetFramesPer100s(vantix::AviRecorder::MeasureFramesPer100s(recordFrames_, elapsed));
+        }
+        avi_.CloseAvi();
+    }
 }
 
 // Ends a recording from outside the recorder (preview stopped, session

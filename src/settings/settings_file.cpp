@@ -867,8 +867,13 @@ bool SetDamagedFileAside(const std::string& path) {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string aside = path + ".damaged-" + stamp;
-        if (attempt > 0) aside += "-" + std::to_string(attempt);
+        char suffix[64];
+        if (attempt > 0) {
+            std::snprintf(suffix, sizeof suffix, ".damaged-%s-%d", stamp, attempt);
+        } else {
+            std::snprintf(suffix, sizeof suffix, ".damaged-%s", stamp);
+        }
+        const std::string aside = path + suffix;
         if (::link(path.c_str(), aside.c_str()) == 0 || (errno != EEXIST && CopyFile(path, aside))) {
             DebugPrintf("damaged settings file kept as %s", aside.c_str());
             return true;

@@ -117,10 +117,14 @@ void RunDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& dead
         S* row = sampleRow(y);
         int32_t x = 1;
         while (x < width - 1) {
-            if (mark[x] == 0) {
-                ++x;
-                continue;
+            // Marks are 0 or 1, so in either width the first byte holding 1
+            // is the low byte of the next marked sample.
+            const void* next = std::memchr(mark + x, 1, static_cast<size_t>(width - 1 - x) * sizeof(M));
+            if (next == nullptr) {
+                break;
             }
+            x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(mark)) /
+                                     static_cast<ptrdiff_t>(sizeof(M)));
             const int32_t left = x - 1;
             int32_t right = x + 1;
             while (mark[right] != 0) {

@@ -5,8 +5,10 @@
 //   - the dot filter replaces samples that the defect maps mark, or that stand
 //     out from their four direct neighbours, by the mean of the nearest
 //     unmarked samples along their row and column;
-//   - the hot-pixel filter replaces isolated bright samples by the mean of
-//     their four same-colour Bayer neighbours.
+//   - the hot-pixel filter replaces lone samples by the mean of their four
+//     same-colour Bayer neighbours (8-bit: only bright samples that would
+//     colour the demosaiced picture; 16-bit: bright or dark samples far from
+//     all eight direct neighbours).
 // Five picture filters work on the finished image, in place (sharpness reads
 // a copy of the image taken just before): hue and saturation, gamma,
 // contrast, sharpness and brightness.
@@ -98,6 +100,8 @@ int GammaRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, 
                  void* param1, void* param2);
 // Colour formats only (3, 4, 6 and 8 bytes per pixel). The 8-byte variant
 // clears the fourth word; the 4-byte variant leaves the fourth byte alone.
+// 16-bit channels are worked on in their high byte (the low byte becomes 0).
+// No turn with saturation 0 leaves the image exactly as it is.
 int HueSaturationRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, int32_t dstY,
                          uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride,
                          int32_t srcStride, void* param1, void* param2);
@@ -107,7 +111,8 @@ int HueSaturationRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_
 int SharpnessRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, int32_t dstY,
                      uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
                      void* param1, void* param2);
-// Raw samples only (1 or 2 bytes per pixel), in place.
+// Raw samples only (1 or 2 bytes per pixel), in place. Only the low two
+// bits of the Bayer mode count.
 int HotPixelRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, int32_t dstY,
                     uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
                     void* param1, void* param2);
@@ -131,9 +136,10 @@ int ApplyHotPixelFilter(CDibImage& raw, int32_t bayerMode, int32_t redGain, int3
 // deadMap mark defective samples with any nonzero value; both are indexed by
 // the raw image's own memory row and column, and positions they do not cover
 // count as sound (an empty map marks nothing). workMap receives the marks
-// (1 per marked sample) when it covers the raw image; otherwise the marks are
-// kept in a buffer of the call's own and workMap is left alone. Returns 1, or
-// 0 when raw is not an 8- or 16-bit image.
+// (1 per marked sample, 0 elsewhere in the image's area) when it is an 8- or
+// 16-bit image covering the raw image and not the raw image itself;
+// otherwise the marks are kept in a buffer of the call's own and workMap is
+// left alone. Returns 1, or 0 when raw is not an 8- or 16-bit image.
 int ApplyDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap);
 
 }  // namespace vantix

@@ -1,7 +1,7 @@
 #pragma once
-// Helpers shared by the raw-conversion tests: images filled with seeded
-// random bytes (padding included), plain sample access, and the Bayer colour
-// of a sample written out from the pattern table.
+// Helpers of the raw-conversion tests: seeded random images (padding
+// included), copies, sample access in memory order, and the Bayer colour of a
+// sample written out from the pattern table.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,31 +14,21 @@ namespace vantix::test {
 
 enum class Colour { kRed, kGreen, kBlue };
 
-// The pattern table: for each mode, the colours of even rows (even x, odd x)
-// and of odd rows (even x, odd x).
+// [mode][row parity][column parity]
 inline Colour ColourAt(int32_t mode, int32_t x, int32_t y) {
-    static constexpr Colour kTable[4][2][2] = {
-        {{Colour::kGreen, Colour::kBlue}, {Colour::kRed, Colour::kGreen}},
-        {{Colour::kRed, Colour::kGreen}, {Colour::kGreen, Colour::kBlue}},
-        {{Colour::kBlue, Colour::kGreen}, {Colour::kGreen, Colour::kRed}},
-        {{Colour::kGreen, Colour::kRed}, {Colour::kBlue, Colour::kGreen}},
-    };
+    constexpr Colour R = Colour::kRed, G = Colour::kGreen, B = Colour::kBlue;
+    static constexpr Colour kTable[4][2][2] = {{{G, B}, {R, G}}, {{R, G}, {G, B}}, {{B, G}, {G, R}}, {{G, R}, {B, G}}};
     return kTable[mode & 3][y & 1][x & 1];
 }
 
-// An image of the given size and depth with every byte, padding included,
-// drawn from a generator seeded with `seed`.
 inline CDibImage RandomImage(int32_t width, int32_t height, int32_t bits, uint32_t seed) {
     CDibImage image;
-    EXPECT_EQ(image.Create(width, height, bits), 1) << width << " x " << height << " x " << bits;
+    EXPECT_EQ(image.Create(width, height, bits), 1);
     std::mt19937 random(seed);
-    for (size_t i = 0; i < image.ImageBytes(); ++i) {
-        image.Bits()[i] = static_cast<uint8_t>(random());
-    }
+    for (size_t i = 0; i < image.ImageBytes(); ++i) image.Bits()[i] = static_cast<uint8_t>(random());
     return image;
 }
 
-// An image of the same format with the same bytes.
 inline CDibImage CopyOf(const CDibImage& source) {
     CDibImage copy;
     EXPECT_EQ(copy.CopyFormat(&source), 1);
@@ -50,28 +40,25 @@ inline bool SameBytes(const CDibImage& a, const CDibImage& b) {
     return a.ImageBytes() == b.ImageBytes() && std::memcmp(a.Bits(), b.Bits(), a.ImageBytes()) == 0;
 }
 
-// Channel c (0 = first) of pixel (x, y), memory order, as an unsigned value of
-// the image's channel width (16-bit channels for 16, 48 and 64 bits).
+// Channel c of pixel (x, y) in memory order; 16-bit channels at 16, 48, 64 bits.
+inline int32_t ChannelBytes(const CDibImage& image) {
+    return image.BitsPerPixel() == 16 || image.BitsPerPixel() == 48 || image.BitsPerPixel() == 64 ? 2 : 1;
+}
+
+inline uint8_t* ChannelAt(const CDibImage& image, int32_t x, int32_t y, int32_t c) {
+    return const_cast<uint8_t*>(image.Row(y)) + static_cast<size_t>(x) * image.BytesPerPixel() +
+           c * ChannelBytes(image);
+}
+
 inline uint32_t Get(const CDibImage& image, int32_t x, int32_t y, int32_t c = 0) {
-    const bool wide = image.BitsPerPixel() == 16 || image.BitsPerPixel() == 48 || image.BitsPerPixel() == 64;
-    const uint8_t* p = image.Row(y) + static_cast<size_t>(x) * image.BytesPerPixel();
-    if (wide) {
-        uint16_t v;
-        std::memcpy(&v, p + 2 * c, 2);
-        return v;
-    }
-    return p[c];
+    uint16_t v = 0;
+    std::memcpy(&v, ChannelAt(image, x, y, c), static_cast<size_t>(ChannelBytes(image)));
+    return v;
 }
 
 inline void Set(CDibImage& image, int32_t x, int32_t y, uint32_t value, int32_t c = 0) {
-    const bool wide = image.BitsPerPixel() == 16 || image.BitsPerPixel() == 48 || image.BitsPerPixel() == 64;
-    uint8_t* p = image.Row(y) + static_cast<size_t>(x) * image.BytesPerPixel();
-    if (wide) {
-        const auto v = static_cast<uint16_t>(value);
-        std::memcpy(p + 2 * c, &v, 2);
-    } else {
-        p[c] = static_cast<uint8_t>(value);
-    }
+    const auto v = static_cast<uint16_t>(value);
+    std::memcpy(ChannelAt(image, x, y, c), &v, static_cast<size_t>(ChannelBytes(image)));
 }
 
 }  // namespace vantix::test

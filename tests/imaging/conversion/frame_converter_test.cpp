@@ -168,28 +168,6 @@ TEST_F(ConvertFrameTest, VerticalSoftwareMirroringReversesRowsAndShiftsThePatter
     EXPECT_EQ(Get(Buffer(kSlotColor24), 10, 10, 2), 200u);
 }
 
-TEST_F(ConvertFrameTest, OddHeightMirroringKeepsThePattern) {
-    CDibImage odd8;
-    CDibImage odd24;
-    ASSERT_EQ(odd8.Create(20, 7, 8), 1);
-    ASSERT_EQ(odd24.Create(20, 7, 24), 1);
-    slots_[kSlotRaw8] = &odd8;
-    slots_[kSlotColor24] = &odd24;
-    settings_.colorMode = 2;
-    settings_.subSample = 16;
-    settings_.bayerMode = 0;
-    settings_.mirrorV = true;
-    settings_.mirrorH = true;
-    for (int32_t y = 0; y < 7; ++y)
-        for (int32_t x = 0; x < 20; ++x)
-            test::Set(odd8, x, y, bayer::IsRed(0, x, y) ? 200 : bayer::IsBlue(0, x, y) ? 50 : 100);
-    ASSERT_TRUE(Convert().converted);
-    // Odd height: rows keep their parity; even width: columns swap theirs.
-    EXPECT_EQ(Get(odd24, 10, 3, 0), 50u);
-    EXPECT_EQ(Get(odd24, 10, 3, 1), 100u);
-    EXPECT_EQ(Get(odd24, 10, 3, 2), 200u);
-}
-
 TEST_F(ConvertFrameTest, OnePushWhiteBalanceMeasuresOnceAndClearsItsFlags) {
     settings_.colorMode = 4;
     settings_.subSample = 16;
@@ -264,19 +242,6 @@ TEST_F(ConvertFrameTest, GrayModeTwoTurnsTheFrameIntoItsOwnPicturesGray) {
     const CDibImage raw16 = test::CopyOf(Buffer(kSlotRaw16));
     ASSERT_TRUE(Convert().converted);
     EXPECT_TRUE(test::SameBytes(Buffer(kSlotRaw16), raw16));
-}
-
-TEST_F(ConvertFrameTest, FlatFieldUsesTheReferencesOfTheRawDepth) {
-    settings_.colorMode = 0;
-    settings_.subSample = 16;
-    settings_.maskFilter = true;
-    std::memset(Buffer(kSlotMaskDark8).Bits(), 10, Buffer(kSlotMaskDark8).ImageBytes());
-    std::memset(Buffer(kSlotMaskBright8).Bits(), 110, Buffer(kSlotMaskBright8).ImageBytes());
-    std::memset(Buffer(kSlotRaw8).Bits(), 60, Buffer(kSlotRaw8).ImageBytes());
-    test::Set(Buffer(kSlotRaw8), 3, 3, 5);
-    ASSERT_TRUE(Convert().converted);
-    EXPECT_EQ(Get(Buffer(kSlotRaw8), 10, 10), 128u);
-    EXPECT_EQ(Get(Buffer(kSlotRaw8), 3, 3), 0u);
 }
 
 TEST_F(ConvertFrameTest, MaskStepsWaitForTheMaskLock) {

@@ -37,7 +37,7 @@ CDibImage Mapped(const CDibImage& image, const std::function<int32_t(int32_t, in
     return out;
 }
 
-TEST(ContrastGammaFilter, DocumentedValues) {
+TEST(ContrastGammaFilter, KnownValues) {
     CDibImage ramp;
     ASSERT_EQ(ramp.Create(256, 1, 8), 1);
     for (int32_t i = 0; i < 256; ++i) ramp.Bits()[i] = static_cast<uint8_t>(i);

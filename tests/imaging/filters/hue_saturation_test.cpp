@@ -70,7 +70,7 @@ CDibImage Pixel24(int32_t r, int32_t g, int32_t b) {
     return image;
 }
 
-TEST(HueSaturationFilter, DocumentedValues) {
+TEST(HueSaturationFilter, KnownValues) {
     CDibImage red = Pixel24(255, 0, 0);
     ASSERT_EQ(ApplyHueSaturation(red, 120, 0), 1);  // offset 509 of 1530 steps
     EXPECT_TRUE(Get(red, 0, 0, 2) == 2 && Get(red, 0, 0, 1) == 255 && Get(red, 0, 0, 0) == 0);
