@@ -2,6 +2,7 @@
 // A joinable worker thread with a scheduling-priority hint. The hint is applied
 // where the process may raise its priority and silently ignored otherwise: the
 // camera still works at normal priority, it only has less headroom.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -24,13 +25,14 @@ public:
     void Join();
     bool Joinable() const { return thread_.joinable(); }
     // Kernel thread id, 0 before Start. Set before the body runs.
-    uint32_t Id() const { return id_; }
+    uint32_t Id() const { return id_.load(); }
     // True when called on this object's own thread.
     bool IsCurrent() const;
 
 private:
     std::thread thread_;
-    uint32_t id_ = 0;
+    // Read by IsCurrent from any thread while Start may be writing it.
+    std::atomic<uint32_t> id_{0};
 };
 
 // Kernel id of the calling thread.

@@ -44,12 +44,12 @@ bool EnsureImage(vantix::CDibImage* image, int32_t width, int32_t height, int32_
 }  // namespace
 
 vantix::CDibImage* CVantix::RawImage() const {
-    return images_[UsesSixteenBitRaw(colorModeIndex_) ? kRaw16Slot : kRaw8Slot].get();
+    return images_[UsesSixteenBitRaw(activeColorMode_) ? kRaw16Slot : kRaw8Slot].get();
 }
 
 vantix::CDibImage* CVantix::ClientImage() const {
-    if (colorModeIndex_ < 0 || colorModeIndex_ > 5) return nullptr;
-    return images_[static_cast<size_t>(kClientSlot[colorModeIndex_])].get();
+    if (activeColorMode_ < 0 || activeColorMode_ > 5) return nullptr;
+    return images_[static_cast<size_t>(kClientSlot[activeColorMode_])].get();
 }
 
 void CVantix::PostFrameMessage(uintptr_t wParam, intptr_t lParam) {
@@ -57,7 +57,7 @@ void CVantix::PostFrameMessage(uintptr_t wParam, intptr_t lParam) {
 }
 
 bool CVantix::ResizeClientImages(int32_t width, int32_t height) {
-    const int32_t mode = colorModeIndex_;
+    const int32_t mode = activeColorMode_;
     bool ok = true;
     if (mode >= 0 && mode <= 3) ok = ok && EnsureImage(images_[kRaw8Slot].get(), width, height, 8);
     if (UsesSixteenBitRaw(mode)) ok = ok && EnsureImage(images_[kRaw16Slot].get(), width, height, 16);
@@ -111,11 +111,18 @@ bool CVantix::PrepareCapture() {
     }
     const int32_t divisor = SubSampleDivisor(subSample_);
     vantix::ScopedLock lock(imageLock_);
+    // A colour mode read from damaged settings cannot be captured.
+    const int32_t colorMode = colorModeIndex_;
+    if (colorMode < 0 || colorMode > 5) {
+        RecordError(vantix::kErrorArgument);
+        return false;
+    }
+    activeColorMode_ = colorMode;
     if (!ResizeClientImages(geometry_.width / divisor, geometry_.height / divisor)) {
         RecordError(vantix::kErrorMemory);
         return false;
     }
-    engine_->SetBitMode(UsesSixteenBitRaw(colorModeIndex_) ? 1 : 0);
+    engine_->SetBitMode(UsesSixteenBitRaw(activeColorMode_) ? 1 : 0);
     if (!engine_->SetCaptureWindow(geometry_.startX, geometry_.startY, geometry_.width, geometry_.height,
                                    subSample_)) {
         RecordError(vantix::kErrorCaptureWindow);
@@ -137,6 +144,7 @@ bool CVantix::WantsPreviewWindow() const {
 bool CVantix::CreatePreviewWindow() { return false; }
 
 int32_t CVantix::StartPreview() {
+    vantix::ScopedLock control(controlLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -168,10 +176,11 @@ int32_t CVantix::StopPreview() {
     }
     // The worker would wait for itself: a callback that stops the preview
     // from the worker's own thread is refused instead.
-    if (previewThread_.IsCurrent()) {
+    if (previewThread_.IsCurrent() || recorderThread_.IsCurrent()) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
+    vantix::ScopedLock control(controlLock_);
     previewRun_ = 0;
     if (acquisitionState_.exchange(kIdle) != kIdle) engine_->StopCapture();
     previewThread_.Join();
@@ -188,6 +197,7 @@ int32_t CVantix::Preview() {
 }
 
 int32_t CVantix::CallBackPreview(VantixHwnd window, void* buffer, int32_t size, int32_t bottomUp) {
+    vantix::ScopedLock control(controlLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -209,6 +219,7 @@ int32_t CVantix::CallBackPreview(VantixHwnd window, void* buffer, int32_t size, 
 }
 
 int32_t CVantix::Close() {
+    vantix::ScopedLock control(controlLock_);
     if (engine_ && !previewThread_.IsCurrent()) StopPreview();
     imageAvailable_ = 0;
     if (engine_) engine_->StopCapture();
@@ -219,6 +230,7 @@ int32_t CVantix::Close() {
 // ---- Single frames ----
 
 int32_t CVantix::Capture() {
+    vantix::ScopedLock control(controlLock_);
     if (!engine_ || acquisitionState_ == kPreviewRunning) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -230,6 +242,7 @@ int32_t CVantix::Capture() {
 }
 
 int32_t CVantix::SnapShot(void* buffer, int32_t size, int32_t bottomUp) {
+    vantix::ScopedLock control(controlLock_);
     if (!engine_ || acquisitionState_ == kPreviewRunning) {
         RecordError(vantix::kErrorNoEngine);
         return 0;

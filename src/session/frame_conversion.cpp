@@ -50,7 +50,7 @@ void CVantix::ConvertFrame() {
     if (maskFilter_ || dotFilter_) EnsureMaskReferencesFilled();
 
     vantix::ConversionSettings settings;
-    settings.colorMode = colorModeIndex_;
+    settings.colorMode = activeColorMode_;
     settings.subSample = subSample_;
     settings.windowX = geometry_.startX;
     settings.windowY = geometry_.startY;

@@ -19,8 +19,8 @@ void Store(T& field, T value) {
 }  // namespace
 
 bool CVantix::StartPreviewWorker() {
-    previewRun_ = 1;
     previewThread_.Join();  // a worker that ended by itself (camera lost)
+    previewRun_ = 1;
     return previewThread_.Start([this] { RunPreviewWorker(); }, vantix::ThreadPriority::AboveNormal);
 }
 
@@ -66,7 +66,7 @@ void CVantix::RunPreviewWorker() {
         Store(info.width, raw->Width());
         Store(info.height, raw->Height());
         Store(info.clientBuffer, clientBuffer_);
-        Store(info.bitsPerPixel, kBitsOfColorMode[colorModeIndex_]);
+        Store(info.bitsPerPixel, kBitsOfColorMode[activeColorMode_]);
         ++frameCount_;
         const uint32_t now = vantix::TimeGetTime();
         const uint32_t elapsed = vantix::ElapsedMs(lastRateTime_, now);

@@ -34,6 +34,7 @@ int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWi
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
+    vantix::ScopedLock control(controlLock_);
     callbackWindow_ = nullptr;
     clientBuffer_ = nullptr;
     clientBufferSize_ = 0;
@@ -55,12 +56,13 @@ int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWi
             bits = client->BitsPerPixel();
         }
     }
+    // A recording already running ends (finalised) before the next begins.
+    StopRecording();
     if (!avi_.OpenAvi(fileName, width, height, bits)) return fail(vantix::kErrorConversion);
     recordDurationMs_ = static_cast<uint32_t>(std::max(0, durationMs));
     recordFrames_ = 0;
     recorderNewFrame_ = 0;
     recording_ = 1;
-    recorderThread_.Join();
     if (!recorderThread_.Start([this] { RunRecorder(); })) {
         recording_ = 0;
         avi_.CloseAvi();

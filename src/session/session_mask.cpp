@@ -108,7 +108,7 @@ int32_t CVantix::UpdateMaskData(int32_t which) {
         return 0;
     }
     vantix::ScopedLock imageLock(imageLock_);
-    const int rawSlot = RawSlotOfColorMode(colorModeIndex_);
+    const int rawSlot = RawSlotOfColorMode(colorModeIndex_.load());
     if (rawSlot < 0) {
         RecordError(vantix::kErrorConversion);
         return 0;

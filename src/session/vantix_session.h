@@ -177,9 +177,12 @@ private:
     VantixHwnd previewParent_ = nullptr;
     PreviewRect previewRect_;
     VantixHwnd notifyWindow_ = nullptr;
-    int32_t colorModeIndex_ = 0;  // 0..5 for 8, 16, 24, 32, 48, 64 bits per pixel
-    int32_t subSample_ = 0;
-    int32_t waitTimeMs_ = 10;
+    // Set by the application at any time; takes effect at the next capture
+    // preparation, which copies it (validated) into activeColorMode_.
+    std::atomic<int32_t> colorModeIndex_{0};  // 0..5 for 8, 16, 24, 32, 48, 64 bits per pixel
+    int32_t activeColorMode_ = 0;             // guarded by the image lock
+    std::atomic<int32_t> subSample_{0};
+    std::atomic<int32_t> waitTimeMs_{10};
     int32_t clock_ = 0;
     std::atomic<int32_t> imageAvailable_{0};
     int32_t frameCount_ = 0;
@@ -199,6 +202,9 @@ private:
         void* clientBuffer;
     };
     static_assert(sizeof(FrameInfo) == 32);
+    // Serialises the application's acquisition calls (start, stop, snapshot,
+    // recording) among themselves; the workers never take it.
+    vantix::CriticalSection controlLock_;
     std::atomic<int32_t> acquisitionState_{kIdle};
     std::atomic<int32_t> previewRun_{0};
     vantix::Thread previewThread_;
