@@ -1,0 +1,69 @@
+// Sustained callback-preview frame rate of a session at full resolution with
+// an unthrottled virtual camera, per colour mode and wait time, against the
+// rate at which a 400 MB/s USB3 link could carry frames of that size.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "emulator/emulator.h"
+#include "platform/window_messages.h"
+#include "session/vantix_session.h"
+#include "transport/device_drivers.h"
+#include "transport/device_table.h"
+
+namespace {
+
+constexpr double kUsb3LineRate = 400e6;  // bytes per second
+constexpr int32_t kWidth = 3840;
+constexpr int32_t kHeight = 2752;
+
+// Arguments: colour-mode bits per pixel, wait time in ms. One iteration is
+// one frame announced to the callback window.
+void Preview_CallbackFrames(benchmark::State& state) {
+    const auto bits = static_cast<int32_t>(state.range(0));
+    const auto waitMs = static_cast<int32_t>(state.range(1));
+    const std::string table = "/U3K9-MemMap-bench-preview-" + std::to_string(getpid());
+    setenv("VANTIX_DEVICE_TABLE", table.c_str(), 0);
+    const std::string registry = "/tmp/vantix-bench-preview-" + std::to_string(getpid()) + ".reg";
+    setenv("VANTIX_REGISTRY", registry.c_str(), 0);
+    vantix::InstallDeviceDrivers();
+    auto& emulator = vantix::emulator::Emulator::Instance();
+    emulator.Reset();
+    emulator.Find(emulator.Plug(0x3040))->SetUnthrottled(true);
+    VantixHwnd window = vantix::CreatePollableWindow();
+    {
+        CVantix session;
+        session.Initialize(nullptr);
+        session.SetPreviewWindow(nullptr, 0, 0, 0, 0);
+        session.SetColorMode(bits);
+        session.SetWaitTime(waitMs);
+        std::vector<uint8_t> buffer(static_cast<size_t>(kWidth) * kHeight * static_cast<size_t>(bits / 8));
+        if (!session.SetCaptureWindowEx(3856, 0, kWidth, 2764, 0, kHeight) ||
+            !session.CallBackPreview(window, buffer.data(), static_cast<int32_t>(buffer.size()), 1)) {
+            state.SkipWithError("preview did not start");
+        } else {
+            VantixMessage message;
+            for (auto _ : state) {
+                while (vantix::GetWindowMessage(window, &message, 5000) == 1 && message.wParam == 0) {
+                }
+            }
+            session.StopPreview();
+        }
+        const double rawBytes = static_cast<double>(kWidth) * kHeight * (bits == 16 || bits >= 48 ? 2 : 1);
+        state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        state.counters["usb3_fps"] = kUsb3LineRate / rawBytes;
+    }
+    vantix::DestroyWindow(window);
+    emulator.Reset();
+    vantix::DeviceTable::RemoveSharedObjects(table);
+    std::remove(registry.c_str());
+}
+BENCHMARK(Preview_CallbackFrames)
+    ->Args({8, 10})->Args({8, 0})->Args({24, 10})->Args({24, 0})->Args({48, 10})->Args({48, 0})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+}  // namespace
