@@ -194,4 +194,58 @@ TEST_F(AcquisitionControlTest, RecordingsEndAfterTheirDurationAndOnStop) {
     std::remove(path.c_str());
 }
 
+// Every announced frame's buffer holds the camera's picture: a flat scene of
+// three levels in the camera's Bayer pattern, passed through by the 8-bit
+// gray conversion at default settings (the levels themselves follow the
+// camera's exposure and gain).
+TEST_F(AcquisitionControlTest, CallbackBuffersHoldTheCamerasPicture) {
+    auto camera = Emulator::Instance().Find(path_);
+    vantix::emulator::SceneSettings scene = camera->Scene();
+    scene.kind = vantix::emulator::SceneKind::Flat;
+    scene.flatRed = 0.25;
+    scene.flatGreen = 0.5;
+    scene.flatBlue = 0.75;
+    camera->SetScene(scene);
+    std::vector<uint8_t> buffer(640 * 480);
+    ASSERT_EQ(session_->CallBackPreview(window_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
+    int frames = 0;
+    VantixMessage message;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (frames < 3 && std::chrono::steady_clock::now() < deadline) {
+        if (vantix::GetWindowMessage(window_, &message, 100) != 1 || message.message != 0x8002 || message.wParam == 0) {
+            continue;
+        }
+        // Copy the frame before the worker writes the next one into the buffer.
+        ASSERT_EQ(session_->StopPreview(), 1);
+        // A flat scene: each of the four positions of the 2 x 2 Bayer cell
+        // holds one value over the whole frame, and the greens are equal.
+        int wrong = 0;
+        for (int y = 0; y < 480; ++y) {
+            for (int x = 0; x < 640; ++x) {
+                const uint8_t v = buffer[static_cast<size_t>(y) * 640 + static_cast<size_t>(x)];
+                wrong += v != buffer[static_cast<size_t>(y & 1) * 640 + static_cast<size_t>(x & 1)];
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(buffer[0], buffer[641]);  // the two greens
+        EXPECT_NE(buffer[1], buffer[640]);  // red and blue differ
+        ++frames;
+        ASSERT_EQ(session_->CallBackPreview(window_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
+    }
+    EXPECT_EQ(frames, 3);
+    session_->StopPreview();
+}
+
+TEST_F(AcquisitionControlTest, CameraLostDuringASnapshotOrARecording) {
+    const std::string path = "/tmp/vantix-lost-" + std::to_string(getpid()) + ".avi";
+    ASSERT_EQ(session_->Record(path.c_str(), 60000, 0), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Emulator::Instance().Unplug(path_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(session_->StopPreview(), 1);
+    EXPECT_GT(AviTotalFrames(path), 0u);  // finalised with what was recorded
+    EXPECT_EQ(session_->SnapShot(nullptr, 0, 0), 0);
+    std::remove(path.c_str());
+}
+
 }  // namespace
