@@ -1,4 +1,5 @@
-# Two entry points: `make demo` runs the SDK against a virtual camera,
+# Two entry points: `make demo` runs the command-line tool's tour (on a
+# virtual camera unless a real one is attached),
 # `make test` builds and runs every test (plain and under ASan+UBSan).
 .PHONY: deps demo test test-debug test-asan test-tsan bench clean
 
@@ -6,9 +7,9 @@ deps:
 	./scripts/install-deps.sh
 
 demo: deps
-	cmake --preset debug
-	cmake --build --preset debug
-	./build/debug/examples/hello_vantix
+	cmake --preset release
+	cmake --build --preset release --target vantix
+	./build/release/tools/vantix/vantix demo
 
 test: deps test-debug test-asan
 

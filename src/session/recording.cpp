@@ -22,7 +22,14 @@ int32_t CVantix::SaveImage(const char* fileName, int32_t format) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
-    return vantix::SaveImageFile(fileName, client, format, kFullSampleBits);
+    if (format < vantix::kStillBmp || format > vantix::kStillTiff) return 0;  // no such type: no error
+    // A file that cannot be written is reported like the other file
+    // failures, so the application can tell why the call failed.
+    if (!vantix::SaveImageFile(fileName, client, format, kFullSampleBits)) {
+        RecordError(vantix::kErrorConversion);
+        return 0;
+    }
+    return 1;
 }
 
 int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWindow) {

@@ -1,0 +1,89 @@
+// `vantix list` and `vantix info`: the attached cameras and what one offers.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vantix/exports.h>
+
+#include "cli.h"
+#include "commands.h"
+
+namespace cli {
+
+int RunList(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, 2, {}, {"json", "help"}, &options)) return 2;
+    if (options.Has("help")) {
+        std::printf("usage: vantix list [--json]\n  Lists the attached cameras (real, or virtual ones from VANTIX_EMULATE).\n");
+        return 0;
+    }
+    const int32_t handle = Vantix_Initialize(nullptr);
+    if (handle == 0) return Fail(0, "creating a session");
+    char names[VANTIX_NAME_LIST_ENTRIES * VANTIX_NAME_LIST_ENTRY_CHARS];
+    const int32_t count = Vantix_EnumDevice(handle, names);
+    const bool json = options.Has("json");
+    if (json) std::printf("[");
+    for (int32_t i = 0; i < count; ++i) {
+        const std::string name = names + i * VANTIX_NAME_LIST_ENTRY_CHARS;
+        if (json) {
+            std::printf("%s{\"index\":%d,\"name\":\"%s\"}", i ? "," : "", i, JsonEscape(name).c_str());
+        } else {
+            std::printf("%d  %s\n", i, name.c_str());
+        }
+    }
+    if (json) std::printf("]\n");
+    if (!json && count == 0) std::printf("no camera attached (set VANTIX_EMULATE=3040 for a virtual one)\n");
+    Vantix_Release(handle);
+    return 0;
+}
+
+int RunInfo(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, 2, {"camera"}, {"json", "help"}, &options)) return 2;
+    if (options.Has("help")) {
+        std::printf("usage: vantix info [--camera N] [--json]\n  Sensor size, gain and exposure ranges and current settings of a camera.\n");
+        return 0;
+    }
+    int64_t index = 0;
+    if (!ParseInteger(options.Get("camera", "0"), 0, 31, &index)) {
+        std::fprintf(stderr, "error: --camera takes a number from 0 to 31\n");
+        return 2;
+    }
+    const int32_t handle = OpenSession(static_cast<int32_t>(index));
+    if (handle == 0) return 1;
+    VantixCameraInfo info;
+    std::memset(&info, 0, sizeof info);
+    info.size = sizeof info;
+    if (!Vantix_GetCameraInfo(handle, &info)) {
+        const int status = Fail(handle, "reading the camera information");
+        Vantix_Release(handle);
+        return status;
+    }
+    char name[64] = {};
+    Vantix_GetDeviceName(handle, static_cast<int32_t>(index), name, sizeof name);
+    int32_t ok = 0;
+    const int32_t gain = Vantix_GetGlobalGain(handle, &ok);
+    const int32_t exposure = Vantix_GetExposureTime(handle, &ok);
+    int32_t th = 0, x = 0, w = 0, tv = 0, y = 0, h = 0;
+    Vantix_GetCaptureWindowEx(handle, &th, &x, &w, &tv, &y, &h);
+    if (options.Has("json")) {
+        std::printf("{\"name\":\"%s\",\"sensorWidth\":%d,\"sensorHeight\":%d,\"gain\":{\"min\":%d,\"max\":%d,\"current\":%d},"
+                    "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposure\":{\"min\":%d,\"max\":%d,\"current\":%d},"
+                    "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"colorModeBits\":%d}\n",
+                    JsonEscape(name).c_str(), info.totalWidth, info.totalHeight, info.gainMin, info.gainMax, gain,
+                    info.colorGainMin, info.colorGainMax, info.exposureMin, info.exposureMax, exposure, x, y, w, h,
+                    Vantix_GetColorMode(handle));
+    } else {
+        std::printf("camera        %s\n", name);
+        std::printf("sensor        %d x %d pixels\n", info.totalWidth, info.totalHeight);
+        std::printf("gain          %d (range %d..%d)\n", gain, info.gainMin, info.gainMax);
+        std::printf("colour gains  range %d..%d\n", info.colorGainMin, info.colorGainMax);
+        std::printf("exposure      %.1f ms (range %.1f..%.1f ms)\n", exposure / 10.0, info.exposureMin / 10.0,
+                    info.exposureMax / 10.0);
+        std::printf("window        %d x %d at (%d, %d)\n", w, h, x, y);
+        std::printf("colour mode   %d bits per pixel\n", Vantix_GetColorMode(handle));
+    }
+    Vantix_Release(handle);
+    return 0;
+}
+
+}  // namespace cli
