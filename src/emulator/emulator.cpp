@@ -153,7 +153,7 @@ std::string Emulator::Plug(uint16_t modelId) {
     return path;
 }
 
-bool Emulator::PlugFromSpecification(std::string_view text) {
+bool Emulator::PlugFromList(std::string_view text) {
     std::vector<uint16_t> models;
     if (!ParseEmulateVariable(text, &models)) return false;
     for (uint16_t model : models) Plug(model);

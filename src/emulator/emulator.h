@@ -27,7 +27,7 @@ public:
     std::string Plug(uint16_t modelId);
     // Plugs the cameras named by a VANTIX_EMULATE value; false for a malformed
     // value (nothing is plugged then).
-    bool PlugFromSpecification(std::string_view text);
+    bool PlugFromList(std::string_view text);
     // Removes a camera: opens fail and pending transfers end with "device not
     // connected". Replug brings the same camera (and its memory) back.
     bool Unplug(std::string_view path);

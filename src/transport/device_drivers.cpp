@@ -19,7 +19,7 @@ void InstallDeviceDrivers() {
         RegisterDeviceDriver(&emulator.Driver());
         RegisterDeviceDriver(&LibusbDriver());
         if (const char* emulate = std::getenv("VANTIX_EMULATE"); emulate != nullptr && *emulate != '\0') {
-            if (!emulator.PlugFromSpecification(emulate)) {
+            if (!emulator.PlugFromList(emulate)) {
                 DebugPrintf("vantix: VANTIX_EMULATE=\"%s\" is not a list like 3040 or 3040:2,3100", emulate);
             }
         }
