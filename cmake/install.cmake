@@ -1,0 +1,23 @@
+# Installs the library (with SONAME and version), the public headers, the
+# command-line tool, the udev rules, pkg-config and CMake package files.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set_target_properties(VantixSdk PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+target_include_directories(VantixSdk INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+
+install(TARGETS VantixSdk EXPORT VantixTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS vantix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES include/vantix/exports.h include/vantix/linux_ext.h include/vantix/types.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantix)
+install(FILES packaging/60-vantix-camera.rules DESTINATION ${CMAKE_INSTALL_LIBDIR}/udev/rules.d)
+
+file(RELATIVE_PATH VANTIX_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+configure_file(cmake/vantix.pc.in ${CMAKE_BINARY_DIR}/vantix.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/vantix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+install(EXPORT VantixTargets NAMESPACE Vantix:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Vantix)
+configure_file(cmake/VantixConfig.cmake.in ${CMAKE_BINARY_DIR}/VantixConfig.cmake @ONLY)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/VantixConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/VantixConfig.cmake ${CMAKE_BINARY_DIR}/VantixConfigVersion.cmake
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Vantix)
