@@ -10,7 +10,6 @@
 namespace {
 constexpr int32_t kFrameWaitMs = 3000;
 constexpr uint32_t kRateIntervalMs = 1000;
-constexpr int32_t kBitsOfColorMode[6] = {8, 16, 24, 32, 48, 64};
 
 template <typename T>
 void Store(T& field, T value) {
@@ -66,7 +65,7 @@ void CVantix::RunPreviewWorker() {
         Store(info.width, raw->Width());
         Store(info.height, raw->Height());
         Store(info.clientBuffer, clientBuffer_);
-        Store(info.bitsPerPixel, kBitsOfColorMode[activeColorMode_]);
+        Store(info.bitsPerPixel, vantix::kBitsPerColorMode[static_cast<size_t>(activeColorMode_)]);
         ++frameCount_;
         const uint32_t now = vantix::TimeGetTime();
         const uint32_t elapsed = vantix::ElapsedMs(lastRateTime_, now);

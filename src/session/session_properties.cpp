@@ -6,10 +6,7 @@
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 
-namespace {
-// Output depth for each colour-mode index.
-constexpr std::array<int32_t, 6> kBitsPerColorMode = {8, 16, 24, 32, 48, 64};
-}  // namespace
+using vantix::kBitsPerColorMode;
 
 int32_t CVantix::SetColorMode(int32_t bitsPerPixel) {
     for (size_t index = 0; index < kBitsPerColorMode.size(); ++index) {

@@ -45,6 +45,9 @@ struct PreviewRect {
     int32_t bottom = 2752;
 };
 
+// Bits per pixel of each colour-mode index.
+inline constexpr std::array<int32_t, 6> kBitsPerColorMode = {8, 16, 24, 32, 48, 64};
+
 // Image settings block: the filter and gray-conversion values, in order.
 inline constexpr int kImageSettingsCount = 30;
 using ImageSettings = std::array<int32_t, kImageSettingsCount>;
