@@ -4,6 +4,7 @@
 #ifndef VANTIX_LINUX_EXT_H
 #define VANTIX_LINUX_EXT_H
 
+#include <stddef.h>
 #include <vantix/types.h>
 
 VANTIX_EXTERN_C_BEGIN
@@ -30,6 +31,33 @@ VANTIX_API VantixHwnd VantixExt_CreateMessageWindow(VantixWindowProc proc, void*
  * messages are queued until fetched with VantixExt_GetMessage. Returns NULL on
  * failure. */
 VANTIX_API VantixHwnd VantixExt_CreatePollableWindow(void);
+
+/* Wraps an X11 window, given by its XID, as a window handle:
+ * - as the parent given to Vantix_SetPreviewWindow, the SDK's preview window
+ *   becomes its child (the SDK draws through a display connection of its own);
+ * - as a notification or callback window, each posted message arrives as a
+ *   ClientMessage event with message_type "VANTIX_MESSAGE" and format 32:
+ *   data.l[0] = message, data.l[1] / data.l[2] = low / high 32 bits of wParam,
+ *   data.l[3] / data.l[4] = low / high 32 bits of lParam
+ *   (VantixExt_MessageFromClientData decodes them). Posting needs a reachable
+ *   display ($DISPLAY); without one posts fail.
+ * Returns NULL for 0. VantixExt_DestroyWindow forgets the handle and leaves
+ * the X11 window alone. */
+VANTIX_API VantixHwnd VantixExt_WrapX11Window(unsigned long window);
+
+/* The XID behind a handle from VantixExt_WrapX11Window; 0 for any other. */
+VANTIX_API unsigned long VantixExt_GetX11Window(VantixHwnd window);
+
+/* Decodes the data of a "VANTIX_MESSAGE" ClientMessage (its data.l array).
+ * The window field is left NULL: the event names the X11 window. */
+static inline void VantixExt_MessageFromClientData(const long data[5], VantixMessage* message) {
+    const uint64_t w = ((uint64_t)(uint32_t)data[2] << 32) | (uint32_t)data[1];
+    const uint64_t l = ((uint64_t)(uint32_t)data[4] << 32) | (uint32_t)data[3];
+    message->window = NULL;
+    message->message = (uint32_t)data[0];
+    message->wParam = (uintptr_t)w;
+    message->lParam = (intptr_t)l;
+}
 
 /* A file descriptor that is readable while a pollable window has queued
  * messages (for poll/select/epoll). -1 for any other window. Owned by the

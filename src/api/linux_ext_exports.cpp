@@ -3,6 +3,7 @@
 #include <vantix/linux_ext.h>
 
 #include "platform/window_messages.h"
+#include "platform/x11_window_target.h"
 
 extern "C" {
 
@@ -12,6 +13,14 @@ VANTIX_API VantixHwnd VantixExt_CreateMessageWindow(VantixWindowProc proc, void*
 
 VANTIX_API VantixHwnd VantixExt_CreatePollableWindow(void) {
     return vantix::CreatePollableWindow();
+}
+
+VANTIX_API VantixHwnd VantixExt_WrapX11Window(unsigned long window) {
+    return vantix::WrapX11Window(window);
+}
+
+VANTIX_API unsigned long VantixExt_GetX11Window(VantixHwnd window) {
+    return vantix::X11WindowOf(window);
 }
 
 VANTIX_API int32_t VantixExt_GetMessageFd(VantixHwnd window) {

@@ -5,6 +5,7 @@
 
 #include "platform/window_messages.h"
 #include "session/error_codes.h"
+#include "imaging/frame_converter.h"
 #include "session/vantix_session.h"
 
 namespace {
@@ -16,23 +17,6 @@ constexpr int kRaw16Slot = 1;
 constexpr int kScratchSlot = 6;
 
 bool UsesSixteenBitRaw(int32_t colorMode) { return colorMode == 1 || colorMode == 4 || colorMode == 5; }
-
-// Image size divisor of a sub-sampling mode.
-int32_t SubSampleDivisor(int32_t mode) {
-    switch (mode) {
-        case 1:
-        case 17:
-            return 2;
-        case 2:
-        case 18:
-            return 4;
-        case 3:
-        case 19:
-            return 8;
-        default:
-            return 1;
-    }
-}
 
 // Creates or keeps an image of the given format: preparing the same capture
 // twice reuses the memory instead of allocating per snapshot.
@@ -109,7 +93,7 @@ bool CVantix::PrepareCapture() {
         RecordError(vantix::kErrorCaptureWindow);
         return false;
     }
-    const int32_t divisor = SubSampleDivisor(subSample_);
+    const int32_t divisor = vantix::SubSampleDivisor(subSample_);
     vantix::ScopedLock lock(imageLock_);
     // A colour mode read from damaged settings cannot be captured.
     const int32_t colorMode = colorModeIndex_;
@@ -122,6 +106,7 @@ bool CVantix::PrepareCapture() {
         RecordError(vantix::kErrorMemory);
         return false;
     }
+    SizePreviewImageToWindow();
     engine_->SetBitMode(UsesSixteenBitRaw(activeColorMode_) ? 1 : 0);
     if (!engine_->SetCaptureWindow(geometry_.startX, geometry_.startY, geometry_.width, geometry_.height,
                                    subSample_)) {
@@ -138,10 +123,6 @@ bool CVantix::WantsPreviewWindow() const {
     return previewParent_ != nullptr || previewRect_.left != 0 || previewRect_.top != 0 || previewRect_.right != 0 ||
            previewRect_.bottom != 0;
 }
-
-// Preview windows are drawn on the desktop by the X11 preview; without it no
-// window can be made.
-bool CVantix::CreatePreviewWindow() { return false; }
 
 int32_t CVantix::StartPreview() {
     vantix::ScopedLock control(controlLock_);
@@ -220,6 +201,7 @@ int32_t CVantix::CallBackPreview(VantixHwnd window, void* buffer, int32_t size, 
 
 int32_t CVantix::Close() {
     vantix::ScopedLock control(controlLock_);
+    DestroyPreviewWindow();
     if (engine_ && !previewThread_.IsCurrent()) StopPreview();
     imageAvailable_ = 0;
     if (engine_) engine_->StopCapture();

@@ -78,6 +78,7 @@ void CVantix::RunPreviewWorker() {
         ConvertFrame();
         recorderNewFrame_ = 1;
         imageAvailable_ = 1;
+        DrawFrame();
         if (clientBuffer_ != nullptr && clientBufferSize_ != 0 &&
             !CopyClientImage(clientBuffer_, clientBufferSize_, clientOrientation_)) {
             continue;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/window_messages.h"
+#include "preview/x11_preview_window.h"
 #include "session/error_codes.h"
 #include "transport/camera_interface_class.h"
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,10 @@
 #include "session/error_history.h"
 #include "session/session_settings.h"
 #include "settings/settings_persistence.h"
+
+namespace vantix {
+class X11PreviewWindow;
+}
 
 class CVantix {
 public:
@@ -58,6 +63,9 @@ public:
     const CameraSettings& Camera() const { return camera_; }
     const vantix::ImageSettings& ImageSettingsBlock() const { return imageSettings_; }
     int32_t DeviceNumber() const { return deviceNumber_; }
+    // The X11 window of the running preview, 0 without one; and its class.
+    unsigned long PreviewWindowXid();
+    std::string PreviewClassName();
     std::vector<std::pair<int32_t, int32_t>> ConfigList() const;
     // Fills the white references of the defect mask (slots 9 and 11) on first
     // use; see Initialize.
@@ -156,7 +164,13 @@ private:
     bool CopyClientImage(void* buffer, int32_t size, int32_t orientation);
     void PostFrameMessage(uintptr_t wParam, intptr_t lParam);
     bool WantsPreviewWindow() const;
+    // Preview window (preview_drawing.cpp). Create replaces a window that
+    // already exists; the worker only ever sees one of them, whole.
     bool CreatePreviewWindow();
+    void DestroyPreviewWindow();
+    void SizePreviewImageToWindow();
+    bool EnsurePreviewImage(int32_t width, int32_t height);
+    int32_t DrawFrame();
     vantix::CDibImage* RawImage() const;
     vantix::CDibImage* ClientImage() const;
     void RefreshExposureSeconds();
@@ -224,6 +238,10 @@ private:
     vantix::Thread recorderThread_;
     uint32_t recordDurationMs_ = 0;
     uint32_t recordFrames_ = 0;
+    // Guarded by the image lock: the worker draws into it under that lock.
+    std::unique_ptr<vantix::X11PreviewWindow> previewWindow_;
+    std::string previewClassName_;
+    std::vector<int32_t> previewColumns_;  // column table of the preview scaler
     vantix::ErrorHistory errorHistory_;
     int32_t snapshotTimeoutMs_ = 3000;
     int32_t deviceNumber_ = 0;
