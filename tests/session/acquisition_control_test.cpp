@@ -138,6 +138,7 @@ TEST_F(AcquisitionControlTest, LostCameraEndsThePreviewWithCode13) {
 }
 
 TEST_F(AcquisitionControlTest, PreviewThatNeedsAWindowFailsWithCode4) {
+    setenv("DISPLAY", ":4093", 1);  // no server there, whatever the test was started with
     ASSERT_EQ(session_->SetPreviewWindow(nullptr, 0, 0, 640, 480), 1);
     EXPECT_EQ(session_->Preview(), 0);
     EXPECT_EQ(session_->PopError(), 4);
