@@ -96,6 +96,13 @@ protected:
         Emulator::Instance().Reset();
     }
 
+    // Forgets frames announced by an earlier preview.
+    void DrainFrames() {
+        VantixMessage message;
+        while (vantix::GetWindowMessage(frames_, &message, 0) == 1) {
+        }
+    }
+
     // Waits until the worker has announced `count` more frames.
     bool WaitFrames(int count) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -110,6 +117,7 @@ protected:
     // worker and keeps the window: the screen then holds the last frame the
     // session converted.
     void PreviewAndStop() {
+        DrainFrames();
         ASSERT_EQ(session_->CallBackPreview(frames_, nullptr, 0, 0), 1) << session_->PopError();
         ASSERT_TRUE(WaitFrames(3));
         ASSERT_EQ(session_->StopPreview(), 1);
@@ -322,6 +330,7 @@ TEST_F(X11PreviewTest, ResizingTheWindowRemakesThePreviewImage) {
     // The application resizes the child it was given.
     XResizeWindow(display_, PreviewWindow(), 300, 150);
     XSync(display_, False);
+    DrainFrames();
     ASSERT_EQ(session_->StartPreview(), 1);
     ASSERT_TRUE(WaitFrames(3));
     ASSERT_EQ(session_->StopPreview(), 1);
