@@ -2,6 +2,7 @@
 # Runs a command with DISPLAY naming a private Xvfb server (1280 x 1024, 24
 # bits) that exists only for the command. Without Xvfb the command runs with
 # DISPLAY unset, and tests that need a display report themselves skipped.
+# VANTIX_XVFB_SCREEN overrides the screen (WIDTHxHEIGHTxDEPTH).
 set -u
 if ! command -v Xvfb >/dev/null 2>&1; then
   echo "with-xvfb: Xvfb is not installed; running without a display" >&2
@@ -11,7 +12,7 @@ fi
 
 number_file=$(mktemp)
 # -displayfd: the server picks a free display number and writes it when ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix -listen unix \
+Xvfb -displayfd 3 -screen 0 "${VANTIX_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -nolisten unix -listen unix \
   3>"$number_file" >/dev/null 2>&1 &
 server=$!
 cleanup() { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$number_file"; }
