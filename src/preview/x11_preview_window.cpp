@@ -150,6 +150,35 @@ struct X11PreviewWindow::Impl {
                format.green.bits == 8 && format.blue.bits == 8;
     }
 
+    // True for the usual X server layout: B, G, R in bytes 0, 1, 2 of a word.
+    bool BgrxWords() const {
+        return std::endian::native == std::endian::little && WordPixels() && format.red.shift == 16 && format.green.shift == 8 && format.blue.shift == 0;
+    }
+
+    static bool GrayRamp(const RgbQuad* palette) {
+        for (int i = 0; i < 256; ++i) {
+            const RgbQuad& c = palette[i];
+            if (c.red != i || c.green != i || c.blue != i) return false;
+        }
+        return true;
+    }
+
+    // B, G, R bytes to B, G, R, X words, four pixels from three loaded words.
+    static void BgrToBgrx(const uint8_t* in, uint32_t* out, int32_t width, uint32_t fill) {
+        int32_t x = 0;
+        for (; x + 4 <= width; x += 4) {
+            uint32_t w[3];
+            std::memcpy(w, in + 3 * x, sizeof w);
+            out[x] = fill | (w[0] & 0xFFFFFFu);
+            out[x + 1] = fill | (w[0] >> 24) | ((w[1] & 0xFFFFu) << 8);
+            out[x + 2] = fill | (w[1] >> 16) | ((w[2] & 0xFFu) << 16);
+            out[x + 3] = fill | (w[2] >> 8);
+        }
+        for (; x < width; ++x) {
+            out[x] = fill | (uint32_t{in[3 * x + 2]} << 16) | (uint32_t{in[3 * x + 1]} << 8) | in[3 * x];
+        }
+    }
+
     void Convert(const PreviewPicture& picture) {
         const int32_t width = picture.width;
         if (picture.bytesPerPixel == 1) {
@@ -158,12 +187,31 @@ struct X11PreviewWindow::Impl {
                 grayPixels[static_cast<size_t>(i)] = static_cast<uint32_t>(format.Pixel(c.red, c.green, c.blue));
             }
         }
+        const auto outRow = [&](int32_t y) {
+            return reinterpret_cast<uint32_t*>(image->data + static_cast<ptrdiff_t>(y) * image->bytes_per_line);
+        };
+        if (BgrxWords()) {
+            const uint32_t fill = static_cast<uint32_t>(format.fill);
+            const bool ramp = picture.bytesPerPixel == 1 && GrayRamp(picture.palette);
+            for (int32_t y = 0; y < picture.height; ++y) {
+                const uint8_t* in = SourceRow(picture, y);
+                uint32_t* out = outRow(y);
+                if (picture.bytesPerPixel == 3) {
+                    BgrToBgrx(in, out, width, fill);
+                } else if (ramp) {
+                    for (int32_t x = 0; x < width; ++x) out[x] = fill | (uint32_t{in[x]} * 0x010101u);
+                } else {
+                    for (int32_t x = 0; x < width; ++x) out[x] = grayPixels[in[x]];
+                }
+            }
+            return;
+        }
         if (WordPixels()) {
             const uint32_t fill = static_cast<uint32_t>(format.fill);
             const int rs = format.red.shift, gs = format.green.shift, bs = format.blue.shift;
             for (int32_t y = 0; y < picture.height; ++y) {
                 const uint8_t* in = SourceRow(picture, y);
-                auto* out = reinterpret_cast<uint32_t*>(image->data + static_cast<ptrdiff_t>(y) * image->bytes_per_line);
+                uint32_t* out = outRow(y);
                 if (picture.bytesPerPixel == 3) {
                     for (int32_t x = 0; x < width; ++x) {
                         out[x] = fill | (uint32_t{in[3 * x + 2]} << rs) | (uint32_t{in[3 * x + 1]} << gs) |
