@@ -27,4 +27,18 @@ typedef struct VantixWindowTag* VantixHwnd;
 #define VANTIX_MSG_FRAME 0x8002u /* wParam: address of the frame information record, or 0 with lParam an error code */
 #define VANTIX_MSG_ERROR 0x8003u /* wParam: 0, lParam: the error code */
 
+/* The frame information record whose address a VANTIX_MSG_FRAME message
+ * carries (32 bytes on 64-bit systems). The SDK writes four records in turn,
+ * so a record stays unchanged until three more frames have been announced:
+ * read what you need when the message arrives. */
+typedef struct VantixFrameInfo {
+    int32_t reserved0;
+    int32_t width;        /* of the frame, in pixels */
+    int32_t height;
+    int32_t bitsPerPixel; /* of the colour mode: 8, 16, 24, 32, 48 or 64 */
+    int32_t rateTenths;   /* frames per ten seconds, measured over about a second */
+    int32_t reserved1;
+    void* clientBuffer;   /* the buffer given to Vantix_CallBackPreview */
+} VantixFrameInfo;
+
 #endif /* VANTIX_TYPES_H */

@@ -215,7 +215,7 @@ private:
         int32_t reserved1;
         void* clientBuffer;
     };
-    static_assert(sizeof(FrameInfo) == 32);
+    static_assert(sizeof(FrameInfo) == 32 && sizeof(FrameInfo) == sizeof(VantixFrameInfo));
     // Serialises the application's acquisition calls (start, stop, snapshot,
     // recording) among themselves; the workers never take it.
     vantix::CriticalSection controlLock_;
