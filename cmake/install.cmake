@@ -1,5 +1,5 @@
 # Installs the library (with SONAME and version), the public headers, the
-# command-line tool, the udev rules, pkg-config and CMake package files.
+# command-line tool with its man page, the udev rules, pkg-config and CMake package files.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -8,6 +8,7 @@ target_include_directories(VantixSdk INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTA
 
 install(TARGETS VantixSdk EXPORT VantixTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS vantix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES docs/vantix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES include/vantix/exports.h include/vantix/linux_ext.h include/vantix/types.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantix)
 install(FILES packaging/60-vantix-camera.rules DESTINATION ${CMAKE_INSTALL_LIBDIR}/udev/rules.d)

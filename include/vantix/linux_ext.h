@@ -85,6 +85,60 @@ VANTIX_API int32_t VantixExt_PostMessage(VantixHwnd window, uint32_t message,
  * Returns 1, or 0 for a window that does not exist. */
 VANTIX_API int32_t VantixExt_DestroyWindow(VantixHwnd window);
 
+/* ---- Settings store -------------------------------------------------------
+ * The SDK keeps each camera's settings in a text file in the registry
+ * editor's export format: $VANTIX_REGISTRY, else
+ * $XDG_CONFIG_HOME/vantix/registry.reg (XDG_CONFIG_HOME defaults to
+ * ~/.config). Camera N's settings are the key "Camera_NN" (two digits) with
+ * its subkeys ("Camera_00\\Gain", ...).
+ *
+ * The calls below name keys relative to the SDK's own key, with backslashes
+ * between levels. They change the file as the SDK's own saves do: under the
+ * file's lock, written to a new file and renamed into place, so keys that
+ * other processes save meanwhile are kept and a failure leaves the file as it
+ * was. A session saves its camera's settings when it is released, which
+ * undoes changes made to that camera's key while the session was open.
+ *
+ * Each call returns 1 on success or one of these codes (0 where noted): */
+#define VANTIX_SETTINGS_ERROR_ARGUMENT (-1) /* NULL or empty name, invalid key name, negative size */
+#define VANTIX_SETTINGS_ERROR_NO_KEY (-2)   /* the key is not stored */
+#define VANTIX_SETTINGS_ERROR_READ (-3)     /* the file is missing, not a regular file, or unreadable */
+#define VANTIX_SETTINGS_ERROR_FORMAT (-4)   /* not a whole settings file of the SDK's keys */
+#define VANTIX_SETTINGS_ERROR_WRITE (-5)    /* could not be written; nothing was changed */
+
+/* Writes the settings file's path, NUL-terminated, into `buffer` when it fits
+ * in `size` bytes (otherwise `buffer`, if not NULL and size > 0, gets an empty
+ * string). Returns the bytes the path needs including the NUL, so a result
+ * greater than `size` means the buffer was too small; 0 when no location can
+ * be determined (no VANTIX_REGISTRY and no home folder);
+ * VANTIX_SETTINGS_ERROR_ARGUMENT for a negative size or a NULL buffer with a
+ * non-zero size. */
+VANTIX_API int32_t VantixExt_GetSettingsPath(char* buffer, int32_t size);
+
+/* The stored key `key` (NULL or "": the SDK's whole key) with its subkeys, as
+ * the text of a settings file, into `buffer` as VantixExt_GetSettingsPath
+ * does: returns the bytes needed including the NUL, and writes only when they
+ * fit. VANTIX_SETTINGS_ERROR_NO_KEY when the key is not stored. */
+VANTIX_API int32_t VantixExt_GetSettingsText(const char* key, char* buffer, int32_t size);
+
+/* Writes the stored key `key` (NULL or "": the SDK's whole key) with its
+ * subkeys to `file` as a settings file of its own, which also imports into a
+ * Windows registry editor. `file` is replaced whole or not at all; only a
+ * regular file is replaced. */
+VANTIX_API int32_t VantixExt_ExportSettings(const char* key, const char* file);
+
+/* Merges a file written by VantixExt_ExportSettings into the settings file:
+ * its keys are created and its values set; other keys and values stay. A
+ * file that is cut short or damaged, lacks the header, deletes keys or values,
+ * or holds keys outside the SDK's key is refused with
+ * VANTIX_SETTINGS_ERROR_FORMAT, and then nothing changes. */
+VANTIX_API int32_t VantixExt_ImportSettings(const char* file);
+
+/* Removes the stored key `key` with its subkeys, so that the defaults apply
+ * when it is next read (for "Camera_NN": when camera N is next opened).
+ * Returns 1 when removed, 0 when it was not stored (nothing is written). */
+VANTIX_API int32_t VantixExt_DeleteSettingsKey(const char* key);
+
 VANTIX_EXTERN_C_END
 
 #endif /* VANTIX_LINUX_EXT_H */

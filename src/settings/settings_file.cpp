@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -138,6 +139,7 @@ public:
     KeyMap keys;
     size_t valueCount = 0;
     bool damaged = false;
+    bool deletions = false;  // the text held "[-key]" sections or "name"=- values
 
     // The spelling of an existing key (explicit or implicit), with its record.
     bool Find(std::string_view fullPath, std::string* spelling, const SettingsKeyRecord** record) const {
@@ -430,6 +432,7 @@ private:
             return;
         }
         if (remove) {
+            document_->deletions = true;
             document_->DeleteKey(path);
             return;
         }
@@ -447,6 +450,7 @@ private:
             return;
         }
         if (action == ValueAction::kDelete) {
+            document_->deletions = true;
             document_->DeleteValue(current_, value.name);
         } else if (!document_->SetValue(current_, std::move(value))) {
             Skip();
@@ -517,7 +521,9 @@ struct FileIdentity {
 // Reads at most kSettingsMaxFileBytes + 1 bytes of a regular file.
 ReadResult ReadCapped(const std::string& path, std::string* bytes, FileIdentity* identity) {
     bytes->clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO named as a settings file cannot hang the
+    // open; only a regular file is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing : ReadResult::kError;
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -1013,6 +1019,102 @@ bool SettingsTransaction::Commit() {
     // itself is in place either way, so a failure here is not reported.
     (void)SyncDirectory(directory);
     return true;
+}
+
+// ---- Keys in files of their own ---------------------------------------------
+
+namespace {
+
+bool AtOrBelow(std::string_view fullPath, std::string_view ancestor) {
+    return StartsWithName(fullPath, ancestor) &&
+           (fullPath.size() == ancestor.size() || fullPath[ancestor.size()] == '\\');
+}
+
+// Writes `text` to a new file beside `file` and renames it over `file`. Only
+// a regular file is replaced; it keeps its permissions.
+bool WriteReplacing(const std::string& file, std::string_view text) {
+    static std::atomic<unsigned> sequence{0};
+    const std::string target = ResolvedPath(file);
+    struct stat original {};
+    const bool hadOriginal = ::stat(target.c_str(), &original) == 0;
+    if (hadOriginal && !S_ISREG(original.st_mode)) return false;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", static_cast<long>(::getpid()), sequence++);
+        temporary = target + suffix;
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    FileDescriptor out(fd);
+    if (out.get() < 0) return false;
+    if (hadOriginal) (void)::fchmod(out.get(), original.st_mode & 07777);
+    if (!WriteAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.Close() ||
+        ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    (void)SyncDirectory(DirectoryOf(target));
+    return true;
+}
+
+}  // namespace
+
+bool ValidSettingsKeyPath(std::string_view path) { return ValidKeyPath(path, false); }
+
+std::optional<std::string> SettingsKeyText(std::string_view path) {
+    if (!ValidKeyPath(path, false)) return std::nullopt;
+    const std::string file = SettingsFilePath();
+    if (file.empty()) return std::nullopt;
+    SettingsDocument store;
+    bool nonEmpty = false;
+    (void)ReadDocument(file, &store, &nonEmpty);
+    std::string spelling;
+    const SettingsKeyRecord* record = nullptr;
+    if (!store.Find(UserPath(path), &spelling, &record)) return std::nullopt;
+    // The separator sorts first, so the key's descendants directly follow it.
+    SettingsDocument part;
+    for (auto it = store.keys.lower_bound(spelling); it != store.keys.end() && AtOrBelow(it->first, spelling); ++it) {
+        part.keys.emplace(it->first, it->second);
+    }
+    return part.Serialize();
+}
+
+SettingsExchangeResult ExportSettingsKey(std::string_view path, const std::string& file) {
+    if (file.empty() || !ValidKeyPath(path, false)) return SettingsExchangeResult::kBadArgument;
+    const std::optional<std::string> text = SettingsKeyText(path);
+    if (!text) return SettingsExchangeResult::kNoSuchKey;
+    return WriteReplacing(file, *text) ? SettingsExchangeResult::kDone : SettingsExchangeResult::kWriteFailed;
+}
+
+SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root) {
+    if (file.empty() || !ValidKeyPath(root, false)) return SettingsExchangeResult::kBadArgument;
+    SettingsDocument imported;
+    bool nonEmpty = false;
+    if (ReadDocument(file, &imported, &nonEmpty) != ReadResult::kRead) return SettingsExchangeResult::kUnreadable;
+    if (imported.damaged || imported.deletions) return SettingsExchangeResult::kNotSettings;
+    const std::string rootPath = UserPath(root);
+    for (const auto& entry : imported.keys) {
+        if (!AtOrBelow(entry.first, rootPath)) return SettingsExchangeResult::kNotSettings;
+    }
+    SettingsTransaction transaction;
+    for (auto& [path, record] : imported.keys) {
+        transaction.changes_.push_back(SettingsTransaction::Change{SettingsTransaction::Change::Kind::kCreateKey, path, {}});
+        for (SettingsValueRecord& value : record.values) {
+            transaction.changes_.push_back(
+                SettingsTransaction::Change{SettingsTransaction::Change::Kind::kSetValue, path, std::move(value)});
+        }
+    }
+    return transaction.Commit() ? SettingsExchangeResult::kDone : SettingsExchangeResult::kWriteFailed;
+}
+
+SettingsExchangeResult DeleteSettingsKey(std::string_view path) {
+    if (!ValidKeyPath(path, false)) return SettingsExchangeResult::kBadArgument;
+    if (!SettingsSnapshot::Load().OpenKey(path)) return SettingsExchangeResult::kNoSuchKey;
+    SettingsTransaction transaction;
+    transaction.DeleteKey(path);
+    return transaction.Commit() ? SettingsExchangeResult::kDone : SettingsExchangeResult::kWriteFailed;
 }
 
 }  // namespace vantix

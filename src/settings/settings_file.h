@@ -65,6 +65,7 @@ std::string SettingsFilePath();
 
 class SettingsDocument;
 struct SettingsKeyRecord;
+enum class SettingsExchangeResult;
 
 // A key of a snapshot. Stays valid (and unchanged) after the file changes.
 class SettingsKey {
@@ -150,10 +151,53 @@ public:
     bool Commit();
 
 private:
+    friend SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root);
     struct Change;
     std::string filePath_;
     std::vector<Change> changes_;
     bool committed_ = false;
 };
+
+// ---- Keys in files of their own ---------------------------------------------
+// A key with its subkeys can be copied out of the store into a file of the
+// same format (so the copy also imports into a Windows registry editor) and
+// merged back in later, here or on another machine.
+
+enum class SettingsExchangeResult {
+    kDone,
+    kBadArgument,  // empty file name or invalid key path
+    kNoSuchKey,    // the key to export or delete is not in the store
+    kUnreadable,   // the file to import is missing, not a regular file, or cannot be read
+    kNotSettings,  // the file to import is not a whole settings file, or holds keys outside the root
+    kWriteFailed,  // the target could not be written; it is unchanged
+};
+
+// A key path this interface takes: backslash-separated components, none
+// empty or longer than 255 characters, no control characters.
+bool ValidSettingsKeyPath(std::string_view path);
+
+// The key at `path` (relative to HKEY_CURRENT_USER) and every key below it, as
+// the text of a settings file: the header, then one section per key with a
+// section of its own, in the store's order. Nothing when the key does not
+// exist in a fresh snapshot of the store.
+std::optional<std::string> SettingsKeyText(std::string_view path);
+
+// Writes SettingsKeyText(path) to `file`: to a new file beside it, synced, then
+// renamed over it, so `file` is replaced whole or not at all. A symbolic link
+// is followed and the file it names is replaced.
+SettingsExchangeResult ExportSettingsKey(std::string_view path, const std::string& file);
+
+// Merges a settings file into the store, as the registry editor imports one:
+// its keys are created and its values set, other keys and values stay. The
+// file must be whole, since a cut or damaged file would restore half a camera:
+// its header present, every line readable, within the read limits, no
+// deletion entries ("[-key]" or "name"=-), and every key at or below `root`
+// (relative to HKEY_CURRENT_USER). Otherwise, or when the store cannot be
+// saved, nothing changes. The merge is one transaction.
+SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root);
+
+// Removes the key at `path` with its subkeys in one transaction; kNoSuchKey
+// (and no write) when it does not exist.
+SettingsExchangeResult DeleteSettingsKey(std::string_view path);
 
 }  // namespace vantix

@@ -1,7 +1,13 @@
 #include "cli.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <vantix/exports.h>
@@ -46,10 +52,123 @@ bool ParseInteger(const std::string& text, int64_t min, int64_t max, int64_t* va
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
-    const long long parsed = std::strtoll(text.c_str(), &end, 0);
+    // Hexadecimal only with 0x: a leading zero does not make a number octal.
+    const size_t sign = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const bool hex = text.size() > sign + 2 && text[sign] == '0' && (text[sign + 1] == 'x' || text[sign + 1] == 'X');
+    const long long parsed = std::strtoll(text.c_str(), &end, hex ? 16 : 10);
     if (errno != 0 || end == nullptr || *end != '\0' || parsed < min || parsed > max) return false;
     *value = parsed;
     return true;
+}
+
+bool ParseNumber(const std::string& text, double min, double max, double* value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end == nullptr || *end != '\0' || !std::isfinite(parsed) || parsed < min || parsed > max) {
+        return false;
+    }
+    *value = parsed;
+    return true;
+}
+
+bool ParseCamera(const Options& options, int32_t* index) {
+    int64_t value = 0;
+    if (!ParseInteger(options.Get("camera", "0"), 0, 31, &value)) {
+        std::fprintf(stderr, "error: --camera takes a number from 0 to 31\n");
+        return false;
+    }
+    *index = static_cast<int32_t>(value);
+    return true;
+}
+
+const std::vector<std::string> kCaptureOptions = {"camera", "bits", "exposure-ms", "gain", "width", "height"};
+
+bool ApplyCaptureOptions(int32_t handle, const Options& options) {
+    int64_t value = 0;
+    if (options.Has("bits")) {
+        if (!ParseInteger(options.Get("bits"), 8, 64, &value) || !Vantix_SetColorMode(handle, static_cast<int32_t>(value))) {
+            std::fprintf(stderr, "error: --bits takes 8, 16, 24, 32, 48 or 64\n");
+            return false;
+        }
+    }
+    if (options.Has("exposure-ms")) {
+        double ms = 0;
+        if (!ParseNumber(options.Get("exposure-ms"), 0.0, 1e6, &ms) || !(ms > 0) ||
+            !Vantix_SetRealExposureTime(handle, static_cast<int32_t>(ms * 1000.0))) {
+            std::fprintf(stderr, "error: --exposure-ms must be a positive time within the camera's range (see vantix info)\n");
+            return false;
+        }
+    }
+    if (options.Has("gain")) {
+        if (!ParseInteger(options.Get("gain"), 0, 1 << 20, &value) ||
+            !Vantix_SetGlobalGain(handle, static_cast<int32_t>(value))) {
+            std::fprintf(stderr, "error: --gain is outside the camera's range (see vantix info)\n");
+            return false;
+        }
+    }
+    if (options.Has("width") || options.Has("height")) {
+        int64_t width = 3840, height = 2752;
+        if (!ParseInteger(options.Get("width", "3840"), 1, 3856, &width) ||
+            !ParseInteger(options.Get("height", "2752"), 1, 2764, &height) ||
+            !Vantix_SetCaptureWindowEx(handle, 3856, 0, static_cast<int32_t>(width), 2764, 0,
+                                       static_cast<int32_t>(height))) {
+            std::fprintf(stderr, "error: the window must fit the 3856 x 2764 sensor\n");
+            return false;
+        }
+    }
+    Vantix_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0);  // no preview window on a terminal
+    return true;
+}
+
+bool CheckWritable(const std::string& file) {
+    if (file.empty()) {
+        std::fprintf(stderr, "error: the output file name is empty\n");
+        return false;
+    }
+    struct stat info {};
+    if (stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "error: %s is a folder, not a file\n", file.c_str());
+        return false;
+    }
+    const size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "error: cannot write %s: the folder %s does not exist\n", file.c_str(), folder.c_str());
+        return false;
+    }
+    if (access(folder.c_str(), W_OK) != 0) {
+        std::fprintf(stderr, "error: cannot write %s: the folder %s is not writable\n", file.c_str(), folder.c_str());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+}  // namespace
+
+void InstallInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // A second Ctrl-C ends the program at once, for an operation that hangs.
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() { return g_interrupted != 0; }
+
+long long FileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 const char* ErrorText(int32_t code) {
@@ -74,8 +193,12 @@ const char* ErrorText(int32_t code) {
 
 int Fail(int32_t handle, const std::string& what) {
     const int32_t code = handle != 0 ? Vantix_GetLastError(handle) : 0;
-    std::fprintf(stderr, "error: %s: SDK error %d (%s)\n", what.c_str(), code, ErrorText(code));
-    return 1;
+    if (code == 0) {
+        std::fprintf(stderr, "error: %s failed\n", what.c_str());
+    } else {
+        std::fprintf(stderr, "error: %s: SDK error %d (%s)\n", what.c_str(), code, ErrorText(code));
+    }
+    return kExitFailure;
 }
 
 int32_t OpenSession(int32_t index) {

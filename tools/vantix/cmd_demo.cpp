@@ -17,14 +17,9 @@
 namespace cli {
 namespace {
 
-long FileSize(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
-}
-
 struct Written {
     std::string file;
-    long bytes;
+    long long bytes;
     int32_t width;
     int32_t height;
     double seconds;
@@ -114,7 +109,7 @@ int RunDemo(int argc, char** argv) {
     std::printf("%-36s %12s %12s %8s\n", "file", "bytes", "size", "time");
     for (const Written& w : written) {
         const std::string size = std::to_string(w.width) + " x " + std::to_string(w.height);
-        std::printf("%-36s %12ld %12s %7.2fs\n", w.file.c_str(), w.bytes, size.c_str(), w.seconds);
+        std::printf("%-36s %12lld %12s %7.2fs\n", w.file.c_str(), w.bytes, size.c_str(), w.seconds);
     }
     char cwd[4096] = {};
     std::printf("\nfiles are in %s/%s\n", getcwd(cwd, sizeof cwd) ? cwd : ".", dir.c_str());

@@ -12,13 +12,21 @@ namespace {
 
 void PrintUsage() {
     std::printf(
-        "usage: vantix COMMAND [options]   (vantix COMMAND --help for details)\n\n"
-        "  list     attached cameras\n"
-        "  info     sensor, ranges and settings of a camera\n"
-        "  snap     take a picture and save it (bmp, raw, jpg, png, tif)\n"
-        "  record   record an AVI file\n"
-        "  demo     a tour of the SDK, on a virtual camera when none is attached\n\n"
-        "Environment: VANTIX_EMULATE=3040 adds a virtual camera; VANTIX_DEBUG=1 prints diagnostics.\n");
+        "usage: vantix COMMAND [options]   (vantix COMMAND --help for details; --json on every command)\n\n"
+        "  list      attached cameras\n"
+        "  info      sensor, ranges and settings of a camera\n"
+        "  snap      take a picture and save it (bmp, raw, jpg, png, tif)\n"
+        "  record    record an AVI file\n"
+        "  stream    run the camera and report frames, frame rate and dropped frames each second\n"
+        "  reg       read or write a sensor register\n"
+        "  fpga      read or write an FPGA register\n"
+        "  srom      read or write the serial ROM\n"
+        "  settings  show, export, import or reset a camera's stored settings\n"
+        "  mask      take the dark and bright defect-mask references; save or check mask files\n"
+        "  demo      a tour of the SDK, on a virtual camera when none is attached\n\n"
+        "Environment: VANTIX_EMULATE=3040 adds a virtual camera; VANTIX_REGISTRY names the settings file;\n"
+        "VANTIX_USB_TRACE=FILE logs the requests sent to the camera; VANTIX_DEBUG=1 prints diagnostics.\n"
+        "Exit status: 0 done, 1 failed, 2 bad command line, 130 stopped by Ctrl-C before the work was done.\n");
 }
 
 }  // namespace
@@ -34,6 +42,12 @@ int main(int argc, char** argv) {
     if (command == "snap") return cli::RunSnap(argc, argv);
     if (command == "record") return cli::RunRecord(argc, argv);
     if (command == "demo") return cli::RunDemo(argc, argv);
+    if (command == "stream") return cli::RunStream(argc, argv);
+    if (command == "reg") return cli::RunReg(argc, argv);
+    if (command == "fpga") return cli::RunFpga(argc, argv);
+    if (command == "srom") return cli::RunSrom(argc, argv);
+    if (command == "settings") return cli::RunSettings(argc, argv);
+    if (command == "mask") return cli::RunMask(argc, argv);
     std::fprintf(stderr, "error: unknown command %s\n\n", command.c_str());
     PrintUsage();
     return 2;

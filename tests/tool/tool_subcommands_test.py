@@ -1,0 +1,239 @@
+#!/usr/bin/env python3
+"""Runs the vantix tool's subcommands against virtual cameras and checks what
+they report with --json, that what they write reads back, and that bad input
+is refused with a message and a non-zero exit status.
+
+usage: tool_subcommands_test.py VANTIX_BINARY GROUP
+GROUP is registers, settings, stream, capture, mask or input. Each run has a
+settings file and device table of its own, so groups may run in parallel.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+MASK_FILE_BYTES = 63947944
+
+
+class Run:
+    def __init__(self, tool, work):
+        self.tool = tool
+        self.work = work
+        self.passed = 0
+        self.failed = 0
+        self.env = dict(os.environ)
+        self.env.setdefault("VANTIX_EMULATE", "3040:2")
+        self.env["VANTIX_REGISTRY"] = os.path.join(work, "registry.reg")
+        self.table = "/U3K9-MemMap-tool-%d" % os.getpid()
+        self.env["VANTIX_DEVICE_TABLE"] = self.table
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def check(self, condition, what):
+        if condition:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print("FAILED: " + what)
+
+    def tool_run(self, *args, timeout=120):
+        result = subprocess.run([self.tool, *args], env=self.env, capture_output=True, text=True, timeout=timeout)
+        # A negative status is a signal: a crash, whatever the arguments.
+        self.check(result.returncode >= 0, "vantix %s ended by signal %d: %s" % (" ".join(args), -result.returncode,
+                                                                                  result.stderr))
+        return result
+
+    def json_of(self, *args):
+        """Runs a command that must succeed and returns its parsed --json output."""
+        result = self.tool_run(*args, "--json")
+        self.check(result.returncode == 0, "vantix %s exited %d: %s" % (" ".join(args), result.returncode,
+                                                                          result.stderr))
+        try:
+            return json.loads(result.stdout)
+        except ValueError:
+            self.check(False, "vantix %s printed no JSON: %r" % (" ".join(args), result.stdout))
+            return {}
+
+    def refused(self, *args, status=2, mentions=""):
+        """A command that must fail with `status` and an error message."""
+        result = self.tool_run(*args)
+        line = "vantix " + " ".join(args)
+        self.check(result.returncode == status, "%s exited %d, expected %d" % (line, result.returncode, status))
+        self.check("error" in result.stderr and mentions in result.stderr,
+                   "%s: message %r lacks %r" % (line, result.stderr, mentions))
+        return result
+
+    def cleanup(self):
+        for suffix in ("", ".lock"):
+            try:
+                os.unlink("/dev/shm" + self.table + suffix)
+            except OSError:
+                pass
+
+
+def registers(t):
+    # Each run of the tool has a new virtual camera, so a write is checked
+    # through the value the tool reads back.
+    w = t.json_of("reg", "write", "0x10", "0x1234")
+    t.check(w.get("written") == 0x1234 and w.get("readBack") == 0x1234, "reg write reads back: %r" % w)
+    w = t.json_of("reg", "write", "--ex", "0x3040", "65")
+    t.check(w.get("address") == 0x3040 and w.get("readBack") == 65, "reg write --ex reads back: %r" % w)
+    r = t.json_of("reg", "read", "0")
+    t.check(r.get("value") == 0x2C01 and r.get("hex") == "0x2C01", "sensor chip version: %r" % r)
+    r = t.json_of("fpga", "read", "8")
+    t.check(r.get("space") == "fpga" and 0 <= r.get("value", -1) <= 0xFF, "fpga read: %r" % r)
+    w = t.json_of("fpga", "write", "0x50", "0xA5")
+    t.check(w.get("readBack") == 0xA5, "fpga write reads back: %r" % w)
+    w = t.json_of("srom", "write", "4095", "0x5a", "--camera", "1")
+    t.check(w.get("address") == 4095 and w.get("readBack") == 0x5A, "srom write reads back: %r" % w)
+    r = t.json_of("srom", "read", "0xFFE", "--count", "2")
+    t.check([x.get("address") for x in r] == [0xFFE, 0xFFF], "srom read --count: %r" % r)
+    # Out of range is refused before the SDK would cut it to its low bits.
+    t.refused("reg", "read", "0x100", mentions="0xFF")
+    t.refused("reg", "write", "0x10", "0x10000", mentions="0xFFFF")
+    t.refused("reg", "read", "--ex", "0x10000", mentions="0xFFFF")
+    t.refused("fpga", "write", "0x50", "256", mentions="0xFF")
+    t.refused("srom", "read", "0x1000", mentions="0xFFF")
+    t.refused("srom", "read", "0xFFE", "--count", "3")
+    t.refused("srom", "write", "0", "-1")
+    t.refused("fpga", "read", "8", "--ex", mentions="--ex")
+
+
+def settings(t):
+    # A picture with a gain stores the camera's settings when the session ends.
+    t.json_of("snap", t.path("gain.bmp"), "--gain", "77", "--width", "320", "--height", "240")
+    before = t.json_of("settings", "dump")
+    gain = before.get("keys", {}).get("Camera_00\\Gain", {})
+    t.check(before.get("stored") is True and gain.get("Global") == 77, "dump after snap --gain 77: %r" % before)
+    t.check(before.get("file") == t.path("registry.reg"), "dump names VANTIX_REGISTRY: %r" % before.get("file"))
+
+    exported = t.path("camera0.reg")
+    e = t.json_of("settings", "export", exported)
+    t.check(e.get("bytes", 0) > 0 and os.path.getsize(exported) == e.get("bytes"), "export: %r" % e)
+    r = t.json_of("settings", "reset")
+    t.check(r.get("removed") is True, "reset removes: %r" % r)
+    t.check(t.json_of("settings", "dump").get("stored") is False, "nothing stored after reset")
+    t.check(t.json_of("settings", "reset").get("removed") is False, "second reset finds nothing")
+    t.json_of("settings", "import", exported)
+    after = t.json_of("settings", "dump")
+    t.check(after.get("keys") == before.get("keys"), "import restores every value: %r" % after)
+
+    # A file cut short is refused whole and changes nothing.
+    with open(exported, "rb") as f:
+        text = f.read()
+    cut = t.path("cut.reg")
+    with open(cut, "wb") as f:
+        f.write(text.replace(b"dword:0000004d", b"dword:00000001")[: len(text) - 10])
+    t.refused("settings", "import", cut, status=1, mentions="not a whole settings file")
+    t.check(t.json_of("settings", "dump").get("keys") == before.get("keys"), "refused import changed nothing")
+    t.refused("settings", "import", t.path("missing.reg"), status=1, mentions="missing")
+    t.refused("settings", "export", t.path("no/such/folder/x.reg"), mentions="does not exist")
+    t.refused("settings", "reset", "--all")
+    t.check(t.json_of("settings", "path").get("file") == t.path("registry.reg"), "settings path")
+
+
+def stream(t):
+    s = t.json_of("stream", "--frames", "5", "--width", "640", "--height", "480")
+    t.check(s.get("frames") == 5, "stream --frames 5 delivers 5: %r" % s)
+    t.check(s.get("width") == 640 and s.get("height") == 480 and isinstance(s.get("dropped"), int),
+            "stream reports the frame size and drops: %r" % s)
+    t.check(sum(i["frames"] for i in s.get("intervals", [])) == 5, "intervals add up: %r" % s)
+    # A worker that waits 400 ms per frame falls behind the camera's ~5.7
+    # frames per second: the camera's counter shows the frames it skipped.
+    s = t.json_of("stream", "--seconds", "2", "--wait-ms", "400", "--width", "320", "--height", "240")
+    t.check(s.get("frames", 0) >= 1 and s.get("dropped", 0) >= 2, "slow worker shows drops: %r" % s)
+    t.check(sum(i["dropped"] for i in s.get("intervals", [])) == s.get("dropped"), "drops add up: %r" % s)
+    # Ctrl-C ends the stream with its totals and status 0.
+    p = subprocess.Popen([t.tool, "stream", "--seconds", "0", "--width", "320", "--height", "240", "--json"],
+                         env=t.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    time.sleep(2.0)
+    p.send_signal(signal.SIGINT)
+    out, err = p.communicate(timeout=60)
+    t.check(p.returncode == 0, "stream after Ctrl-C exited %d: %s" % (p.returncode, err))
+    try:
+        s = json.loads(out)
+    except ValueError:
+        s = {}
+    t.check(s.get("interrupted") is True and s.get("frames", 0) >= 1, "stream totals after Ctrl-C: %r" % out)
+
+
+def capture(t):
+    png = t.path("snap.png")
+    s = t.json_of("snap", png, "--width", "320", "--height", "240", "--bits", "24")
+    t.check(s.get("file") == png and s.get("bytes") == os.path.getsize(png), "snap file and bytes: %r" % s)
+    t.check(s.get("width") == 320 and s.get("height") == 240 and s.get("bitsPerPixel") == 24, "snap size: %r" % s)
+    avi = t.path("clip.avi")
+    r = t.json_of("record", avi, "--seconds", "1", "--width", "320", "--height", "240")
+    with open(avi, "rb") as f:
+        head = f.read(12)
+    t.check(head[:4] == b"RIFF" and head[8:12] == b"AVI ", "record writes an AVI")
+    t.check(r.get("bytes") == os.path.getsize(avi) and r.get("width") == 320 and r.get("interrupted") is False,
+            "record report: %r" % r)
+
+
+def mask(t):
+    # A file that is not a mask file is never replaced.
+    other = t.path("notes.mask")
+    with open(other, "w") as f:
+        f.write("not a mask")
+    t.refused("mask", "dark", other, status=1, mentions="not replacing")
+    with open(other) as f:
+        t.check(f.read() == "not a mask", "mask dark left the other file alone")
+    m = t.path("camera.mask")
+    d = t.json_of("mask", "dark", m, "--depth", "8")
+    t.check(d.get("bytes") == MASK_FILE_BYTES and d.get("depths") == [8] and d.get("kept") is False,
+            "mask dark writes a whole mask file: %r" % d)
+    t.check(t.json_of("mask", "load", m).get("valid") is True, "the written mask loads")
+    t.refused("mask", "load", other, status=1, mentions="SDK error 14")
+
+
+def bad_input(t):
+    # Every subcommand explains itself.
+    for command in ("stream", "reg", "fpga", "srom", "settings", "mask", "snap", "record"):
+        r = t.tool_run(command, "--help")
+        t.check(r.returncode == 0 and "usage: vantix " + command in r.stdout, "%s --help" % command)
+    r = t.tool_run("--help")
+    t.check(all(c in r.stdout for c in ("stream", "settings", "mask", "srom")), "top-level usage lists commands")
+    t.refused("frobnicate")
+    t.refused("reg", "frob", "1", mentions="frob")
+    t.refused("settings", "frob", mentions="frob")
+    t.refused("mask", "frob", "x", mentions="frob")
+    t.refused("stream", "--fps", "3", mentions="--fps")
+    t.refused("stream", "--frames", "abc", mentions="--frames")
+    t.refused("stream", "--frames", "-2", mentions="--frames")
+    t.refused("stream", "--seconds")
+    t.refused("snap", t.path("x.png"), "--exposure-ms", "-5", mentions="--exposure-ms")
+    t.refused("snap", t.path("x.png"), "--exposure-ms", "5ms", mentions="--exposure-ms")
+    t.refused("snap", "/no/such/folder/x.png", mentions="does not exist")
+    t.refused("record", t.work, mentions="folder")
+    t.refused("mask", "save", "/no/such/folder/x.mask", mentions="does not exist")
+    t.refused("stream", "--camera", "40", mentions="--camera")
+    t.check(not os.path.exists(t.path("x.png")), "refused snap wrote nothing")
+
+
+GROUPS = {"registers": registers, "settings": settings, "stream": stream, "capture": capture, "mask": mask,
+          "input": bad_input}
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in GROUPS:
+        print(__doc__)
+        return 2
+    work = tempfile.mkdtemp(prefix="vantix-tool-test-")
+    t = Run(os.path.abspath(sys.argv[1]), work)
+    try:
+        GROUPS[sys.argv[2]](t)
+    finally:
+        t.cleanup()
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d passed, %d failed" % (t.passed, t.failed))
+    return 1 if t.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
