@@ -152,7 +152,11 @@ int main(int argc, char** argv) {
         goto done;
     }
 
-    /* The buffer must hold a whole frame: rows padded to 4 bytes. */
+    /* The buffer must hold a whole frame: rows padded to 4 bytes. The SDK
+     * copies each new frame into it without waiting for the application, so
+     * this program reads it only once the preview has stopped. (To look at
+     * frames while streaming, pass NULL here and copy the current frame with
+     * Vantix_GetImage from the window procedure.) */
     size_t stride = ((size_t)Vantix_Width(handle) * (BITS_PER_PIXEL / 8) + 3) & ~(size_t)3;
     size_t bytes = stride * (size_t)Vantix_Height(handle);
     buffer = malloc(bytes);
