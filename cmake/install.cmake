@@ -1,5 +1,6 @@
 # Installs the library (with SONAME and version), the public headers, the
-# command-line tool with its man page, the udev rules, pkg-config and CMake package files.
+# command-line tool with its man page, the udev rules, pkg-config and CMake package files, and
+# the user guide with the example programs (buildable on their own).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -11,7 +12,14 @@ install(TARGETS vantix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES docs/vantix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES include/vantix/exports.h include/vantix/linux_ext.h include/vantix/types.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantix)
-install(FILES packaging/60-vantix-camera.rules DESTINATION ${CMAKE_INSTALL_LIBDIR}/udev/rules.d)
+# udev reads <prefix>/lib/udev/rules.d, never the multiarch library folder.
+install(FILES packaging/60-vantix-camera.rules DESTINATION lib/udev/rules.d)
+set(VANTIX_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantix)
+install(FILES docs/USER_GUIDE.md DESTINATION ${VANTIX_DOC_DIR})
+install(FILES examples/hello_vantix.c examples/grab_frame.c examples/callback_preview.c examples/registers.c
+              examples/save_every_format.cpp examples/record_avi.cpp examples/x11_preview.c
+              examples/installed/CMakeLists.txt
+        DESTINATION ${VANTIX_DOC_DIR}/examples)
 
 file(RELATIVE_PATH VANTIX_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(cmake/vantix.pc.in ${CMAKE_BINARY_DIR}/vantix.pc @ONLY)

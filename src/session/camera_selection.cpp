@@ -24,7 +24,10 @@ void CVantix::LoadSettingsOfCamera(int32_t camera) {
 }
 
 void CVantix::SaveSettingsOfCamera(int32_t camera) {
-    vantix::SaveCameraSettings(camera, camera_);
+    // Gains, exposure and mirrors belong to a camera only once one was opened;
+    // until then they are placeholders (zero where nothing was stored) that
+    // must not replace what the next session would take from the camera.
+    if (settingsLoaded_) vantix::SaveCameraSettings(camera, camera_);
     vantix::SaveFilterSettings(camera, imageSettings_);
     vantix::SaveGraySettings(camera, imageSettings_);
 }
@@ -36,12 +39,12 @@ int32_t CVantix::SetDeviceNumber(int32_t index) {
     }
     const int32_t current = engine_->GetSelectedInstance();
     if (settingsLoaded_) SaveSettingsOfCamera(current);
-    settingsLoaded_ = 1;
     if (!engine_->IsDeviceAttached(index) || !engine_->SelectDevice(index)) {
         RecordError(vantix::kErrorNoCamera);
         return 0;
     }
     LoadSettingsOfCamera(engine_->GetSelectedInstance());
+    settingsLoaded_ = 1;
     ApplyCameraSettings();
     deviceNumber_ = index;
     return 1;

@@ -187,6 +187,8 @@ private:
     vantix::ImageSettings imageSettings_{};
     CameraSettings camera_;
     vantix::CriticalSection imageLock_;
+    // Set once a camera was opened and its settings loaded: only then does
+    // camera_ hold a camera's settings worth saving.
     int32_t settingsLoaded_ = 0;
     VantixHwnd previewParent_ = nullptr;
     PreviewRect previewRect_;

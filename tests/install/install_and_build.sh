@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the SDK into a temporary prefix and builds the C example against
 # it twice, with pkg-config and with find_package(Vantix), then runs both.
+# Then builds the installed examples folder as it is and runs one example on
+# a virtual camera.
 set -euo pipefail
 build_dir=$1
 source_dir=$2
@@ -28,5 +30,11 @@ CMAKE
 cmake -S "$work/app" -B "$work/app/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
 cmake --build "$work/app/build" > /dev/null
 "$work/app/build/hello" | grep -q "release: 1, again: 0"
+# The installed examples with their own CMakeLists.txt
+examples=$work/prefix/share/doc/vantix/examples
+cmake -S "$examples" -B "$work/examples-build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
+cmake --build "$work/examples-build" > /dev/null
+VANTIX_EMULATE=3040 "$work/examples-build/grab_frame" | grep "image: 640 x 480, 24 bits per pixel" > /dev/null
+
 rm -f /dev/shm/U3K9-MemMap-install-test-$$ /dev/shm/U3K9-MemMap-install-test-$$.lock
-echo "installed SDK builds and runs with pkg-config and find_package"
+echo "installed SDK builds and runs with pkg-config and find_package; installed examples build and run"

@@ -96,6 +96,29 @@ TEST_F(SessionTest, ReleaseSavesTheCurrentCameraAndStopsItsStream) {
     EXPECT_EQ(stored.colorGainBlue, 77);
 }
 
+// With several cameras attached a session opens none until asked; one that
+// never opened a camera (a listing, a failed selection) has no gains or
+// exposure of a camera and must not store its placeholders over the
+// defaults the next session would take from the camera.
+TEST_F(SessionTest, ASessionThatOpenedNoCameraLeavesTheStoredGainsAlone) {
+    PlugCamera();
+    PlugCamera();
+    {
+        CVantix session;
+        ASSERT_TRUE(session.Initialize(nullptr));
+        EXPECT_EQ(session.SetDeviceNumber(5), 0);
+    }
+    CVantix session;
+    ASSERT_TRUE(session.Initialize(nullptr));
+    EXPECT_EQ(session.SetDeviceNumber(7), 0);  // a failed selection saves nothing either
+    ASSERT_EQ(session.SetDeviceNumber(1), 1);
+    ASSERT_EQ(session.SetDeviceNumber(0), 1);
+    ASSERT_NE(session.Engine()->GetGainDefault(), 0);
+    EXPECT_EQ(session.Camera().globalGain, session.Engine()->GetGainDefault());
+    EXPECT_EQ(session.Camera().colorGainRed, session.Engine()->GetColorGainDefault());
+    EXPECT_EQ(session.Camera().exposure, session.Engine()->GetExposureTimeDefault());
+}
+
 TEST_F(SessionTest, ConfigurationFileReplacesTheListWithWholeRecords) {
     const std::string path = "/tmp/vantix-config-" + std::to_string(getpid()) + ".bin";
     {
