@@ -110,8 +110,11 @@ VANTIX_API int32_t Vantix_StartPreview(int32_t handle);
 /* Stops the preview worker. */
 VANTIX_API int32_t Vantix_StopPreview(int32_t handle);
 /* Starts continuous capture; each converted frame is copied into `buffer`
- * (`size` bytes; bottom-up rows when `bottomUp` is non-zero) and announced to
- * `window` with VANTIX_MSG_FRAME. */
+ * (`size` bytes, rows padded to 4 bytes) and announced to `window` with
+ * VANTIX_MSG_FRAME. Row order of the copy (here and in Vantix_SnapShot and
+ * Vantix_GetImage): with `bottomUp` non-zero, the image as the SDK stores it,
+ * the camera's first row first (the top row of the preview window); with 0,
+ * the camera's last row first. */
 VANTIX_API int32_t Vantix_CallBackPreview(int32_t handle, VantixHwnd window, void* buffer, int32_t size,
                                           int32_t bottomUp);
 /* Acquires one frame and copies the converted image into `buffer` (may be NULL

@@ -174,19 +174,19 @@ double Now() {
 const char* ErrorText(int32_t code) {
     switch (code) {
         case 0: return "no error";
-        case 1: return "no camera engine, or the call is not allowed in the current acquisition state";
+        case 1: return "not allowed in the current acquisition state, no picture taken yet, or a serial ROM access failed";
         case 2: return "the camera is not attached or cannot be opened";
         case 3: return "a worker thread could not be started";
-        case 4: return "no preview window, or no stored capture size matches";
+        case 4: return "the preview window could not be made (no X display?), or no stored capture size matches";
         case 5: return "out of memory, buffer too small, or no image yet";
         case 6: return "the camera refused the request";
         case 7: return "the capture window does not fit the sensor";
         case 8: return "a frame transfer failed";
         case 9: return "an argument is out of range";
         case 11: return "not supported by this camera";
-        case 12: return "file name conversion, file writing or recording failed";
+        case 12: return "a file could not be written, a recording or mask update could not start, or a value could not be read";
         case 13: return "the camera stopped delivering frames";
-        case 14: return "the mask file is not valid";
+        case 14: return "the mask file could not be read or written, or is not a mask file";
         default: return "unknown error";
     }
 }
