@@ -139,6 +139,22 @@ VANTIX_API int32_t VantixExt_ImportSettings(const char* file);
  * Returns 1 when removed, 0 when it was not stored (nothing is written). */
 VANTIX_API int32_t VantixExt_DeleteSettingsKey(const char* key);
 
+/* ---- Camera details ------------------------------------------------------ */
+
+/* Where an attached camera sits, for listings and diagnostics. */
+typedef struct VantixDeviceDetails {
+    int32_t instance;     /* the number Vantix_SetDeviceNumber takes */
+    uint16_t vendorId;    /* USB ids */
+    uint16_t productId;   /* the camera's model id, e.g. 0x3040 */
+    int32_t isVirtual;    /* 1 for a virtual camera (VANTIX_EMULATE) */
+    char path[260];       /* the device interface path */
+} VantixDeviceDetails;
+
+/* Fills `details` for the camera that Vantix_SetDeviceNumber(handle, instance)
+ * would open. Returns 1, or 0 when no such camera is attached or `details` is
+ * NULL (then with the session's error code 2 or 9). */
+VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
+
 VANTIX_EXTERN_C_END
 
 #endif /* VANTIX_LINUX_EXT_H */

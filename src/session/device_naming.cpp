@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "emulator/emulator.h"
 #include "platform/text_encoding.h"
+#include "transport/device_table.h"
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 
@@ -125,4 +127,35 @@ int32_t CVantix::GetCameraInfo(VantixCameraInfo* info) {
         engine_->GetExposureSecondsMax(&info->exposureSecondsMax);
     }
     return 1;
+}
+
+int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (details == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    engine_->EnumerateDevices(kLibraryModelId);
+    if (instance < 0 || instance >= engine_->GetMaxDevices() || !engine_->IsDeviceAttached(instance)) {
+        RecordError(vantix::kErrorNoCamera);
+        return 0;
+    }
+    const vantix::DeviceTable& table = vantix::ProcessDeviceTable();
+    for (int32_t i = 0; i < table.Count(); ++i) {
+        const vantix::DeviceTableEntry entry = table.Entry(i);
+        if (entry.productId != kLibraryModelId || entry.instance != instance) continue;
+        *details = VantixDeviceDetails{};
+        details->instance = instance;
+        details->vendorId = entry.vendorId;
+        details->productId = entry.productId;
+        std::memcpy(details->path, entry.path, sizeof details->path);
+        details->path[sizeof details->path - 1] = '\0';
+        details->isVirtual = vantix::emulator::Emulator::Instance().Find(details->path) != nullptr ? 1 : 0;
+        return 1;
+    }
+    RecordError(vantix::kErrorNoCamera);
+    return 0;
 }

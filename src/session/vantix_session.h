@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <vantix/exports.h>
+#include <vantix/linux_ext.h>
 
 #include "engine/vantix_u3k9_base.h"
 #include "imaging/dib_image.h"
@@ -78,6 +79,7 @@ public:
     int32_t GetDeviceName(int32_t index, char* name, int32_t size);
     int32_t GetDeviceNameW(int32_t index, char16_t* name, int32_t size);
     int32_t GetCameraInfo(VantixCameraInfo* info);
+    int32_t GetDeviceDetails(int32_t instance, VantixDeviceDetails* details);
 
     // ---- Acquisition ----
     int32_t Preview();

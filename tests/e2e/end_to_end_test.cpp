@@ -38,6 +38,22 @@ TEST(EndToEnd, BothCamerasAreListedAndNamed) {
     EXPECT_STREQ(names, "VantixQ720LX-USB3-K9_01");
     EXPECT_STREQ(names + 256, "VantixQ720LX-USB3-K9_02");
     EXPECT_EQ(Vantix_Width(handle), 3840);  // two cameras: none selected yet
+
+    // Details name the device each instance number opens.
+    VantixDeviceDetails details[2] = {};
+    for (int32_t instance = 0; instance < 2; ++instance) {
+        ASSERT_EQ(VantixExt_GetDeviceDetails(handle, instance, &details[instance]), 1);
+        EXPECT_EQ(details[instance].instance, instance);
+        EXPECT_EQ(details[instance].productId, 0x3040);
+        EXPECT_EQ(details[instance].isVirtual, 1);
+        EXPECT_NE(std::string(details[instance].path).find("pid_3040"), std::string::npos);
+    }
+    EXPECT_STRNE(details[0].path, details[1].path);
+    EXPECT_EQ(VantixExt_GetDeviceDetails(handle, 2, &details[0]), 0);
+    EXPECT_EQ(Vantix_GetLastError(handle), 2);
+    EXPECT_EQ(VantixExt_GetDeviceDetails(handle, 0, nullptr), 0);
+    EXPECT_EQ(Vantix_GetLastError(handle), 9);
+    EXPECT_EQ(VantixExt_GetDeviceDetails(handle + 12345, 0, &details[0]), 0);  // unknown handle
     EXPECT_EQ(Vantix_Release(handle), 1);
 }
 

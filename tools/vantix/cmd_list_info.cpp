@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <vantix/exports.h>
+#include <vantix/linux_ext.h>
 
 #include "cli.h"
 #include "commands.h"
@@ -22,13 +23,26 @@ int RunList(int argc, char** argv) {
     const int32_t count = Vantix_EnumDevice(handle, names);
     const bool json = options.Has("json");
     if (json) std::printf("[");
-    for (int32_t i = 0; i < count; ++i) {
-        const std::string name = names + i * VANTIX_NAME_LIST_ENTRY_CHARS;
+    // The index is the camera's instance number, the one --camera and
+    // Vantix_SetDeviceNumber take; a camera unplugged earlier leaves a gap.
+    int32_t listed = 0;
+    for (int32_t instance = 0; instance < 32 && listed < count; ++instance) {
+        VantixDeviceDetails details{};
+        if (!VantixExt_GetDeviceDetails(handle, instance, &details)) continue;
+        char name[64] = {};
+        Vantix_GetDeviceName(handle, instance, name, sizeof name);
+        const char* kind = details.isVirtual ? "virtual" : "usb";
         if (json) {
-            std::printf("%s{\"index\":%d,\"name\":\"%s\"}", i ? "," : "", i, JsonEscape(name).c_str());
+            std::printf("%s{\"index\":%d,\"name\":\"%s\",\"model_id\":\"0x%04x\",\"vendor_id\":\"0x%04x\","
+                        "\"instance\":%d,\"kind\":\"%s\",\"path\":\"%s\"}",
+                        listed ? "," : "", instance, JsonEscape(name).c_str(), details.productId, details.vendorId,
+                        details.instance, kind, JsonEscape(details.path).c_str());
         } else {
-            std::printf("%d  %s\n", i, name.c_str());
+            if (listed == 0) std::printf("%-5s %-26s %-7s %-8s %-8s %s\n", "index", "name", "model", "instance", "kind", "path");
+            std::printf("%-5d %-26s 0x%04x  %-8d %-8s %s\n", instance, name, details.productId, details.instance, kind,
+                        details.path);
         }
+        ++listed;
     }
     if (json) std::printf("]\n");
     if (!json && count == 0) std::printf("no camera attached (set VANTIX_EMULATE=3040 for a virtual one)\n");

@@ -1,0 +1,12 @@
+// The camera-details call of <vantix/linux_ext.h>.
+#include <vantix/linux_ext.h>
+
+#include "api/export_call.h"
+
+extern "C" {
+
+VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details) {
+    return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetDeviceDetails(instance, details); });
+}
+
+}  // extern "C"
