@@ -4,15 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 #include <vantix/exports.h>
+#include <vantix/linux_ext.h>
 
 #include "cli.h"
 #include "commands.h"
+#include "recording_progress.h"
 
 namespace cli {
 namespace {
@@ -64,7 +67,18 @@ int RunDemo(int argc, char** argv) {
     VantixCameraInfo info{};
     info.size = sizeof info;
     Vantix_GetCameraInfo(handle, &info);
-    std::printf("camera: %s, sensor %d x %d, gain %d..%d, exposure %.1f..%.1f ms\n\n", name, info.totalWidth,
+    VantixDeviceDetails details{};
+    std::printf("cameras:\n");
+    for (int32_t instance = 0; instance < 32; ++instance) {
+        if (!VantixExt_GetDeviceDetails(handle, instance, &details)) continue;
+        char listed[64] = {};
+        Vantix_GetDeviceName(handle, instance, listed, sizeof listed);
+        std::printf("  %d  %s  model 0x%04x  %s  %s\n", instance, listed, details.productId,
+                    details.isVirtual ? "virtual" : "usb", details.path);
+    }
+    while (Vantix_GetLastError(handle) != 0) {
+    }  // the probes above recorded "not attached" for the gaps
+    std::printf("using %s: sensor %d x %d, gain %d..%d, exposure %.1f..%.1f ms\n\n", name, info.totalWidth,
                 info.totalHeight, info.gainMin, info.gainMax, info.exposureMin / 10.0, info.exposureMax / 10.0);
     Vantix_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0);
 
@@ -88,20 +102,17 @@ int RunDemo(int argc, char** argv) {
     Vantix_SetColorMode(handle, 24);
     const std::string avi = dir + "/recording.avi";
     const auto recordStart = std::chrono::steady_clock::now();
+    const double recordStartSeconds = Now();
     if (!Vantix_Record(handle, avi.c_str(), 3000, 0)) return Fail(handle, "recording " + avi);
-    // A progress bar on a terminal, one line per second otherwise.
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
-    for (int tick = 0; tick <= 30; ++tick) {
-        if (terminal) {
-            std::printf("\rrecording [%-30s] %4.1f s", std::string(static_cast<size_t>(tick), '#').c_str(), tick / 10.0);
-            std::fflush(stdout);
-        } else if (tick % 10 == 0) {
-            std::printf("recording %d s\n", tick / 10);
-        }
-        usleep(110000);
+    RecordingProgress progress(avi, StoredFrameBytes(Vantix_Width(handle), Vantix_Height(handle), 24), 3.0,
+                               isatty(STDOUT_FILENO) != 0);
+    while (Now() - recordStartSeconds < 3.3) {
+        usleep(100000);
+        progress.Update(std::min(3.0, Now() - recordStartSeconds));
     }
     Vantix_StopPreview(handle);
-    std::printf(terminal ? "\n\n" : "\n");
+    progress.Finish();
+    std::printf("\n");
     written.push_back({avi, FileSize(avi), Vantix_Width(handle), Vantix_Height(handle),
                        std::chrono::duration<double>(std::chrono::steady_clock::now() - recordStart).count()});
     Vantix_Release(handle);

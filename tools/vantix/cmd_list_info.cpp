@@ -79,13 +79,22 @@ int RunInfo(int argc, char** argv) {
     const int32_t exposure = Vantix_GetExposureTime(handle, &ok);
     int32_t th = 0, x = 0, w = 0, tv = 0, y = 0, h = 0;
     Vantix_GetCaptureWindowEx(handle, &th, &x, &w, &tv, &y, &h);
+    // The camera's firmware version is kept in FPGA registers 0x11 (high) and 0x10.
+    // The SDK clears `ok` on a failed read and leaves it alone otherwise.
+    int32_t highOk = 1, lowOk = 1;
+    const int32_t firmwareHigh = Vantix_Fpga_ReadRegister(handle, 0x11, &highOk);
+    const int32_t firmwareLow = Vantix_Fpga_ReadRegister(handle, 0x10, &lowOk);
+    const int32_t firmware = (firmwareHigh & 0xFF) * 256 + (firmwareLow & 0xFF);
+    char firmwareText[16] = "unknown";
+    if (highOk != 0 && lowOk != 0) std::snprintf(firmwareText, sizeof firmwareText, "0x%04x", firmware);
     if (options.Has("json")) {
         std::printf("{\"name\":\"%s\",\"sensorWidth\":%d,\"sensorHeight\":%d,\"gain\":{\"min\":%d,\"max\":%d,\"current\":%d},"
                     "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposure\":{\"min\":%d,\"max\":%d,\"current\":%d},"
-                    "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"colorModeBits\":%d}\n",
+                    "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"colorModeBits\":%d,"
+                    "\"firmware\":\"%s\"}\n",
                     JsonEscape(name).c_str(), info.totalWidth, info.totalHeight, info.gainMin, info.gainMax, gain,
                     info.colorGainMin, info.colorGainMax, info.exposureMin, info.exposureMax, exposure, x, y, w, h,
-                    Vantix_GetColorMode(handle));
+                    Vantix_GetColorMode(handle), firmwareText);
     } else {
         std::printf("camera        %s\n", name);
         std::printf("sensor        %d x %d pixels\n", info.totalWidth, info.totalHeight);
@@ -95,6 +104,7 @@ int RunInfo(int argc, char** argv) {
                     info.exposureMax / 10.0);
         std::printf("window        %d x %d at (%d, %d)\n", w, h, x, y);
         std::printf("colour mode   %d bits per pixel\n", Vantix_GetColorMode(handle));
+        std::printf("firmware      %s\n", firmwareText);
     }
     Vantix_Release(handle);
     return 0;

@@ -10,6 +10,7 @@
 
 #include "cli.h"
 #include "commands.h"
+#include "recording_progress.h"
 
 namespace cli {
 
@@ -89,26 +90,23 @@ int RunRecord(int argc, char** argv) {
         return status;
     }
     const bool json = options.Has("json");
-    const bool bar = !json && isatty(STDOUT_FILENO) != 0;
     const double total = static_cast<double>(seconds) + 0.5;
+    RecordingProgress progress(file, StoredFrameBytes(Vantix_Width(handle), Vantix_Height(handle), Vantix_GetColorMode(handle)),
+                               static_cast<double>(seconds), isatty(STDOUT_FILENO) != 0);
     while (!Interrupted() && Now() - start < total) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        const double elapsed = Now() - start;
-        const int filled = static_cast<int>(30.0 * std::min(1.0, elapsed / static_cast<double>(seconds)));
-        if (bar) {
-            std::printf("\r[%-30s] %4.1f s", std::string(static_cast<size_t>(filled), '#').c_str(), elapsed);
-            std::fflush(stdout);
-        }
+        if (!json) progress.Update(std::min(Now() - start, static_cast<double>(seconds)));
     }
     Vantix_StopPreview(handle);  // finalises the file
+    if (!json) progress.Finish();
     const double elapsed = std::min(Now() - start, static_cast<double>(seconds));
-    if (bar) std::printf("\n");
     if (json) {
         std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"seconds\":%.3f,\"interrupted\":%s}\n",
                     JsonEscape(file).c_str(), FileSize(file), Vantix_Width(handle), Vantix_Height(handle), elapsed,
                     Interrupted() ? "true" : "false");
     } else {
-        std::printf("%s  %s\n", file.c_str(), Interrupted() ? "stopped early, file finalised" : "done");
+        std::printf("%s  %lld frames, %s\n", file.c_str(), static_cast<long long>(AviFrameCount(file)),
+                    Interrupted() ? "stopped early, file finalised" : "done");
     }
     Vantix_Release(handle);
     return kExitOk;
