@@ -174,6 +174,18 @@ def capture(t):
     t.check(head[:4] == b"RIFF" and head[8:12] == b"AVI ", "record writes an AVI")
     t.check(r.get("bytes") == os.path.getsize(avi) and r.get("width") == 320 and r.get("interrupted") is False,
             "record report: %r" % r)
+    # Without a terminal: one progress line per second, whose frame counts
+    # (read from the growing file) never exceed what the finished file holds.
+    plain = t.tool_run("record", avi, "--seconds", "2", "--width", "320", "--height", "240")
+    lines = plain.stdout.splitlines()
+    progress = [line.split() for line in lines if line.startswith("recording")]
+    counts = [int(words[3]) for words in progress if len(words) > 4 and words[4] == "frames"]
+    with open(avi, "rb") as f:
+        header = f.read(52)
+    total = int.from_bytes(header[48:52], "little")
+    t.check(plain.returncode == 0 and len(counts) >= 2 and counts == sorted(counts) and 0 < counts[-1] <= total,
+            "record progress %r against %d frames in the file" % (lines, total))
+    t.check(lines and lines[-1].startswith(avi + "  %d frames" % total), "record summary: %r" % lines[-1:])
 
 
 def mask(t):
