@@ -169,12 +169,17 @@ int32_t CVantix::StopPreview() {
     return 1;
 }
 
-int32_t CVantix::Preview() {
-    callbackWindow_ = nullptr;
-    clientBuffer_ = nullptr;
-    clientBufferSize_ = 0;
-    clientOrientation_ = 0;
-    return CallBackPreview(nullptr, nullptr, 0, 0);
+int32_t CVantix::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
+
+// The worker reads the callback target under the image lock while it hands
+// out a frame; a preview that is already running picks up the new target at
+// its next frame.
+void CVantix::SetCallbackTarget(VantixHwnd window, void* buffer, int32_t size, int32_t orientation) {
+    vantix::ScopedLock lock(imageLock_);
+    callbackWindow_ = window;
+    clientBuffer_ = buffer;
+    clientBufferSize_ = size;
+    clientOrientation_ = orientation;
 }
 
 int32_t CVantix::CallBackPreview(VantixHwnd window, void* buffer, int32_t size, int32_t bottomUp) {
@@ -183,10 +188,7 @@ int32_t CVantix::CallBackPreview(VantixHwnd window, void* buffer, int32_t size, 
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
-    callbackWindow_ = window;
-    clientBuffer_ = buffer;
-    clientBufferSize_ = size;
-    clientOrientation_ = bottomUp;
+    SetCallbackTarget(window, buffer, size, bottomUp);
     if (WantsPreviewWindow() && !CreatePreviewWindow()) {
         RecordError(vantix::kErrorWindow);
         return 0;

@@ -44,6 +44,7 @@ void CVantix::RunPreviewWorker() {
         const int32_t status = engine_->WaitFrame(kFrameWaitMs);
         if (status == vantix::kWaitTransferFailed) {
             previewRun_ = 0;
+            vantix::ScopedLock lock(imageLock_);
             PostFrameMessage(0, vantix::kErrorDeviceLost);
             RecordError(vantix::kErrorDeviceLost);
             break;

@@ -42,9 +42,7 @@ int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWi
         return 0;
     }
     vantix::ScopedLock control(controlLock_);
-    callbackWindow_ = nullptr;
-    clientBuffer_ = nullptr;
-    clientBufferSize_ = 0;
+    SetCallbackTarget(nullptr, nullptr, 0, clientOrientation_);
     const auto fail = [this](int32_t code) {
         Close();
         RecordError(code);

@@ -165,6 +165,7 @@ private:
     void ConvertFrame();
     bool CopyClientImage(void* buffer, int32_t size, int32_t orientation);
     void PostFrameMessage(uintptr_t wParam, intptr_t lParam);
+    void SetCallbackTarget(VantixHwnd window, void* buffer, int32_t size, int32_t orientation);
     bool WantsPreviewWindow() const;
     // Preview window (preview_drawing.cpp). Create replaces a window that
     // already exists; the worker only ever sees one of them, whole.
@@ -226,6 +227,8 @@ private:
     std::atomic<int32_t> acquisitionState_{kIdle};
     std::atomic<int32_t> previewRun_{0};
     vantix::Thread previewThread_;
+    // The callback target: written with SetCallbackTarget, read under the
+    // image lock.
     VantixHwnd callbackWindow_ = nullptr;
     void* clientBuffer_ = nullptr;
     int32_t clientBufferSize_ = 0;
