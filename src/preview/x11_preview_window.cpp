@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "imaging/dib_image.h"
+#include "imaging/display_pixels.h"
 #include "platform/x11_display.h"
 
 namespace vantix {
@@ -163,22 +164,6 @@ struct X11PreviewWindow::Impl {
         return true;
     }
 
-    // B, G, R bytes to B, G, R, X words, four pixels from three loaded words.
-    static void BgrToBgrx(const uint8_t* in, uint32_t* out, int32_t width, uint32_t fill) {
-        int32_t x = 0;
-        for (; x + 4 <= width; x += 4) {
-            uint32_t w[3];
-            std::memcpy(w, in + 3 * x, sizeof w);
-            out[x] = fill | (w[0] & 0xFFFFFFu);
-            out[x + 1] = fill | (w[0] >> 24) | ((w[1] & 0xFFFFu) << 8);
-            out[x + 2] = fill | (w[1] >> 16) | ((w[2] & 0xFFu) << 16);
-            out[x + 3] = fill | (w[2] >> 8);
-        }
-        for (; x < width; ++x) {
-            out[x] = fill | (uint32_t{in[3 * x + 2]} << 16) | (uint32_t{in[3 * x + 1]} << 8) | in[3 * x];
-        }
-    }
-
     void Convert(const PreviewPicture& picture) {
         const int32_t width = picture.width;
         if (picture.bytesPerPixel == 1) {
@@ -197,9 +182,9 @@ struct X11PreviewWindow::Impl {
                 const uint8_t* in = SourceRow(picture, y);
                 uint32_t* out = outRow(y);
                 if (picture.bytesPerPixel == 3) {
-                    BgrToBgrx(in, out, width, fill);
+                    BgrToBgrxRow(in, out, width, fill);
                 } else if (ramp) {
-                    for (int32_t x = 0; x < width; ++x) out[x] = fill | (uint32_t{in[x]} * 0x010101u);
+                    GrayToBgrxRow(in, out, width, fill);
                 } else {
                     for (int32_t x = 0; x < width; ++x) out[x] = grayPixels[in[x]];
                 }
