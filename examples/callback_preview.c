@@ -24,19 +24,6 @@
 #define BITS_PER_PIXEL 24
 #define EXPOSURE_US 10000
 
-/* The frame information record; wParam of VANTIX_MSG_FRAME points to one.
- * The SDK reuses four such records in turn and stores each field whole, so
- * read the fields one at a time (atomically) while handling the message. */
-typedef struct FrameInfo {
-    int32_t reserved0;
-    int32_t width;
-    int32_t height;
-    int32_t bitsPerPixel;
-    int32_t rateTenths; /* frames per 10 seconds, measured by the SDK */
-    int32_t reserved1;
-    void* buffer;       /* the application buffer the frame was copied into */
-} FrameInfo;
-
 /* What the window procedure and main() share. */
 typedef struct Counter {
     pthread_mutex_t mutex;
@@ -61,12 +48,15 @@ static intptr_t window_proc(VantixHwnd window, uint32_t message, uintptr_t wPara
     clock_gettime(CLOCK_MONOTONIC, &now);
     pthread_mutex_lock(&counter->mutex);
     if (message == VANTIX_MSG_FRAME && wParam != 0) {
-        const FrameInfo* info = (const FrameInfo*)wParam;
+        /* wParam points to a VantixFrameInfo record (<vantix/types.h>). The SDK
+         * reuses four such records in turn and stores each field whole, so read
+         * the fields one at a time while handling the message. */
+        const VantixFrameInfo* info = (const VantixFrameInfo*)wParam;
         counter->width = load_field(&info->width);
         counter->height = load_field(&info->height);
         counter->bitsPerPixel = load_field(&info->bitsPerPixel);
         counter->rateTenths = load_field(&info->rateTenths);
-        counter->buffer = __atomic_load_n(&info->buffer, __ATOMIC_RELAXED);
+        counter->buffer = __atomic_load_n(&info->clientBuffer, __ATOMIC_RELAXED);
         if (counter->frames++ == 0) counter->first = now;
         counter->last = now;
     } else if (message == VANTIX_MSG_FRAME) {

@@ -26,18 +26,6 @@ constexpr double kStallSeconds = 10.0;   // no frame for this long ends the stre
 constexpr uint32_t kPollMs = 100;        // how often Ctrl-C and the clock are looked at
 constexpr int32_t kErrorCameraLost = 13;
 
-// The record whose address a frame message carries.
-struct FrameRecord {
-    int32_t reserved0;
-    int32_t width;
-    int32_t height;
-    int32_t bitsPerPixel;
-    int32_t rateTenths;  // the SDK's own rate: frames per ten seconds
-    int32_t reserved1;
-    void* clientBuffer;
-};
-static_assert(sizeof(FrameRecord) == 32);
-
 struct Interval {
     int second;
     long long frames;
@@ -154,7 +142,7 @@ int RunStream(int argc, char** argv) {
     CameraCounter counter(handle);
     std::vector<Interval> intervals;
     long long frames = 0, intervalFrames = 0, errors = 0, droppedReported = 0;
-    FrameRecord last{};
+    VantixFrameInfo last{};
     int32_t lostCode = 0;
     const double start = Now();
     double intervalStart = start;
@@ -212,7 +200,7 @@ int RunStream(int argc, char** argv) {
         counter.Read();
         // The SDK stores each field whole while later frames reuse the
         // record, so each is loaded whole too.
-        const auto* record = reinterpret_cast<const FrameRecord*>(message.wParam);
+        const auto* record = reinterpret_cast<const VantixFrameInfo*>(message.wParam);
         last.width = __atomic_load_n(&record->width, __ATOMIC_RELAXED);
         last.height = __atomic_load_n(&record->height, __ATOMIC_RELAXED);
         last.bitsPerPixel = __atomic_load_n(&record->bitsPerPixel, __ATOMIC_RELAXED);
