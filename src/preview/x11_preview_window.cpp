@@ -102,6 +102,9 @@ struct X11PreviewWindow::Impl {
         }
         segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
         segment.readOnly = False;
+        // Errors of earlier requests (a window gone meanwhile) must not be
+        // taken for a refused attach.
+        x11::SyncAndCheck(display);
         bool attached = segment.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(display, &segment) &&
                         x11::SyncAndCheck(display);
         // Marked for removal at once: the segment goes away with its last
