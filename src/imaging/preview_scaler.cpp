@@ -7,17 +7,17 @@
 namespace vantix {
 namespace {
 
-// Copies byte `offset` of every group of `groupBytes` per sample, `samples`
-// per pixel, row by row; the loops are plain strided copies the compiler
-// vectorises.
-template <int kGroupBytes, int kSamples, int kOffset>
+// Copies bytes kFirst, kFirst + kStep, ... of every kPixelBytes-byte source
+// pixel into the kChannels bytes of the destination pixel, row by row: plain
+// strided copies the compiler vectorises.
+template <int kPixelBytes, int kChannels, int kFirst, int kStep>
 void PickBytes(const CDibImage& source, CDibImage* dest) {
     const int32_t width = source.Width();
     for (int32_t row = 0; row < source.Height(); ++row) {
         const uint8_t* in = source.Row(row);
         uint8_t* out = dest->Row(row);
         for (int32_t x = 0; x < width; ++x) {
-            for (int s = 0; s < kSamples; ++s) out[x * kSamples + s] = in[(x * kSamples + s) * kGroupBytes + kOffset];
+            for (int c = 0; c < kChannels; ++c) out[kChannels * x + c] = in[kPixelBytes * x + kFirst + kStep * c];
         }
     }
 }
@@ -83,44 +83,22 @@ bool HighBytesToGray8(const CDibImage& source, CDibImage* dest) {
     if (dest == nullptr || !SameSize(source, *dest) || source.BitsPerPixel() != 16 || dest->BitsPerPixel() != 8) {
         return false;
     }
-    PickBytes<2, 1, 1>(source, dest);
+    PickBytes<2, 1, 1, 0>(source, dest);  // the high byte of each sample
     return true;
 }
 
 bool ColorToBgr24(const CDibImage& source, CDibImage* dest) {
     if (dest == nullptr || !SameSize(source, *dest) || dest->BitsPerPixel() != 24) return false;
     switch (source.BitsPerPixel()) {
-        case 32: {
-            // B, G, R of each 32-bit pixel: bytes 0..2 of four.
-            const int32_t width = source.Width();
-            for (int32_t row = 0; row < source.Height(); ++row) {
-                const uint8_t* in = source.Row(row);
-                uint8_t* out = dest->Row(row);
-                for (int32_t x = 0; x < width; ++x) {
-                    out[3 * x] = in[4 * x];
-                    out[3 * x + 1] = in[4 * x + 1];
-                    out[3 * x + 2] = in[4 * x + 2];
-                }
-            }
+        case 32:
+            PickBytes<4, 3, 0, 1>(source, dest);  // B, G, R; the fourth byte dropped
             return true;
-        }
         case 48:
-            PickBytes<2, 3, 1>(source, dest);
+            PickBytes<6, 3, 1, 2>(source, dest);  // high bytes of B, G, R
             return true;
-        case 64: {
-            // High bytes of B, G, R; the fourth 16-bit sample is dropped.
-            const int32_t width = source.Width();
-            for (int32_t row = 0; row < source.Height(); ++row) {
-                const uint8_t* in = source.Row(row);
-                uint8_t* out = dest->Row(row);
-                for (int32_t x = 0; x < width; ++x) {
-                    out[3 * x] = in[8 * x + 1];
-                    out[3 * x + 1] = in[8 * x + 3];
-                    out[3 * x + 2] = in[8 * x + 5];
-                }
-            }
+        case 64:
+            PickBytes<8, 3, 1, 2>(source, dest);  // high bytes of B, G, R; the fourth sample dropped
             return true;
-        }
         default:
             return false;
     }
