@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr int kRaw8Slot = 0;
-constexpr int kRaw16Slot = 1;
-constexpr int kColor24Slot = 2;
-constexpr int kPreviewSlot = 7;
+using vantix::kSlotColor24;
+using vantix::kSlotPreview;
+using vantix::kSlotRaw16;
+using vantix::kSlotRaw8;
 
 bool ShowsGray(int32_t colorMode) { return colorMode == 0 || colorMode == 1; }
 
@@ -86,7 +86,7 @@ std::string CVantix::PreviewClassName() {
 // previewImage at the window's client size: 8-bit gray for colour modes 0
 // and 1, 24-bit otherwise. Kept while the size stays.
 bool CVantix::EnsurePreviewImage(int32_t width, int32_t height) {
-    vantix::CDibImage* preview = images_[kPreviewSlot].get();
+    vantix::CDibImage* preview = images_[kSlotPreview].get();
     const int32_t bits = ShowsGray(activeColorMode_) ? 8 : 24;
     if (preview->Width() == width && preview->Height() == height && preview->BitsPerPixel() == bits) return true;
     preview->Release();
@@ -110,8 +110,8 @@ int32_t CVantix::DrawFrame() {
 
     // The display source: 8-bit gray or 24-bit colour.
     const int32_t mode = activeColorMode_;
-    vantix::CDibImage* source = images_[ShowsGray(mode) ? kRaw8Slot : kColor24Slot].get();
-    if (mode == 1 && !vantix::HighBytesToGray8(*images_[kRaw16Slot], source)) return 0;
+    vantix::CDibImage* source = images_[ShowsGray(mode) ? kSlotRaw8 : kSlotColor24].get();
+    if (mode == 1 && !vantix::HighBytesToGray8(*images_[kSlotRaw16], source)) return 0;
     if (mode >= 3 && !vantix::ColorToBgr24(*ClientImage(), source)) return 0;
     if (source->IsEmpty()) return 0;
 
@@ -127,7 +127,7 @@ int32_t CVantix::DrawFrame() {
         picture.lastRowOnTop = false;
     } else {
         if (!EnsurePreviewImage(area.width, area.height)) return 0;
-        vantix::CDibImage* preview = images_[kPreviewSlot].get();
+        vantix::CDibImage* preview = images_[kSlotPreview].get();
         const vantix::StretchRoutine scaler = ShowsGray(mode) ? vantix::ScaleGray8 : vantix::ScaleBgr24;
         if (!preview->ApplyStretched(scaler, source, nullptr, nullptr, &previewColumns_, nullptr)) return 0;
         // The scaler reversed the rows; shown last row first, the picture
