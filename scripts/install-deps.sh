@@ -9,6 +9,7 @@ packages=(
   libusb-1.0-0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libx11-dev libxext-dev libgtk-3-dev xvfb xauth
   python3
+  imagemagick
 )
 
 # Benchmarks compare with OpenCV; only `--bench` installs it.

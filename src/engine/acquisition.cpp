@@ -109,6 +109,14 @@ void CopyRows(const uint8_t* source, uint8_t* dest, size_t rowBytes, size_t rows
     }
 }
 
+// A header must announce exactly the frame the camera was programmed for. A
+// shorter payload would leave the rest of the buffer holding the previous
+// frame's bytes, which would then pass for a new frame; a longer one belongs
+// to another geometry.
+bool IsProgrammedFrame(const FrameDescriptor& frame, uint32_t frameBytes) {
+    return AnnouncedPayloadBytes(frame) == frameBytes;
+}
+
 FrameDescriptor TransferDescriptor(uint8_t* buffer, uint32_t capacity, uint32_t frameBytes) {
     FrameDescriptor frame{};
     frame.buffer = buffer;
@@ -276,7 +284,8 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
             }
             if (mode != kCaptureOnCounterChange) lastFrameCounter_ = frame.frameCounter;
             const int32_t timeoutMs = readTimeoutMs_;
-            if (controller_->ReadFramePayload(&frame, static_cast<uint32_t>(std::max(timeoutMs, 0)))) {
+            if (IsProgrammedFrame(frame, frameBytes_) &&
+                controller_->ReadFramePayload(&frame, static_cast<uint32_t>(std::max(timeoutMs, 0)))) {
                 PublishFrame(transferBuffer_.get());
                 failures = 0;
                 if (mode == kCaptureSingle || mode == kCaptureOnCounterChange) break;
@@ -377,7 +386,7 @@ int32_t CVantixU3K9Base::CaptureSingleFrame() {
     FrameDescriptor frame = TransferDescriptor(transferBuffer_.get(), transferBufferSize_, frameBytes_);
     for (int attempt = 0;; ++attempt) {
         const bool ok = direct ? controller_->ReadFrameDirect(&frame) != 0
-                               : controller_->ReadFrameHeader(&frame) &&
+                               : controller_->ReadFrameHeader(&frame) && IsProgrammedFrame(frame, frameBytes_) &&
                                      controller_->ReadFramePayload(&frame, kSingleFramePayloadTimeoutMs);
         if (ok) {
             // Slot 0 may be in a reader's hands: wait until it is free. Late

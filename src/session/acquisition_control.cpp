@@ -61,6 +61,7 @@ bool CVantix::ResizeClientImages(int32_t width, int32_t height) {
 // The camera's settings as the session holds them, re-applied before every
 // acquisition so that the sensor matches the session whatever happened since.
 void CVantix::ReapplyCameraSettings() {
+    vantix::ScopedLock settings(settingsLock_);
     engine_->SetMirrorH(camera_.mirrorV);
     engine_->SetMirrorV(camera_.mirrorH);
     engine_->SetTriggerMode(0, 1);
@@ -89,12 +90,14 @@ bool CVantix::PrepareCapture() {
         RecordError(vantix::kErrorNoCamera);
         return false;
     }
+    vantix::ScopedLock lock(imageLock_);
+    // The window and camera settings stay put until the camera has them.
+    vantix::ScopedLock settings(settingsLock_);
     if (!IsCaptureWindowValid(geometry_, subSample_)) {
         RecordError(vantix::kErrorCaptureWindow);
         return false;
     }
     const int32_t divisor = vantix::SubSampleDivisor(subSample_);
-    vantix::ScopedLock lock(imageLock_);
     // A colour mode read from damaged settings cannot be captured.
     const int32_t colorMode = colorModeIndex_;
     if (colorMode < 0 || colorMode > 5) {
@@ -135,13 +138,18 @@ int32_t CVantix::StartPreview() {
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
-    if (!PrepareCapture()) return 0;
-    if (!engine_->StartCapture(vantix::kCaptureContinuous)) {
-        StopPreview();
-        RecordError(vantix::kErrorEngineRefused);
-        return 0;
+    {
+        // The engine and its sensor are changed by one thread at a time.
+        vantix::ScopedLock lock(imageLock_);
+        vantix::ScopedLock settings(settingsLock_);
+        if (!PrepareCapture()) return 0;
+        if (!engine_->StartCapture(vantix::kCaptureContinuous)) {
+            StopPreview();
+            RecordError(vantix::kErrorEngineRefused);
+            return 0;
+        }
+        acquisitionState_ = kPreviewRunning;
     }
-    acquisitionState_ = kPreviewRunning;
     if (!StartPreviewWorker()) {
         StopPreview();
         RecordError(vantix::kErrorThread);
@@ -163,10 +171,18 @@ int32_t CVantix::StopPreview() {
     }
     vantix::ScopedLock control(controlLock_);
     previewRun_ = 0;
-    if (acquisitionState_.exchange(kIdle) != kIdle) engine_->StopCapture();
+    previewStop_.Set();
+    if (acquisitionState_.exchange(kIdle) != kIdle) StopEngineCapture();
+    // Joined without the image and settings locks: the worker takes them.
     previewThread_.Join();
     StopRecording();
     return 1;
+}
+
+void CVantix::StopEngineCapture() {
+    vantix::ScopedLock lock(imageLock_);
+    vantix::ScopedLock settings(settingsLock_);
+    engine_->StopCapture();
 }
 
 int32_t CVantix::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
@@ -206,7 +222,7 @@ int32_t CVantix::Close() {
     DestroyPreviewWindow();
     if (engine_ && !previewThread_.IsCurrent()) StopPreview();
     imageAvailable_ = 0;
-    if (engine_) engine_->StopCapture();
+    if (engine_) StopEngineCapture();
     acquisitionState_ = kIdle;
     return 1;
 }
@@ -232,8 +248,11 @@ int32_t CVantix::SnapShot(void* buffer, int32_t size, int32_t bottomUp) {
         return 0;
     }
     const bool prepared = acquisitionState_ == kCapturePrepared;
-    if (!prepared && !PrepareCapture()) return 0;
+    // Property calls from other threads wait for the snapshot: the sensor
+    // keeps the settings the frame is taken with.
     vantix::ScopedLock lock(imageLock_);
+    vantix::ScopedLock settings(settingsLock_);
+    if (!prepared && !PrepareCapture()) return 0;
     const auto fail = [&](int32_t code) {
         if (!prepared) engine_->StopCapture();
         RecordError(code);

@@ -24,6 +24,7 @@ void CVantix::LoadSettingsOfCamera(int32_t camera) {
 }
 
 void CVantix::SaveSettingsOfCamera(int32_t camera) {
+    vantix::ScopedLock settings(settingsLock_);
     // Gains, exposure and mirrors belong to a camera only once one was opened;
     // until then they are placeholders (zero where nothing was stored) that
     // must not replace what the next session would take from the camera.
@@ -37,6 +38,9 @@ int32_t CVantix::SetDeviceNumber(int32_t index) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
+    // The engine creates a new sensor: nothing may use the old one meanwhile.
+    vantix::ScopedLock lock(imageLock_);
+    vantix::ScopedLock settings(settingsLock_);
     const int32_t current = engine_->GetSelectedInstance();
     if (settingsLoaded_) SaveSettingsOfCamera(current);
     if (!engine_->IsDeviceAttached(index) || !engine_->SelectDevice(index)) {

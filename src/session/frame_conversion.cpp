@@ -18,19 +18,27 @@ constexpr int kBayerOneShotB = vantix::kFilter28 + 2;
 class CVantix::SessionExposureControl final : public vantix::ExposureControl {
 public:
     explicit SessionExposureControl(CVantix& session) : session_(session) {}
-    int32_t GlobalGain() override { return session_.engine_->GetGain(); }
+    int32_t GlobalGain() override {
+        vantix::ScopedLock settings(session_.settingsLock_);
+        return session_.engine_->GetGain();
+    }
     int32_t MinGlobalGain() override { return session_.engine_->GetGainMin(); }
     int32_t MaxGlobalGain() override { return session_.engine_->GetGainMax(); }
     void SetGlobalGain(int32_t gain) override {
+        vantix::ScopedLock settings(session_.settingsLock_);
         CameraSettings& camera = session_.camera_;
         camera.globalGain = gain;
         camera.colorGainGreen1 = camera.colorGainRed = camera.colorGainBlue = camera.colorGainGreen2 = gain;
         session_.engine_->SetGain(gain);
     }
-    int32_t ExposureTime() override { return session_.engine_->GetExposureTime(); }
+    int32_t ExposureTime() override {
+        vantix::ScopedLock settings(session_.settingsLock_);
+        return session_.engine_->GetExposureTime();
+    }
     int32_t MinExposureTime() override { return session_.engine_->GetExposureTimeMin(); }
     int32_t MaxExposureTime() override { return session_.engine_->GetExposureTimeMax(); }
     void SetExposureTime(int32_t exposure) override {
+        vantix::ScopedLock settings(session_.settingsLock_);
         session_.camera_.exposure = exposure;
         session_.engine_->SetExposureTime(exposure & 0xFFFF);
         session_.RefreshExposureSeconds();
@@ -46,9 +54,20 @@ void CVantix::RepackRawRows(vantix::CDibImage* raw) { vantix::RepackRawRows(*raw
 void CVantix::ConvertFrame() {
     vantix::ImageSlots slots{};
     for (size_t i = 0; i < slots.size(); ++i) slots[i] = images_[i].get();
+    vantix::ConversionSettings settings = ConversionSettingsSnapshot();
     // The flat-field correction and the dot filter read the mask references.
-    if (maskFilter_ || dotFilter_) EnsureMaskReferencesFilled();
+    if (settings.maskFilter || settings.dotFilter) EnsureMaskReferencesFilled();
 
+    SessionExposureControl exposure(*this);
+    vantix::FrameConverter converter(slots, maskLock_, &exposure);
+    const vantix::ConversionResult result = converter.Convert(settings);
+    StoreConversionResults(settings, result);
+}
+
+// One copy of the settings per frame: a setter called meanwhile takes effect
+// at the next frame, never halfway through this one.
+vantix::ConversionSettings CVantix::ConversionSettingsSnapshot() const {
+    vantix::ScopedLock lock(settingsLock_);
     vantix::ConversionSettings settings;
     settings.colorMode = activeColorMode_;
     settings.subSample = subSample_;
@@ -82,11 +101,13 @@ void CVantix::ConvertFrame() {
     settings.saturation = s[vantix::kSaturation];
     settings.sharpness = s[vantix::kSharpness];
     settings.gamma = s[vantix::kGamma];
+    return settings;
+}
 
-    SessionExposureControl exposure(*this);
-    vantix::FrameConverter converter(slots, maskLock_, &exposure);
-    const vantix::ConversionResult result = converter.Convert(settings);
-
+// White balance and gray gains found by the one-push and automatic steps.
+void CVantix::StoreConversionResults(const vantix::ConversionSettings& settings,
+                                     const vantix::ConversionResult& result) {
+    vantix::ScopedLock lock(settingsLock_);
     vantix::ImageSettings& out = imageSettings_;
     if (result.bayerGainsChanged) {
         out[vantix::kBayerGainRed] = settings.bayerGainRed;

@@ -3,6 +3,7 @@
 // each converted frame, and destroyed by Close.
 #include <atomic>
 #include <cstdio>
+#include <optional>
 
 #include "imaging/preview_scaler.h"
 #include "platform/clock.h"
@@ -32,25 +33,35 @@ std::string NewClassName(const void* session) {
 
 }  // namespace
 
-bool CVantix::CreatePreviewWindow() {
+// Where the preview window goes, read under the settings lock; nothing when
+// no window can be made.
+std::optional<vantix::PreviewWindowPlacement> CVantix::PreviewPlacement() const {
+    vantix::ScopedLock settings(settingsLock_);
     vantix::PreviewWindowPlacement placement;
     if (previewParent_ != nullptr) {
         // Only an X11 window can be a parent.
         placement.parent = vantix::X11WindowOf(previewParent_);
-        if (placement.parent == 0) return false;
+        if (placement.parent == 0) return std::nullopt;
         placement.x = previewRect_.left;
         placement.y = previewRect_.top;
         placement.width = previewRect_.right;
         placement.height = previewRect_.bottom;
         placement.title = "ActiveMovie Window";
     } else {
-        if (!WantsPreviewWindow()) return false;
+        if (!WantsPreviewWindow()) return std::nullopt;
         // A window of its own, the size of the image.
         const int32_t divisor = vantix::SubSampleDivisor(subSample_);
         placement.width = geometry_.width / divisor;
         placement.height = geometry_.height / divisor;
         placement.title = "Active Window";
     }
+    return placement;
+}
+
+bool CVantix::CreatePreviewWindow() {
+    std::optional<vantix::PreviewWindowPlacement> found = PreviewPlacement();
+    if (!found) return false;
+    vantix::PreviewWindowPlacement& placement = *found;
     placement.className = NewClassName(this);
     std::unique_ptr<vantix::X11PreviewWindow> window = vantix::X11PreviewWindow::Create(placement);
     if (!window) return false;

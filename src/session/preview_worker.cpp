@@ -19,6 +19,7 @@ void Store(T& field, T value) {
 
 bool CVantix::StartPreviewWorker() {
     previewThread_.Join();  // a worker that ended by itself (camera lost)
+    previewStop_.Reset();
     previewRun_ = 1;
     return previewThread_.Start([this] { RunPreviewWorker(); }, vantix::ThreadPriority::AboveNormal);
 }
@@ -39,7 +40,10 @@ bool CVantix::FetchFrame() {
 
 void CVantix::RunPreviewWorker() {
     while (previewRun_ != 0) {
-        vantix::Sleep(static_cast<uint32_t>(waitTimeMs_));
+        // A positive int32 stays below the platform's "no limit" value, so
+        // even a damaged wait time ends; a stop ends the pause at once.
+        const int32_t pause = waitTimeMs_;
+        if (pause > 0) previewStop_.Wait(static_cast<uint32_t>(pause));
         if (previewRun_ != 1) continue;
         const int32_t status = engine_->WaitFrame(kFrameWaitMs);
         if (status == vantix::kWaitTransferFailed) {

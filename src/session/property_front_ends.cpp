@@ -65,6 +65,7 @@ bool CVantix::IsCaptureWindowValid(const CaptureGeometry& g, int32_t subSample) 
 // ---- Geometry ----
 
 int32_t CVantix::SetPreviewWindow(VantixHwnd parent, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -75,6 +76,10 @@ int32_t CVantix::SetPreviewWindow(VantixHwnd parent, int32_t left, int32_t top, 
 }
 
 int32_t CVantix::SetCaptureWindow(int32_t width, int32_t height) {
+    // Serialised with starting, stopping and snapshots, which program the
+    // camera's window themselves.
+    vantix::ScopedLock control(controlLock_);
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -107,12 +112,16 @@ int32_t CVantix::SetCaptureWindow(int32_t width, int32_t height) {
         RecordError(vantix::kErrorCaptureWindow);
         geometry_ = {kSensorWidth, kSensorHeight, kSensorWidth, kSensorHeight, 0, 0, geometry_.bufferCount};
     }
-    engine_->SetCaptureWindow(geometry_.startX, geometry_.startY, geometry_.width, geometry_.height, subSample_);
+    ProgramCaptureWindow();
     return 1;
 }
 
 int32_t CVantix::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t width, int32_t totalHeight,
                                     int32_t startY, int32_t height) {
+    // Serialised with starting, stopping and snapshots, which program the
+    // camera's window themselves.
+    vantix::ScopedLock control(controlLock_);
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -133,8 +142,16 @@ int32_t CVantix::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t 
         RecordError(vantix::kErrorCaptureWindow);
         return 0;
     }
-    engine_->SetCaptureWindow(startX, startY, width, height, subSample_);
+    ProgramCaptureWindow();
     return 1;
+}
+
+// A running preview keeps the window it started with: frames of another size
+// would fail the stream's frame check. The next capture preparation programs
+// the stored window.
+void CVantix::ProgramCaptureWindow() {
+    if (acquisitionState_ == kPreviewRunning) return;
+    engine_->SetCaptureWindow(geometry_.startX, geometry_.startY, geometry_.width, geometry_.height, subSample_);
 }
 
 // ---- Mirrors ----
@@ -143,6 +160,7 @@ int32_t CVantix::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t 
 // vertical mirror and the other way round.
 
 int32_t CVantix::SetMirrorH(int32_t on) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -153,6 +171,7 @@ int32_t CVantix::SetMirrorH(int32_t on) {
 }
 
 int32_t CVantix::SetMirrorV(int32_t on) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         NotifyOnly(vantix::kErrorNoEngine);
         return 0;
@@ -163,6 +182,7 @@ int32_t CVantix::SetMirrorV(int32_t on) {
 }
 
 int32_t CVantix::GetMirrorH() {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -171,6 +191,7 @@ int32_t CVantix::GetMirrorH() {
 }
 
 int32_t CVantix::GetMirrorV() {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         NotifyOnly(vantix::kErrorNoEngine);
         return 0;
@@ -181,6 +202,7 @@ int32_t CVantix::GetMirrorV() {
 // ---- Exposure and temperature ----
 
 int32_t CVantix::SetExposureTimeEx(double seconds) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -198,6 +220,7 @@ int32_t CVantix::SetExposureTimeEx(double seconds) {
 }
 
 double CVantix::GetExposureTimeEx(int32_t* ok) {
+    vantix::ScopedLock settings(settingsLock_);
     if (ok != nullptr) *ok = 0;
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
@@ -221,6 +244,7 @@ void CVantix::RefreshExposureSeconds() {
 }
 
 int32_t CVantix::SetRealExposureTime(int32_t microseconds) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -238,6 +262,7 @@ int32_t CVantix::SetRealExposureTime(int32_t microseconds) {
 }
 
 int32_t CVantix::GetRealExposureTime(int32_t* ok) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         if (ok != nullptr) *ok = 0;
         RecordError(vantix::kErrorNoEngine);
@@ -249,6 +274,7 @@ int32_t CVantix::GetRealExposureTime(int32_t* ok) {
 }
 
 double CVantix::GetTemperatureEx(int32_t* ok) {
+    vantix::ScopedLock settings(settingsLock_);
     if (ok != nullptr) *ok = 0;
     double celsius = 0.0;
     if (!engine_) {
@@ -268,6 +294,7 @@ double CVantix::GetTemperatureEx(int32_t* ok) {
 // ---- Settings by filter id ----
 
 int32_t CVantix::SetFilterValue(int32_t id, int32_t value) {
+    vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
@@ -338,6 +365,11 @@ int32_t CVantix::SetFilterValue(int32_t id, int32_t value) {
             (id == 102 ? dotFilter_ : maskFilter_) = value;
             return 1;
         case 104:
+            // Without a gain mode the engine answers 0 for "refused"; say why.
+            if (!engine_->IsOutputModeSupported()) {
+                RecordError(vantix::kErrorNotSupported);
+                return 0;
+            }
             return engine_->SetOutputMode(value);
         case 105:
             if (!engine_->IsExposureModeSupported()) {
@@ -367,6 +399,7 @@ int32_t CVantix::SetFilterValue(int32_t id, int32_t value) {
 }
 
 int32_t CVantix::GetFilterValue(int32_t id, int32_t* ok) {
+    vantix::ScopedLock settings(settingsLock_);
     const auto fail = [&](int32_t code, int32_t result) {
         if (ok != nullptr) *ok = 0;
         RecordError(code);
@@ -407,6 +440,8 @@ int32_t CVantix::GetFilterValue(int32_t id, int32_t* ok) {
         case 103:
             return maskFilter_;
         case 104:
+            // The engine's -1 for "no gain mode" is not a mode.
+            if (!engine_->IsOutputModeSupported()) return fail(vantix::kErrorNotSupported, -1);
             return engine_->GetOutputMode();
         case 105: {
             if (!engine_->IsExposureModeSupported()) return fail(vantix::kErrorNotSupported, 0);

@@ -36,8 +36,19 @@ int32_t CVantix::SetWaitTime(int32_t milliseconds) {
     return 1;
 }
 
+int32_t CVantix::Width() const {
+    vantix::ScopedLock settings(settingsLock_);
+    return geometry_.width;
+}
+
+int32_t CVantix::Height() const {
+    vantix::ScopedLock settings(settingsLock_);
+    return geometry_.height;
+}
+
 int32_t CVantix::GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* width, int32_t* totalHeight,
                                     int32_t* startY, int32_t* height) {
+    vantix::ScopedLock settings(settingsLock_);
     if (totalWidth != nullptr) *totalWidth = geometry_.totalWidth;
     if (startX != nullptr) *startX = geometry_.startX;
     if (width != nullptr) *width = geometry_.width;
@@ -48,6 +59,7 @@ int32_t CVantix::GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_
 }
 
 int32_t CVantix::SetAutoIris(int32_t mode) {
+    vantix::ScopedLock settings(settingsLock_);
     if (static_cast<uint32_t>(mode) >= 3) {
         NotifyOnly(vantix::kErrorArgument);
         return 0;
@@ -57,6 +69,7 @@ int32_t CVantix::SetAutoIris(int32_t mode) {
 }
 
 int32_t CVantix::GetAutoIris(int32_t* ok) {
+    vantix::ScopedLock settings(settingsLock_);
     if (ok != nullptr) *ok = 1;
     return camera_.autoIris;
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "output/avi_recorder.h"
 #include "platform/clock.h"
 #include "platform/critical_section.h"
+#include "platform/event.h"
 #include "platform/thread.h"
 #include "session/error_history.h"
 #include "session/session_settings.h"
@@ -25,6 +27,9 @@
 
 namespace vantix {
 class X11PreviewWindow;
+struct PreviewWindowPlacement;
+struct ConversionSettings;
+struct ConversionResult;
 }
 
 class CVantix {
@@ -100,8 +105,8 @@ public:
                                int32_t startY, int32_t height);
     int32_t GetCaptureWindowEx(int32_t* totalWidth, int32_t* startX, int32_t* width, int32_t* totalHeight,
                                int32_t* startY, int32_t* height);
-    int32_t Width() const { return geometry_.width; }
-    int32_t Height() const { return geometry_.height; }
+    int32_t Width() const;
+    int32_t Height() const;
     int32_t SetColorMode(int32_t bitsPerPixel);
     int32_t GetColorMode() const;
     int32_t SetSubSample(int32_t mode);
@@ -154,6 +159,8 @@ private:
     void ApplyCameraSettings();
     // Acquisition helpers.
     bool PrepareCapture();
+    void ProgramCaptureWindow();
+    void StopEngineCapture();
     bool ResizeClientImages(int32_t width, int32_t height);
     void ReapplyCameraSettings();
     bool StartPreviewWorker();
@@ -163,6 +170,8 @@ private:
     void RunRecorder();
     void StopRecording();
     void ConvertFrame();
+    vantix::ConversionSettings ConversionSettingsSnapshot() const;
+    void StoreConversionResults(const vantix::ConversionSettings& settings, const vantix::ConversionResult& result);
     bool CopyClientImage(void* buffer, int32_t size, int32_t orientation);
     void PostFrameMessage(uintptr_t wParam, intptr_t lParam);
     void SetCallbackTarget(VantixHwnd window, void* buffer, int32_t size, int32_t orientation);
@@ -170,6 +179,7 @@ private:
     // Preview window (preview_drawing.cpp). Create replaces a window that
     // already exists; the worker only ever sees one of them, whole.
     bool CreatePreviewWindow();
+    std::optional<vantix::PreviewWindowPlacement> PreviewPlacement() const;
     void DestroyPreviewWindow();
     void SizePreviewImageToWindow();
     bool EnsurePreviewImage(int32_t width, int32_t height);
@@ -184,6 +194,15 @@ private:
     // 11 (not supported) and fail; see pending_operations.cpp.
     int32_t ReportNotBuilt();
 
+    // Lock order: controlLock_, then imageLock_, then settingsLock_, then
+    // maskLock_; the workers never take controlLock_.
+    //
+    // Guards the settings that application threads change while frames are
+    // converted (geometry_, camera_, imageSettings_, the preview placement,
+    // the mask and dot filter switches) and serialises the session's property
+    // calls into the engine, so the sensor's state is changed by one thread
+    // at a time. The conversion takes one copy of the settings per frame.
+    mutable vantix::CriticalSection settingsLock_;
     std::unique_ptr<vantix::CVantixU3K9Base> engine_;
     std::array<std::unique_ptr<vantix::CDibImage>, kImageSlots> images_;
     CaptureGeometry geometry_;
@@ -226,6 +245,9 @@ private:
     vantix::CriticalSection controlLock_;
     std::atomic<int32_t> acquisitionState_{kIdle};
     std::atomic<int32_t> previewRun_{0};
+    // Set by StopPreview: ends the worker's wait-time pause at once, so a
+    // long wait time never delays a stop.
+    vantix::Event previewStop_{vantix::EventReset::Manual};
     vantix::Thread previewThread_;
     // The callback target: written with SetCallbackTarget, read under the
     // image lock.

@@ -22,6 +22,12 @@ struct FrameDescriptor {
 // Frame header fields.
 inline constexpr size_t kHeaderPayloadBytesOffset = 16;
 inline constexpr size_t kHeaderFrameCounterOffset = 32;
+// The payload byte count a frame's header announces.
+inline uint32_t AnnouncedPayloadBytes(const FrameDescriptor& frame) {
+    const uint8_t* p = frame.header + kHeaderPayloadBytesOffset;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
 // Payload reads are split into direct transfers of this size.
 inline constexpr uint32_t kPayloadPieceBytes = 0x80000;  // 512 KiB
 

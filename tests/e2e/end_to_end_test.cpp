@@ -8,6 +8,7 @@
 #include <vantix/linux_ext.h>
 
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -122,6 +123,103 @@ TEST(EndToEnd, AcquisitionCallsFromSeveralThreadsAtOnce) {
     EXPECT_EQ(Vantix_Release(cameras[1]), 1);
     VantixExt_DestroyWindow(window);
     for (int t = 0; t < 4; ++t) std::remove((avi + std::to_string(t) + ".avi").c_str());
+}
+
+// Addresses past the serial ROM or a register bank would wrap onto another
+// byte or register: they are refused with code 9 and nothing is written.
+TEST(EndToEnd, RomAndRegisterAddressesThatWouldWrapAreRefused) {
+    const int32_t h = OpenCamera(0);
+    ASSERT_NE(h, 0);
+    int32_t ok = 0;
+    const int32_t first = Vantix_ReadSromID(h, 0, &ok);
+    ASSERT_EQ(ok, 1);
+    const int32_t last = Vantix_ReadSromID(h, 0xFFF, &ok);
+    ASSERT_EQ(ok, 1);
+    const auto notFirst = static_cast<int32_t>(static_cast<uint8_t>(first + 1));
+    for (int32_t address : {0x1000, -1, INT32_MIN, 0x7FFFFFFF}) {
+        EXPECT_EQ(Vantix_WriteSromID(h, address, notFirst), 0) << address;
+        EXPECT_EQ(Vantix_GetLastError(h), 9) << address;
+        ok = 1;
+        EXPECT_EQ(Vantix_ReadSromID(h, address, &ok), 0) << address;
+        EXPECT_EQ(ok, 0) << address;
+        EXPECT_EQ(Vantix_GetLastError(h), 9) << address;
+    }
+    EXPECT_EQ(Vantix_WriteSromID(h, 0, 0x100), 0);  // not a byte
+    EXPECT_EQ(Vantix_GetLastError(h), 9);
+    EXPECT_EQ(Vantix_ReadSromID(h, 0, &ok), first);
+    EXPECT_EQ(Vantix_ReadSromID(h, 0xFFF, &ok), last);
+
+    // FPGA and narrow sensor register numbers are one byte, values 16 bits.
+    const int32_t fpga7 = Vantix_Fpga_ReadRegister(h, 7, &ok);
+    EXPECT_EQ(Vantix_Fpga_WriteRegister(h, 0x107, fpga7 ^ 1), 0);
+    EXPECT_EQ(Vantix_GetLastError(h), 9);
+    EXPECT_EQ(Vantix_Fpga_WriteRegister(h, 7, 0x10000), 0);
+    EXPECT_EQ(Vantix_GetLastError(h), 9);
+    EXPECT_EQ(Vantix_Fpga_ReadRegister(h, 7, &ok), fpga7);
+    EXPECT_EQ(Vantix_WriteRegister(h, 0x100, 0), 0);
+    EXPECT_EQ(Vantix_GetLastError(h), 9);
+    EXPECT_EQ(Vantix_ReadRegister(h, -1, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(Vantix_GetLastError(h), 9);
+    EXPECT_EQ(Vantix_Release(h), 1);
+}
+
+// Any thread may call the SDK: six threads on one handle change the capture
+// window, filters, mirrors, exposure and gain while others preview, snap and
+// read images. Run under ThreadSanitizer this proves the locking.
+TEST(EndToEnd, SettingsChangedFromSixThreadsWhileFramesConvert) {
+    const int32_t h = OpenCamera(0);
+    ASSERT_NE(h, 0);
+    ASSERT_EQ(Vantix_SetColorMode(h, 24), 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> calls{0};
+    const auto worker = [&](int t) {
+        std::mt19937 random(static_cast<unsigned>(t) * 104729u + 7u);
+        std::vector<uint8_t> buffer(640 * 480 * 8);
+        const int32_t size = static_cast<int32_t>(buffer.size());
+        while (!stop) {
+            switch (t) {
+                case 0: {  // the capture window
+                    const int32_t width = (random() % 2) ? 640 : 320;
+                    Vantix_SetCaptureWindowEx(h, 3856, 0, width, 2764, 0, width * 3 / 4);
+                    break;
+                }
+                case 1: Vantix_SetFilterValue(h, 1 + static_cast<int32_t>(random() % 5), static_cast<int32_t>(random() % 20)); break;
+                case 2:
+                    Vantix_SetMirrorH(h, static_cast<int32_t>(random() % 2));
+                    Vantix_SetMirrorV(h, static_cast<int32_t>(random() % 2));
+                    break;
+                case 3:
+                    Vantix_SetExposureTime(h, 1 + static_cast<int32_t>(random() % 50));
+                    Vantix_SetGlobalGain(h, static_cast<int32_t>(random() % 60));
+                    break;
+                case 4:  // the same sensor setters from a second thread
+                    Vantix_SetMirrorV(h, static_cast<int32_t>(random() % 2));
+                    Vantix_SetExposureTime(h, 1 + static_cast<int32_t>(random() % 50));
+                    break;
+                default:
+                    switch (random() % 4) {
+                        case 0: Vantix_StartPreview(h); break;
+                        case 1: Vantix_StopPreview(h); break;
+                        case 2: Vantix_SnapShot(h, buffer.data(), size, 1); break;
+                        default: Vantix_GetImage(h, buffer.data(), size, 0); break;
+                    }
+            }
+            ++calls;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) threads.emplace_back(worker, t);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_GT(calls.load(), 6);
+    // The session is still whole: a snapshot in the last window works.
+    Vantix_StopPreview(h);
+    ASSERT_EQ(Vantix_SetCaptureWindowEx(h, 3856, 0, 640, 2764, 0, 480), 1);
+    std::vector<uint8_t> image(640 * 480 * 3);
+    EXPECT_EQ(Vantix_SnapShot(h, image.data(), static_cast<int32_t>(image.size()), 1), 1);
+    EXPECT_EQ(Vantix_Release(h), 1);
 }
 
 }  // namespace

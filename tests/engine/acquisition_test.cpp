@@ -196,6 +196,35 @@ TEST_F(AcquisitionTest, FiveLostFramesInARowEndTheRunFewerAreRecovered) {
     }
 }
 
+// A header that announces fewer or more bytes than the programmed frame is a
+// lost frame: a short payload would leave the previous frame's bytes behind.
+TEST_F(AcquisitionTest, HeadersAnnouncingAnotherPayloadSizeAreLostFrames) {
+    constexpr int32_t kFrameBytes = 320 * 8;
+    for (int32_t delta : {-kFrameBytes, -1, 1}) {
+        ASSERT_TRUE(Plug(0x3040, 320, 8));
+        engine_->SetReadTimeout(50);
+        ASSERT_EQ(engine_->StartCapture(kCaptureSingle), 1);
+        ASSERT_EQ(engine_->WaitFrame(5000), kWaitNewFrame);
+        const std::vector<uint8_t> good = CopyLatest();
+
+        emulator::FaultPlan faults;
+        faults.payloadCountDelta = delta;
+        camera_->SetFaults(faults);
+        ASSERT_EQ(engine_->StartCapture(kCaptureSingle), 1);
+        EXPECT_EQ(engine_->WaitFrame(5000), kWaitTransferFailed) << delta;
+        EXPECT_EQ(engine_->WriteIndex(), 1) << delta;  // nothing published after the good frame
+        EXPECT_EQ(CopyLatest(), good);
+
+        // With honest headers again the stream is back in step.
+        camera_->SetFaults(emulator::FaultPlan{});
+        ASSERT_EQ(engine_->StartCapture(kCaptureSingle), 1);
+        ASSERT_EQ(engine_->WaitFrame(5000), kWaitNewFrame) << delta;
+        EXPECT_EQ(CopyLatest(), Rendered(engine_->LastFrameCounter())) << delta;
+        engine_.reset();
+        Emulator::Instance().Reset();
+    }
+}
+
 TEST_F(AcquisitionTest, TriggeredModesWaitForTheCounterOrReadOnlyAHeader) {
     ASSERT_TRUE(Plug(0x3040, 320, 8));
     camera_->SetFrameCounter(7);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
+#include "emulator/virtual_camera.h"
 #include "platform/window_messages.h"
 #include "session/vantix_session.h"
 #include "transport/device_drivers.h"
@@ -135,6 +136,34 @@ TEST_F(AcquisitionControlTest, LostCameraEndsThePreviewWithCode13) {
     bool recorded = false;
     for (int32_t code = session_->PopError(); code != 0; code = session_->PopError()) recorded |= code == 13;
     EXPECT_TRUE(recorded);
+}
+
+// A wait time of weeks is still a wait the stop interrupts.
+TEST_F(AcquisitionControlTest, ALongWaitTimeNeverDelaysAStop) {
+    ASSERT_EQ(session_->SetWaitTime(0x7FFFFFFF), 1);
+    EXPECT_EQ(session_->GetWaitTime(), 0x7FFFFFFF);
+    ASSERT_EQ(session_->StartPreview(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(session_->StopPreview(), 1);
+    ASSERT_EQ(session_->StartPreview(), 1);  // a new start is not stopped at once
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    session_.reset();  // release stops the pausing worker too
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// A frame whose header announces fewer bytes than the window holds would
+// leave the previous frame's bytes in the image: the snapshot fails instead.
+TEST_F(AcquisitionControlTest, SnapshotOfAShortFrameFailsWithCode8) {
+    std::vector<uint8_t> image(640 * 480);
+    ASSERT_EQ(session_->SnapShot(image.data(), static_cast<int32_t>(image.size()), 1), 1);
+    for (int32_t delta : {-640 * 480, -640}) {
+        vantix::emulator::FaultPlan faults;
+        faults.payloadCountDelta = delta;
+        Emulator::Instance().Find(path_)->SetFaults(faults);
+        EXPECT_EQ(session_->SnapShot(image.data(), static_cast<int32_t>(image.size()), 1), 0) << delta;
+        EXPECT_EQ(session_->PopError(), 8) << delta;
+    }
 }
 
 TEST_F(AcquisitionControlTest, PreviewThatNeedsAWindowFailsWithCode4) {

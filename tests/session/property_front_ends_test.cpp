@@ -68,6 +68,13 @@ TEST_F(FrontEndTest, StoredFiltersCheckTheirRangesAndKeepOldValues) {
     EXPECT_EQ(session_.PopError(), 11);
     EXPECT_EQ(session_.SetFilterValue(100, 1), 0);  // no cooler
     EXPECT_EQ(session_.PopError(), 11);
+    // Nor a gain mode: the engine's -1 is not passed off as a mode.
+    ok = 1;
+    EXPECT_EQ(session_.GetFilterValue(104, &ok), -1);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(session_.PopError(), 11);
+    EXPECT_EQ(session_.SetFilterValue(104, 1), 0);
+    EXPECT_EQ(session_.PopError(), 11);
 }
 
 TEST_F(FrontEndTest, GainsAndExposureGoToTheCamera) {
