@@ -14,6 +14,18 @@ vantix::CameraDefaults CVantix::EngineDefaults() const {
     defaults.blackLevel = engine_->GetBlackLevelDefault();
     defaults.exposureSecondsSupported = engine_->IsExposureSecondsSupported() != 0;
     if (defaults.exposureSecondsSupported) engine_->GetExposureSeconds(&defaults.exposureSeconds);
+    // The ranges only mean something with a camera open.
+    vantix::CameraLimits& limits = defaults.limits;
+    limits.known = engine_->Sensor() != nullptr;
+    if (!limits.known) return defaults;
+    limits.gain = {engine_->GetGainMin(), engine_->GetGainMax()};
+    limits.colorGain = {engine_->GetColorGainMin(), engine_->GetColorGainMax()};
+    limits.exposure = {engine_->GetExposureTimeMin(), engine_->GetExposureTimeMax()};
+    limits.blackLevelKnown = engine_->IsBlackLevelSupported() != 0;
+    if (limits.blackLevelKnown) limits.blackLevel = {engine_->GetBlackLevelMin(), engine_->GetBlackLevelMax()};
+    limits.exposureSecondsKnown = defaults.exposureSecondsSupported &&
+                                  engine_->GetExposureSecondsMin(&limits.exposureSecondsMin) != 0 &&
+                                  engine_->GetExposureSecondsMax(&limits.exposureSecondsMax) != 0;
     return defaults;
 }
 

@@ -10,37 +10,17 @@
 
 namespace {
 
-constexpr int32_t kSensorWidth = 3856;
-constexpr int32_t kSensorHeight = 2764;
+constexpr int32_t kSensorWidth = vantix::kSensorAreaWidth;
+constexpr int32_t kSensorHeight = vantix::kSensorAreaHeight;
 
-struct Range {
-    int32_t min;
-    int32_t max;
-};
+using Range = vantix::SettingRange;
 
-bool InRange(int32_t value, Range range) { return value >= range.min && value <= range.max; }
+bool InRange(int32_t value, Range range) { return range.Contains(value); }
 
-// Settings stored in the session by filter id, with their accepted ranges.
-struct StoredFilter {
-    int32_t id;
-    int index;
-    Range range;
-};
-constexpr StoredFilter kStoredFilters[] = {
-    {1, vantix::kBrightness, {-255, 255}},   {2, vantix::kContrast, {-127, 127}},
-    {3, vantix::kHue, {-360, 360}},          {4, vantix::kSaturation, {-255, 255}},
-    {5, vantix::kSharpness, {0, 30}},        {7, vantix::kBayerGainRed, {0, 400}},
-    {8, vantix::kBayerGainGreen, {0, 400}},  {9, vantix::kBayerGainBlue, {0, 400}},
-    {11, vantix::kGamma, {0, 200}},          {12, vantix::kBayerMode, {0, 3}},
-    {19, vantix::kGrayMode, {0, 2}},         {20, vantix::kGrayGainR, {0, 255}},
-    {21, vantix::kGrayGainG1, {0, 255}},     {22, vantix::kGrayGainG2, {0, 255}},
-    {23, vantix::kGrayGainB, {0, 255}},      {24, vantix::kGrayOffsetR, {-255, 255}},
-    {25, vantix::kGrayOffsetG1, {-255, 255}}, {26, vantix::kGrayOffsetG2, {-255, 255}},
-    {27, vantix::kGrayOffsetB, {-255, 255}},
-};
+using vantix::StoredFilter;
 
 const StoredFilter* FindStoredFilter(int32_t id) {
-    for (const StoredFilter& filter : kStoredFilters) {
+    for (const StoredFilter& filter : vantix::kStoredFilters) {
         if (filter.id == id) return &filter;
     }
     return nullptr;
@@ -54,11 +34,7 @@ bool IsKnownFilterId(int32_t id) { return (id >= 1 && id <= 36) || (id >= 100 &&
 // A capture window the camera can deliver: inside the sensor, and a
 // sub-sampling the FPGA supports.
 bool CVantix::IsCaptureWindowValid(const CaptureGeometry& g, int32_t subSample) {
-    if (g.width < 0 || g.height < 0 || g.startX < 0 || g.startY < 0) return false;
-    if (g.width > kSensorWidth || g.startX > kSensorWidth || g.height > kSensorHeight || g.startY > kSensorHeight) {
-        return false;
-    }
-    if (g.startX + g.width > kSensorWidth || g.startY + g.height > kSensorHeight) return false;
+    if (!vantix::FitsSensorArea(g)) return false;
     return subSample != 3 && subSample != 17 && subSample != 18 && subSample != 19;
 }
 

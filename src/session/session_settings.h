@@ -2,6 +2,7 @@
 // The settings a session keeps per camera, in the groups in which they are
 // loaded, saved and applied.
 #include <array>
+#include <climits>
 #include <cstdint>
 
 namespace vantix {
@@ -84,5 +85,55 @@ struct CaptureFormat {
     int32_t waitTimeMs = 10;
     int32_t clock = 0;
 };
+
+// ---- What the setters accept --------------------------------------------------
+// Values read back from the settings file are held to the same ranges, so a
+// damaged or hand-edited file cannot give the session a value that no call
+// could have set.
+
+struct SettingRange {
+    int32_t min;
+    int32_t max;
+    constexpr bool Contains(int32_t value) const { return value >= min && value <= max; }
+    constexpr int32_t Clamp(int32_t value) const { return value < min ? min : (value > max ? max : value); }
+};
+
+inline constexpr SettingRange kColorModeRange{0, static_cast<int32_t>(kBitsPerColorMode.size()) - 1};
+inline constexpr SettingRange kSubSampleRange{0, 2};
+inline constexpr SettingRange kWaitTimeRange{0, INT32_MAX};
+inline constexpr SettingRange kAutoIrisRange{0, 2};
+inline constexpr SettingRange kClockRange{0, 2};  // the items of the clock list
+
+// Settings of the image settings block that the filter-id setter stores, with
+// the filter id and the inclusive range it accepts.
+struct StoredFilter {
+    int32_t id;
+    int index;
+    SettingRange range;
+};
+inline constexpr StoredFilter kStoredFilters[] = {
+    {1, kBrightness, {-255, 255}},   {2, kContrast, {-127, 127}},      {3, kHue, {-360, 360}},
+    {4, kSaturation, {-255, 255}},   {5, kSharpness, {0, 30}},         {7, kBayerGainRed, {0, 400}},
+    {8, kBayerGainGreen, {0, 400}},  {9, kBayerGainBlue, {0, 400}},    {11, kGamma, {0, 200}},
+    {12, kBayerMode, {0, 3}},        {19, kGrayMode, {0, 2}},          {20, kGrayGainR, {0, 255}},
+    {21, kGrayGainG1, {0, 255}},     {22, kGrayGainG2, {0, 255}},      {23, kGrayGainB, {0, 255}},
+    {24, kGrayOffsetR, {-255, 255}}, {25, kGrayOffsetG1, {-255, 255}}, {26, kGrayOffsetG2, {-255, 255}},
+    {27, kGrayOffsetB, {-255, 255}},
+};
+
+// The sensor area every capture window must lie in.
+inline constexpr int32_t kSensorAreaWidth = 3856;
+inline constexpr int32_t kSensorAreaHeight = 2764;
+
+// A capture window inside the sensor: no negative value, start plus size
+// within the sensor area. The totals and the buffer count are not checked.
+constexpr bool FitsSensorArea(const CaptureGeometry& g) {
+    if (g.width < 0 || g.height < 0 || g.startX < 0 || g.startY < 0) return false;
+    if (g.width > kSensorAreaWidth || g.startX > kSensorAreaWidth || g.height > kSensorAreaHeight ||
+        g.startY > kSensorAreaHeight) {
+        return false;
+    }
+    return g.startX + g.width <= kSensorAreaWidth && g.startY + g.height <= kSensorAreaHeight;
+}
 
 }  // namespace vantix

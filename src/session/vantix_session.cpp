@@ -114,7 +114,15 @@ int32_t CVantix::PopError() { return errorHistory_.Pop(); }
 
 int32_t CVantix::LoadConfigFile(const char* fileName) {
     std::vector<std::pair<int32_t, int32_t>> records;
-    if (fileName == nullptr || !vantix::LoadConfigFile(fileName, &records)) return 0;
+    switch (vantix::LoadConfigFile(fileName, &records)) {
+        case vantix::ConfigFileResult::kLoaded:
+            break;
+        case vantix::ConfigFileResult::kNotOpened:
+            return 0;  // a file that does not open is reported by the result alone
+        case vantix::ConfigFileResult::kRefused:
+            RecordError(vantix::kErrorArgument);
+            return 0;
+    }
     vantix::ScopedLock lock(maskLock_);
     configList_ = std::move(records);
     return 1;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -121,12 +122,16 @@ struct SettingsValueRecord {
 };
 
 struct SettingsKeyRecord {
-    std::vector<SettingsValueRecord> values;  // in the order they were created
-    std::map<std::string, size_t, NameLess> index;
+    // Values in the order they were created, numbered by creation; the index
+    // maps names to those numbers. Deleting a value therefore costs two map
+    // erasures, however many values the key holds.
+    std::map<uint64_t, SettingsValueRecord> values;
+    std::map<std::string, uint64_t, NameLess> index;
+    uint64_t nextOrder = 0;
 
     const SettingsValueRecord* Find(std::string_view name) const {
         const auto found = index.find(name);
-        return found == index.end() ? nullptr : &values[found->second];
+        return found == index.end() ? nullptr : &values.at(found->second);
     }
 };
 
@@ -187,15 +192,16 @@ public:
     bool SetValue(SettingsKeyRecord* key, SettingsValueRecord value) {
         const auto found = key->index.find(value.name);
         if (found != key->index.end()) {
-            SettingsValueRecord& existing = key->values[found->second];
+            SettingsValueRecord& existing = key->values.at(found->second);
             existing.type = value.type;
             existing.data = std::move(value.data);
             existing.text = value.text;
             return true;
         }
         if (valueCount >= kSettingsMaxValues) return false;
-        key->index.emplace(value.name, key->values.size());
-        key->values.push_back(std::move(value));
+        const uint64_t order = key->nextOrder++;
+        key->index.emplace(value.name, order);
+        key->values.emplace(order, std::move(value));
         ++valueCount;
         return true;
     }
@@ -203,10 +209,9 @@ public:
     void DeleteValue(SettingsKeyRecord* key, std::string_view name) {
         const auto found = key->index.find(name);
         if (found == key->index.end()) return;
-        key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(found->second));
+        key->values.erase(found->second);
+        key->index.erase(found);
         --valueCount;
-        key->index.clear();
-        for (size_t i = 0; i < key->values.size(); ++i) key->index.emplace(key->values[i].name, i);
     }
 
     std::string Serialize() const;
@@ -366,25 +371,29 @@ public:
             }
             if (continuing) {
                 // Continuation lines of a wrapped hex value hold hex digits;
-                // anything else means the value was cut short.
-                const std::string_view more = TrimLeft(physical);
+                // anything else means the value was cut short. Each line is
+                // appended once and the value is parsed once, at its last
+                // line, so a long value costs time in proportion to its size.
+                const std::string_view more = Trim(physical);
                 if (!more.empty() && HexDigit(more[0]) >= 0 && logical.size() + more.size() <= kSettingsMaxLineBytes) {
+                    if (more.back() == '\\') {
+                        logical.append(more.substr(0, more.size() - 1));
+                        continue;
+                    }
                     logical.append(more);
-                } else {
-                    Skip();
                     continuing = false;
-                    logical.assign(physical);
+                    Line(Trim(logical));
+                    continue;
                 }
-            } else {
-                logical.assign(physical);
+                Skip();
+                continuing = false;
             }
-            const std::string_view trimmed = Trim(logical);
+            const std::string_view trimmed = Trim(physical);
             if (!trimmed.empty() && trimmed.back() == '\\' && IsHexValueLine(trimmed)) {
                 logical.assign(trimmed.substr(0, trimmed.size() - 1));
                 continuing = true;
                 continue;
             }
-            continuing = false;
             Line(trimmed);
         }
         if (continuing) Skip();
@@ -665,7 +674,7 @@ std::string SettingsDocument::Serialize() const {
         out.append(path);
         out.push_back(']');
         out.append(kLineEnd);
-        for (const SettingsValueRecord& value : record.values) AppendValue(value, &out);
+        for (const auto& [order, value] : record.values) AppendValue(value, &out);
         out.append(kLineEnd);
     }
     return out;
@@ -738,7 +747,7 @@ bool SettingsKey::HasValue(std::string_view name) const {
 std::vector<std::string> SettingsKey::ValueNames() const {
     std::vector<std::string> names;
     if (record_ == nullptr) return names;
-    for (const SettingsValueRecord& value : record_->values) names.push_back(value.name);
+    for (const auto& [order, value] : record_->values) names.push_back(value.name);
     return names;
 }
 
@@ -889,16 +898,70 @@ bool SetDamagedFileAside(const std::string& path) {
     return false;
 }
 
-// The file the settings path names, following a symbolic link so that a
-// linked settings file is replaced where it lives.
-std::string ResolvedPath(const std::string& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return path;
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
+// The file a path names: a symbolic link (or a chain of them) is followed to
+// the file it points at, which need not exist yet, so that a linked settings
+// file is replaced where it lives and a dangling link gets its target created
+// instead of being replaced itself. False for a loop or an unreadable link.
+bool ResolveLinks(const std::string& path, std::string* target) {
+    constexpr int kMaxLinks = 40;  // as the kernel allows in one lookup
+    std::string current = path;
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        struct stat status {};
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            *target = std::move(current);
+            return true;
+        }
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+        if (length <= 0 || static_cast<size_t>(length) >= link.size()) return false;
+        link.resize(static_cast<size_t>(length));
+        current = link[0] == '/' ? link : DirectoryOf(current) + "/" + link;
+    }
+    return false;
+}
+
+// Whether `target` may be replaced: it is missing, or a regular file that its
+// permissions let this process write. The mode bits are checked as well as
+// access(), since a process with override rights would otherwise replace a
+// file its owner made read-only. *original gets its status when it exists.
+bool MayReplace(const std::string& target, struct stat* original, bool* exists) {
+    *exists = ::stat(target.c_str(), original) == 0;
+    if (!*exists) return errno == ENOENT;
+    return S_ISREG(original->st_mode) && (original->st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Replaces `target` (no symbolic link) with `text`: written to a new file of
+// a unique name beside it, synced and renamed over it, so the target is
+// replaced whole or not at all. The temporary is made with O_EXCL|O_NOFOLLOW:
+// a file or link planted under a guessed name is never written through.
+// Refuses what MayReplace refuses; the new file keeps the old one's permissions.
+bool ReplaceFile(const std::string& target, std::string_view text) {
+    static std::atomic<unsigned> sequence{0};
+    struct stat original {};
+    bool exists = false;
+    if (!MayReplace(target, &original, &exists)) return false;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", static_cast<long>(::getpid()), sequence++);
+        temporary = target + suffix;
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    FileDescriptor out(fd);
+    if (out.get() < 0) return false;
+    if (exists) (void)::fchmod(out.get(), original.st_mode & 07777);
+    if (!WriteAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.Close() ||
+        ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The rename is durable only once the directory is synced; the file
+    // itself is in place either way, so a failure here is not reported.
+    (void)SyncDirectory(DirectoryOf(target));
+    return true;
 }
 
 }  // namespace
@@ -953,13 +1016,14 @@ bool SettingsTransaction::RequireMissingKey(std::string_view path) {
 bool SettingsTransaction::Commit() {
     if (committed_ || filePath_.empty()) return false;
     committed_ = true;
-    const std::string path = ResolvedPath(filePath_);
-    const std::string directory = DirectoryOf(path);
-    if (!MakeDirectories(directory)) return false;
+    std::string path;
+    if (!ResolveLinks(filePath_, &path)) return false;
+    if (!MakeDirectories(DirectoryOf(path))) return false;
 
     // The lock file is never removed: removing it would let two savers lock
-    // different files of the same name.
-    FileDescriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    // different files of the same name. A link in its place is not followed,
+    // so the lock never creates or touches a file elsewhere.
+    FileDescriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (lock.get() < 0) return false;
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) return false;
@@ -998,27 +1062,12 @@ bool SettingsTransaction::Commit() {
     }
     const std::string text = document.Serialize();
     if (text.size() > kSettingsMaxFileBytes) return false;
-    if (document.damaged && nonEmpty && !SetDamagedFileAside(path)) return false;
-
+    // A file that may not be replaced is left as it is, and nothing is set aside.
     struct stat original {};
-    const bool hadOriginal = ::stat(path.c_str(), &original) == 0;
-    const std::string temporary = path + ".tmp";
-    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (out.get() < 0) return false;
-    // The new file keeps the permissions the user gave the old one.
-    if (hadOriginal) (void)::fchmod(out.get(), original.st_mode & 07777);
-    if (!WriteAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.Close()) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The rename is durable only once the directory is synced; the file
-    // itself is in place either way, so a failure here is not reported.
-    (void)SyncDirectory(directory);
-    return true;
+    bool exists = false;
+    if (!MayReplace(path, &original, &exists)) return false;
+    if (document.damaged && nonEmpty && !SetDamagedFileAside(path)) return false;
+    return ReplaceFile(path, text);
 }
 
 // ---- Keys in files of their own ---------------------------------------------
@@ -1030,33 +1079,10 @@ bool AtOrBelow(std::string_view fullPath, std::string_view ancestor) {
            (fullPath.size() == ancestor.size() || fullPath[ancestor.size()] == '\\');
 }
 
-// Writes `text` to a new file beside `file` and renames it over `file`. Only
-// a regular file is replaced; it keeps its permissions.
+// Writes `text` over `file`, or over the file a link at `file` names.
 bool WriteReplacing(const std::string& file, std::string_view text) {
-    static std::atomic<unsigned> sequence{0};
-    const std::string target = ResolvedPath(file);
-    struct stat original {};
-    const bool hadOriginal = ::stat(target.c_str(), &original) == 0;
-    if (hadOriginal && !S_ISREG(original.st_mode)) return false;
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", static_cast<long>(::getpid()), sequence++);
-        temporary = target + suffix;
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    FileDescriptor out(fd);
-    if (out.get() < 0) return false;
-    if (hadOriginal) (void)::fchmod(out.get(), original.st_mode & 07777);
-    if (!WriteAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.Close() ||
-        ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    (void)SyncDirectory(DirectoryOf(target));
-    return true;
+    std::string target;
+    return ResolveLinks(file, &target) && ReplaceFile(target, text);
 }
 
 }  // namespace
@@ -1101,7 +1127,7 @@ SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_v
     SettingsTransaction transaction;
     for (auto& [path, record] : imported.keys) {
         transaction.changes_.push_back(SettingsTransaction::Change{SettingsTransaction::Change::Kind::kCreateKey, path, {}});
-        for (SettingsValueRecord& value : record.values) {
+        for (auto& [order, value] : record.values) {
             transaction.changes_.push_back(
                 SettingsTransaction::Change{SettingsTransaction::Change::Kind::kSetValue, path, std::move(value)});
         }

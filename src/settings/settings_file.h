@@ -17,10 +17,15 @@
 //
 // Reading works on a snapshot of the file. Writing is a transaction: under an
 // exclusive flock on "<file>.lock" the current file is read again, the
-// caller's changes are applied, and the result is written to "<file>.tmp",
+// caller's changes are applied, and the result is written to a new file of a
+// unique name beside it ("<file>.<pid>-<n>.tmp", never one that exists),
 // synced and renamed over the file. A crash therefore leaves either the old or
 // the new file, and processes saving different keys at the same time keep
-// each other's keys.
+// each other's keys. A settings path that is a symbolic link is written
+// through: the file it names is replaced (or created, for a dangling link).
+// A file that is not a regular file, or whose permissions do not let the
+// process write it (a read-only file counts as such even for the superuser),
+// is never replaced: the save fails.
 //
 // A damaged file is read line by line: every line that parses is kept, the
 // rest is skipped, and the damage is reported once on the debug output. The

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -31,17 +32,26 @@ constexpr NamedField kPresetValues[] = {
     {"Buf", &CaptureGeometry::bufferCount},
 };
 
+// Format values of a camera seen for the first time.
+constexpr CaptureFormat kFirstUseFormat{0, 2, 0, 1, 0};
+
+constexpr SettingRange kSizeIndexRange{0, kMaxSizePresets - 1};
+
+// A stored format value outside what its setter accepts falls back to the
+// first-use value: these are indices and modes, for which the nearest valid
+// number means nothing (a wait time of 0xffffffff is -1, not "long").
 struct FormatField {
     const char* name;
     int32_t CaptureFormat::* field;
+    SettingRange range;
 };
 constexpr FormatField kFormatValues[] = {
-    {"Size", &CaptureFormat::sizeIndex}, {"Color", &CaptureFormat::colorModeIndex},
-    {"SubSample", &CaptureFormat::subSample}, {"WaitTime", &CaptureFormat::waitTimeMs},
-    {"Clock", &CaptureFormat::clock},
+    {"Size", &CaptureFormat::sizeIndex, kSizeIndexRange},
+    {"Color", &CaptureFormat::colorModeIndex, kColorModeRange},
+    {"SubSample", &CaptureFormat::subSample, kSubSampleRange},
+    {"WaitTime", &CaptureFormat::waitTimeMs, kWaitTimeRange},
+    {"Clock", &CaptureFormat::clock, kClockRange},
 };
-// Format values of a camera seen for the first time.
-constexpr CaptureFormat kFirstUseFormat{0, 2, 0, 1, 0};
 
 struct GainField {
     const char* name;
@@ -58,25 +68,48 @@ constexpr GainField kGainValues[] = {
 };
 constexpr char kExposureSecondsValue[] = "ExposureEx";
 
+// How a stored value outside its setter's range is taken: levels and gains
+// are clamped to the nearest value the setter accepts; modes fall back to
+// their default, since a neighbouring mode is no better than any other.
+enum class OutOfRange { kClamp, kDefault };
+
 struct ImageField {
     const char* name;
     ImageSetting index;
     int32_t defaultValue;
+    OutOfRange outOfRange;
 };
+constexpr auto kClamp = OutOfRange::kClamp;
 constexpr ImageField kFilterValues[] = {
-    {"Brightness", kBrightness, 0},   {"Contrast", kContrast, 0},         {"Hue", kHue, 0},
-    {"Saturation", kSaturation, 0},   {"Sharpness", kSharpness, 0},       {"R_Gain", kBayerGainRed, 100},
-    {"G_Gain", kBayerGainGreen, 100}, {"B_Gain", kBayerGainBlue, 100},    {"Gamma", kGamma, 100},
-    {"BayerMode", kBayerMode, 3},
+    {"Brightness", kBrightness, 0, kClamp},        {"Contrast", kContrast, 0, kClamp},
+    {"Hue", kHue, 0, kClamp},                      {"Saturation", kSaturation, 0, kClamp},
+    {"Sharpness", kSharpness, 0, kClamp},          {"R_Gain", kBayerGainRed, 100, kClamp},
+    {"G_Gain", kBayerGainGreen, 100, kClamp},      {"B_Gain", kBayerGainBlue, 100, kClamp},
+    {"Gamma", kGamma, 100, kClamp},                {"BayerMode", kBayerMode, 3, OutOfRange::kDefault},
 };
 constexpr int kFurtherSettingsCount = 9;
 static_assert(kFurtherSettings + kFurtherSettingsCount <= kImageSettingsCount);
 
 constexpr ImageField kGrayValues[] = {
-    {"Mode", kGrayMode, 0},          {"GainR1", kGrayGainR, 128},     {"GainG1", kGrayGainG1, 128},
-    {"GainG2", kGrayGainG2, 128},    {"GainB1", kGrayGainB, 128},     {"OffsetR1", kGrayOffsetR, 128},
-    {"OffsetG1", kGrayOffsetG1, 128}, {"OffsetG2", kGrayOffsetG2, 128}, {"OffsetB1", kGrayOffsetB, 128},
+    {"Mode", kGrayMode, 0, OutOfRange::kDefault}, {"GainR1", kGrayGainR, 128, kClamp},
+    {"GainG1", kGrayGainG1, 128, kClamp},         {"GainG2", kGrayGainG2, 128, kClamp},
+    {"GainB1", kGrayGainB, 128, kClamp},          {"OffsetR1", kGrayOffsetR, 128, kClamp},
+    {"OffsetG1", kGrayOffsetG1, 128, kClamp},     {"OffsetG2", kGrayOffsetG2, 128, kClamp},
+    {"OffsetB1", kGrayOffsetB, 128, kClamp},
 };
+
+// The range the filter-id setter accepts for an image setting.
+constexpr SettingRange ImageSettingRange(ImageSetting index) {
+    for (const StoredFilter& filter : kStoredFilters) {
+        if (filter.index == index) return filter.range;
+    }
+    return {INT32_MIN, INT32_MAX};
+}
+
+int32_t Validated(int32_t value, SettingRange range, OutOfRange outOfRange, int32_t defaultValue) {
+    if (range.Contains(value)) return value;
+    return outOfRange == OutOfRange::kClamp ? range.Clamp(value) : defaultValue;
+}
 
 std::string Numbered(const char* prefix, int32_t number) {
     char name[32];
@@ -96,6 +129,16 @@ void ReadInto(const SettingsKey& key, const char* name, int32_t* field) {
 
 void ReadPreset(const SettingsKey& key, CaptureGeometry* geometry) {
     for (const NamedField& value : kPresetValues) ReadInto(key, value.name, &(geometry->*value.field));
+}
+
+// The format values of a camera key; a missing value leaves its field, one
+// outside its setter's range gives the first-use value.
+void ReadFormat(const SettingsKey& key, CaptureFormat* format) {
+    for (const FormatField& value : kFormatValues) {
+        int32_t stored = format->*value.field;
+        ReadInto(key, value.name, &stored);
+        format->*value.field = value.range.Contains(stored) ? stored : kFirstUseFormat.*value.field;
+    }
 }
 
 void WritePreset(SettingsTransaction* transaction, const std::string& path, const CaptureGeometry& geometry) {
@@ -120,6 +163,32 @@ SettingsTransaction CameraTransaction(int32_t camera, const char* subkey) {
     return transaction;
 }
 
+// Loaded gain settings as the setters would have stored them. Flags and
+// modes need no camera: a mirror flag is stored as 0 or 1, an auto-iris mode
+// outside its range falls back to 0 (its default). Gains, exposure and black
+// level are clamped to the camera's ranges, so that a value saved with
+// another camera keeps the nearest setting this one takes.
+void HoldToSetterRanges(CameraSettings* settings, const CameraLimits& limits) {
+    settings->mirrorV = settings->mirrorV != 0;
+    settings->mirrorH = settings->mirrorH != 0;
+    if (!kAutoIrisRange.Contains(settings->autoIris)) settings->autoIris = 0;
+    if (!limits.known) return;
+    const auto clamp = [](int32_t* value, SettingRange range) {
+        if (range.min <= range.max) *value = range.Clamp(*value);
+    };
+    clamp(&settings->globalGain, limits.gain);
+    for (int32_t* gain : {&settings->colorGainGreen1, &settings->colorGainRed, &settings->colorGainBlue,
+                          &settings->colorGainGreen2}) {
+        clamp(gain, limits.colorGain);
+    }
+    clamp(&settings->exposure, limits.exposure);
+    if (limits.blackLevelKnown) clamp(&settings->blackLevel, limits.blackLevel);
+    if (limits.exposureSecondsKnown && limits.exposureSecondsMin <= limits.exposureSecondsMax) {
+        settings->exposureSeconds =
+            std::clamp(settings->exposureSeconds, limits.exposureSecondsMin, limits.exposureSecondsMax);
+    }
+}
+
 void LoadImageSettings(int32_t camera, const char* subkey, std::span<const ImageField> fields,
                        ImageSettings* settings, bool clearFurther) {
     const std::optional<SettingsKey> key = OpenKeyForReading(CameraSubkey(camera, subkey));
@@ -130,7 +199,11 @@ void LoadImageSettings(int32_t camera, const char* subkey, std::span<const Image
         }
         return;
     }
-    for (const ImageField& field : fields) ReadInto(*key, field.name, &(*settings)[field.index]);
+    for (const ImageField& field : fields) {
+        int32_t& setting = (*settings)[field.index];
+        ReadInto(*key, field.name, &setting);
+        setting = Validated(setting, ImageSettingRange(field.index), field.outOfRange, field.defaultValue);
+    }
 }
 
 bool SaveImageSettings(int32_t camera, const char* subkey, std::span<const ImageField> fields,
@@ -163,15 +236,29 @@ void LoadGeometry(int32_t camera, CaptureGeometry* geometry) {
     if (!cameraKey) return;
     uint32_t size = 0;
     if (!cameraKey->QueryDword("Size", &size)) return;
-    const std::optional<SettingsKey> preset = cameraKey->OpenSubkey(Numbered("Size", static_cast<int32_t>(size)));
+    const auto index = static_cast<int32_t>(size);
+    const int32_t presetIndex = kSizeIndexRange.Contains(index) ? index : kFirstUseFormat.sizeIndex;
+    const std::optional<SettingsKey> preset = cameraKey->OpenSubkey(Numbered("Size", presetIndex));
     if (!preset) return;
-    ReadPreset(*preset, geometry);
+    // A preset whose window leaves the sensor is not taken: the geometry
+    // stays as it was (the construction default at Initialize).
+    CaptureGeometry stored = *geometry;
+    ReadPreset(*preset, &stored);
+    if (FitsSensorArea(stored)) *geometry = stored;
 }
 
 void LoadFormat(int32_t camera, CaptureFormat* format) {
-    const std::optional<SettingsKey> key = OpenKeyForReading(CameraKey(camera));
+    const SettingsSnapshot snapshot = SettingsSnapshot::Load();
+    // Without the root key the first-use defaults could not be stored; the
+    // session takes them all the same, so that its defaults do not depend on
+    // whether the file was writable.
+    if (!snapshot.OpenKey(kSettingsRootKey)) {
+        *format = kFirstUseFormat;
+        return;
+    }
+    const std::optional<SettingsKey> key = snapshot.OpenKey(CameraKey(camera));
     if (!key) return;
-    for (const FormatField& value : kFormatValues) ReadInto(*key, value.name, &(format->*value.field));
+    ReadFormat(*key, format);
 }
 
 void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDefaults& defaults) {
@@ -204,6 +291,7 @@ void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDe
     const double seconds = std::bit_cast<double>(bits);
     // A stored NaN or infinity would reach the camera as an exposure time.
     settings->exposureSeconds = std::isfinite(seconds) ? seconds : 0.0;
+    HoldToSetterRanges(settings, defaults.limits);
 }
 
 bool SaveCameraSettings(int32_t camera, const CameraSettings& settings) {
@@ -247,7 +335,7 @@ bool LoadSizePresets(int32_t camera, std::vector<CaptureGeometry>* presets, Capt
         loaded.push_back(geometry);
     }
     *presets = std::move(loaded);
-    for (const FormatField& value : kFormatValues) ReadInto(*key, value.name, &(format->*value.field));
+    ReadFormat(*key, format);
     return true;
 }
 
@@ -281,16 +369,18 @@ std::vector<CaptureGeometry> ReadRootSizePresets() {
 
 bool RootKeyExists() { return OpenKeyForReading(kSettingsRootKey).has_value(); }
 
-bool LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t>>* records) {
-    if (fileName == nullptr || records == nullptr) return false;
-    const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+ConfigFileResult LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t>>* records) {
+    if (fileName == nullptr || records == nullptr) return ConfigFileResult::kRefused;
+    // Opened without blocking, so that a FIFO without a writer cannot hang the
+    // open; the type is checked on the descriptor, and only a regular file is
+    // read (for which the flag changes nothing).
+    const int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ConfigFileResult::kNotOpened;
     struct stat status {};
-    // Only regular files: a pipe or device could block or never end.
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
         static_cast<uint64_t>(status.st_size) > kMaxConfigFileBytes) {
         ::close(fd);
-        return false;
+        return ConfigFileResult::kRefused;
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(status.st_size));
     size_t filled = 0;
@@ -299,7 +389,7 @@ bool LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             ::close(fd);
-            return false;
+            return ConfigFileResult::kRefused;
         }
         if (got == 0) break;  // the file shrank while being read
         filled += static_cast<size_t>(got);
@@ -314,7 +404,7 @@ bool LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t
     loaded.reserve(filled / 8);
     for (size_t at = 0; at + 8 <= filled; at += 8) loaded.emplace_back(word(at), word(at + 4));
     *records = std::move(loaded);
-    return true;
+    return ConfigFileResult::kLoaded;
 }
 
 }  // namespace vantix

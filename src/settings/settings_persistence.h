@@ -19,8 +19,23 @@ namespace vantix {
 inline constexpr char kSettingsRootKey[] = "Software\\Morvek\\VantixQ720LXK9Sdk";
 inline constexpr int32_t kMaxSizePresets = 100;
 
+// The ranges the open camera's setters accept. Known only while a camera is
+// open; without one the stored values are kept as they are (they are applied
+// and saved only once a camera is open, and then loaded again).
+struct CameraLimits {
+    bool known = false;
+    SettingRange gain{0, 0};
+    SettingRange colorGain{0, 0};
+    SettingRange exposure{0, 0};  // units of 0.1 ms
+    bool blackLevelKnown = false;
+    SettingRange blackLevel{0, 0};
+    bool exposureSecondsKnown = false;
+    double exposureSecondsMin = 0.0;
+    double exposureSecondsMax = 0.0;
+};
+
 // What the camera engine reports as its defaults, for a camera without saved
-// gain settings.
+// gain settings, and the ranges loaded gain settings are held to.
 struct CameraDefaults {
     int32_t globalGain = 0;
     int32_t colorGain = 0;
@@ -30,26 +45,36 @@ struct CameraDefaults {
     int32_t blackLevel = 0;
     bool exposureSecondsSupported = false;
     double exposureSeconds = 0.0;
+    CameraLimits limits;
 };
 
 // On first use (no root key) creates the root, the camera key with its format
 // values and the default preset "Size_00", leaving *geometry unchanged.
-// Otherwise reads the preset the camera's "Size" names; a missing key ends the
-// reading, a missing value leaves its field unchanged.
+// Otherwise reads the preset the camera's "Size" names (Size_00 when "Size" is
+// outside 0 to 99); a missing key ends the reading, a missing value leaves its
+// field unchanged, and a preset whose window does not fit the sensor is not
+// taken.
 void LoadGeometry(int32_t camera, CaptureGeometry* geometry);
 
-// "Size", "Color", "SubSample", "WaitTime" and "Clock" of the camera key,
-// unvalidated; a missing value leaves its field unchanged.
+// "Size", "Color", "SubSample", "WaitTime" and "Clock" of the camera key; a
+// missing value leaves its field unchanged, one its setter would refuse gives
+// the first-use value (Size 0, Color 2, SubSample 0, WaitTime 1, Clock 0).
+// Without the root key (first use, when its defaults could not be stored) the
+// first-use values are given all the same.
 void LoadFormat(int32_t camera, CaptureFormat* format);
 
 // The "Gain" key. Values are read in turn through one 32-bit buffer, so a
 // missing value repeats the one read before it (0 for the first). Without the
-// key, the camera's defaults are taken.
+// key, the camera's defaults are taken. Loaded values are held to what the
+// setters accept: mirror flags read as 0 or 1, an auto-iris mode outside 0 to
+// 2 as 0, and, with the limits known, gains, exposure, black level and
+// exposure in seconds are clamped to the camera's ranges.
 void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDefaults& defaults);
 bool SaveCameraSettings(int32_t camera, const CameraSettings& settings);
 
 // The "Filter" key; without it, the filter defaults. A missing value leaves
-// its field unchanged.
+// its field unchanged. Values outside the filter setter's range are clamped
+// to it; a Bayer or gray mode outside it takes its default.
 void LoadFilterSettings(int32_t camera, ImageSettings* settings);
 bool SaveFilterSettings(int32_t camera, const ImageSettings& settings);
 
@@ -72,10 +97,15 @@ std::vector<CaptureGeometry> ReadRootSizePresets();
 bool RootKeyExists();
 
 // A configuration file of 8-byte records, each two little-endian int32.
-// Replaces *records and returns true; false (records unchanged) when the file
-// cannot be opened or is larger than kMaxConfigFileBytes. Bytes after the last
-// whole record are ignored.
+// Replaces *records on kLoaded; otherwise *records is unchanged. Bytes after
+// the last whole record are ignored. The open never blocks (a FIFO is refused,
+// not waited on).
 inline constexpr size_t kMaxConfigFileBytes = size_t{64} << 20;
-bool LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t>>* records);
+enum class ConfigFileResult {
+    kLoaded,
+    kNotOpened,  // missing, or not accessible
+    kRefused,    // no name, not a regular file, larger than kMaxConfigFileBytes, or a read failed
+};
+ConfigFileResult LoadConfigFile(const char* fileName, std::vector<std::pair<int32_t, int32_t>>* records);
 
 }  // namespace vantix
