@@ -1,7 +1,9 @@
 #include "settings/settings_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -920,6 +922,42 @@ bool ResolveLinks(const std::string& path, std::string* target) {
     return false;
 }
 
+bool AllDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The process id in a temporary's name "<base>.<pid>-<n>.tmp", or 0.
+pid_t TemporaryOwner(std::string_view name, std::string_view base) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (name.size() <= base.size() + 1 + kSuffix.size() || !name.starts_with(base) || name[base.size()] != '.' ||
+        !name.ends_with(kSuffix)) {
+        return 0;
+    }
+    const std::string_view middle = name.substr(base.size() + 1, name.size() - base.size() - 1 - kSuffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == std::string_view::npos || dash > 9) return 0;
+    const std::string_view pid = middle.substr(0, dash);
+    if (!AllDigits(pid) || !AllDigits(middle.substr(dash + 1))) return 0;
+    return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+// Removes the temporaries of `target` that savers killed mid-save left
+// behind. Called under the settings lock, so no saver of this file is
+// writing one; a temporary whose process still exists is left alone all the
+// same.
+void RemoveStaleTemporaries(const std::string& target) {
+    const size_t slash = target.rfind('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    DIR* directory = ::opendir(DirectoryOf(target).c_str());
+    if (directory == nullptr) return;
+    while (const dirent* entry = ::readdir(directory)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, base);
+        if (owner <= 0 || owner == ::getpid()) continue;
+        if (::kill(owner, 0) != 0 && errno == ESRCH) (void)::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+    ::closedir(directory);
+}
+
 // Whether `target` may be replaced: it is missing, or a regular file that its
 // permissions let this process write. The mode bits are checked as well as
 // access(), since a process with override rights would otherwise replace a
@@ -1028,6 +1066,8 @@ bool SettingsTransaction::Commit() {
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) return false;
     }
+
+    RemoveStaleTemporaries(path);
 
     SettingsDocument document;
     bool nonEmpty = false;

@@ -455,12 +455,140 @@ TEST_F(SettingsFileTest, SaverKilledMidSaveLeavesTheOldOrTheNewFile) {
             EXPECT_EQ(fill.back(), static_cast<uint8_t>(counter));
         }
     }
-    // The lock died with the saver, and its half-written temporary file is
-    // simply replaced: the next save goes through.
+    // The lock died with the saver; the next save goes through and removes
+    // the half-written temporaries the killed savers left.
     SettingsTransaction after;
     after.SetDword("Software\\Stable", "S", 6);
     EXPECT_TRUE(after.Commit());
     EXPECT_EQ(Dword("Software\\Stable", "S"), 6u);
+    std::vector<std::string> left;
+    for (const fs::path& path : FilesStartingWith("registry.reg.")) {
+        if (path.extension() == ".tmp") left.push_back(path.filename().string());
+    }
+    EXPECT_TRUE(left.empty()) << left.front();
+}
+
+// Files that are not the saver's own are never written through: a link
+// planted under the old fixed temporary name or as the lock file.
+TEST_F(SettingsFileTest, SavesNeverWriteThroughPlantedLinks) {
+    SettingsTransaction initial;
+    initial.SetDword("Software\\A", "A", 1);
+    ASSERT_TRUE(initial.Commit());
+    const fs::path victim = directory_ / "victim.txt";
+    WriteText(victim, "someone else's file");
+    fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(victim, file_.string() + ".tmp");
+
+    SettingsTransaction save;
+    save.SetDword("Software\\A", "A", 2);
+    ASSERT_TRUE(save.Commit());
+    EXPECT_EQ(ReadText(victim), "someone else's file");
+    EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file_)));
+    EXPECT_TRUE(fs::is_symlink(file_.string() + ".tmp"));
+    EXPECT_EQ(Dword("Software\\A", "A"), 2u);
+
+    // A lock file that is a link is not followed: the save fails and creates nothing.
+    const fs::path lock = file_.string() + ".lock";
+    fs::remove(lock);
+    const fs::path elsewhere = directory_ / "created-elsewhere";
+    fs::create_symlink(elsewhere, lock);
+    SettingsTransaction locked;
+    locked.SetDword("Software\\A", "A", 3);
+    EXPECT_FALSE(locked.Commit());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(elsewhere)));
+    EXPECT_EQ(Dword("Software\\A", "A"), 2u);
+}
+
+// A read-only settings file stays as it is (also for the superuser, who may
+// write anything); a settings path that is a link is written through, and a
+// dangling link gets its target created.
+TEST_F(SettingsFileTest, ReadOnlyFilesAndLinkedSettingsPaths) {
+    SettingsTransaction initial;
+    initial.SetDword("Software\\A", "A", 1);
+    ASSERT_TRUE(initial.Commit());
+    const std::string before = ReadText(file_);
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    SettingsTransaction refused;
+    refused.SetDword("Software\\A", "A", 2);
+    EXPECT_FALSE(refused.Commit());
+    EXPECT_EQ(ReadText(file_), before);
+    EXPECT_EQ(fs::status(file_).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    const fs::path targets = directory_ / "targets";
+    fs::create_directories(targets);
+    const fs::path link = directory_ / "config" / "linked.reg";
+    fs::create_symlink("../targets/settings.reg", link);  // relative to the link's folder, not yet there
+    setenv(vantix::kSettingsFileVariable, link.c_str(), 1);
+    SettingsTransaction throughLink;
+    throughLink.SetDword("Software\\B", "B", 7);
+    ASSERT_TRUE(throughLink.Commit());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(targets / "settings.reg")));
+    EXPECT_EQ(Dword("Software\\B", "B"), 7u);
+    SettingsTransaction again;  // now an existing target: replaced where it lives
+    again.SetDword("Software\\B", "B", 8);
+    ASSERT_TRUE(again.Commit());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Dword("Software\\B", "B"), 8u);
+
+    // A loop of links cannot be saved through.
+    const fs::path loop = directory_ / "config" / "loop.reg";
+    fs::create_symlink(loop, loop);
+    setenv(vantix::kSettingsFileVariable, loop.c_str(), 1);
+    SettingsTransaction looped;
+    looped.SetDword("Software\\C", "C", 1);
+    EXPECT_FALSE(looped.Commit());
+    EXPECT_TRUE(fs::is_symlink(loop));
+}
+
+// Crafted files once took minutes: each deletion of a value rebuilt the key's
+// index, and each continuation line of a wrapped value re-parsed the value
+// from its start. The bounds are generous; linear parsing takes milliseconds.
+TEST_F(SettingsFileTest, CraftedFilesParseInLinearTime) {
+    constexpr size_t kTargetBytes = size_t{1} << 20;
+    const auto secondsToLoad = [&](const std::string& text) {
+        WriteFile(text);
+        const auto start = std::chrono::steady_clock::now();
+        const SettingsSnapshot snapshot = SettingsSnapshot::Load();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(snapshot.Damaged());
+        return took.count();
+    };
+
+    // Values, then pairs of a value and its deletion.
+    std::string deletions = std::string(kHeaderLine) + "\r\n[HKEY_CURRENT_USER\\Software\\Crafted]\r\n";
+    const size_t values = kTargetBytes / 52;
+    for (size_t i = 0; i < values; ++i) deletions += "\"v" + std::to_string(i) + "\"=dword:00000001\r\n";
+    for (size_t i = 0; i < values; ++i) deletions += "\"z\"=dword:00000002\r\n\"z\"=-\r\n";
+    ASSERT_GE(deletions.size(), kTargetBytes - 64 * 1024);
+    EXPECT_LT(secondsToLoad(deletions), 5.0);
+    const std::optional<SettingsKey> crafted = OpenKeyForReading("Software\\Crafted");
+    ASSERT_TRUE(crafted);
+    EXPECT_EQ(crafted->ValueNames().size(), values);
+    EXPECT_FALSE(crafted->HasValue("z"));
+    EXPECT_EQ(Dword("Software\\Crafted", "v" + std::to_string(values - 1)), 1u);
+
+    // A long value name, then a wrapped hex value of many continuation lines.
+    std::string wrapped = std::string(kHeaderLine) + "\r\n[HKEY_CURRENT_USER\\Software\\Wrapped]\r\n\"" +
+                          std::string(vantix::kSettingsMaxNameLength, 'n') + "\"=hex:01,\\\r\n";
+    std::string line = " ";
+    for (int i = 0; i < 25; ++i) line += " 02,";
+    line += "\\\r\n";
+    size_t bytes = 1;
+    while (wrapped.size() < kTargetBytes) {
+        wrapped += line;
+        bytes += 25;
+    }
+    wrapped += "  03\r\n";
+    ++bytes;
+    EXPECT_LT(secondsToLoad(wrapped), 5.0);
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(OpenKeyForReading("Software\\Wrapped")->QueryBinary(std::string(vantix::kSettingsMaxNameLength, 'n'), &data));
+    ASSERT_EQ(data.size(), bytes);
+    EXPECT_EQ(data.front(), 1);
+    EXPECT_EQ(data[1], 2);
+    EXPECT_EQ(data.back(), 3);
 }
 
 }  // namespace
