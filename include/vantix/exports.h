@@ -75,7 +75,9 @@ typedef struct VantixCameraInfo {
  * or 0 when no session could be made; a session whose setup failed is still
  * returned, with the cause in its error history. */
 VANTIX_API int32_t Vantix_Initialize(VantixHwnd window);
-/* Saves the session's settings, stops everything and frees the session. */
+/* Saves the session's settings, stops everything and frees the session.
+ * Returns 1 once the handle is released, 0 for an unknown handle. A save that
+ * fails posts VANTIX_MSG_ERROR with code 12 to the session's window first. */
 VANTIX_API int32_t Vantix_Release(int32_t handle);
 /* Library version, 0x01F50520. Needs no handle. */
 VANTIX_API int32_t Vantix_GetDllVersion(void);
@@ -283,7 +285,9 @@ VANTIX_API int32_t Vantix_ReceiveText(int32_t handle, char* text, int32_t length
 
 /* ---- Files, masks and dialogs ---------------------------------------------- */
 
-/* Applies a configuration file of 8-byte records. */
+/* Applies a configuration file of 8-byte records (a regular file of at most
+ * 64 MB; anything else is refused with code 9 without waiting on it). A file
+ * that does not open returns 0 and records nothing. */
 VANTIX_API int32_t Vantix_LoadConfigFileA(int32_t handle, const char* fileName);
 VANTIX_API int32_t Vantix_LoadConfigFileW(int32_t handle, const char16_t* fileName);
 /* Loads or saves the flat-field / defect mask references. */

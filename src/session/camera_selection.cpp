@@ -35,14 +35,18 @@ void CVantix::LoadSettingsOfCamera(int32_t camera) {
     vantix::LoadGraySettings(camera, &imageSettings_);
 }
 
-void CVantix::SaveSettingsOfCamera(int32_t camera) {
+bool CVantix::SaveSettingsOfCamera(int32_t camera) {
     vantix::ScopedLock settings(settingsLock_);
     // Gains, exposure and mirrors belong to a camera only once one was opened;
     // until then they are placeholders (zero where nothing was stored) that
     // must not replace what the next session would take from the camera.
-    if (settingsLoaded_) vantix::SaveCameraSettings(camera, camera_);
-    vantix::SaveFilterSettings(camera, imageSettings_);
-    vantix::SaveGraySettings(camera, imageSettings_);
+    bool saved = !settingsLoaded_ || vantix::SaveCameraSettings(camera, camera_);
+    saved = vantix::SaveFilterSettings(camera, imageSettings_) && saved;
+    saved = vantix::SaveGraySettings(camera, imageSettings_) && saved;
+    // The changes would be lost without a word: the application hears of it
+    // (also from Vantix_Release, through the notification window).
+    if (!saved) RecordError(vantix::kErrorConversion);
+    return saved;
 }
 
 int32_t CVantix::SetDeviceNumber(int32_t index) {

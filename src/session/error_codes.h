@@ -17,7 +17,7 @@ enum ErrorCode : int32_t {
     kErrorTransfer = 8,          // a frame transfer failed, preview start failed
     kErrorArgument = 9,          // argument out of range or null pointer
     kErrorNotSupported = 11,     // the operation is not supported
-    kErrorConversion = 12,       // string conversion, recording start, mask update refused
+    kErrorConversion = 12,       // string conversion, recording start, mask update refused, settings not saved
     kErrorDeviceLost = 13,       // the camera stopped delivering during preview
     kErrorMaskFile = 14,         // mask file errors
 };

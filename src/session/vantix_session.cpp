@@ -33,9 +33,10 @@ constexpr int kWhiteReference16 = 11;
 CVantix::CVantix() = default;
 
 CVantix::~CVantix() {
-    // Settings of the current camera survive the session.
+    // Settings of the current camera survive the session. A failed save is
+    // posted to the notification window (code 12) while it still can be.
     const int32_t camera = engine_ ? engine_->GetSelectedInstance() : 0;
-    SaveSettingsOfCamera(camera);
+    (void)SaveSettingsOfCamera(camera);
     // The preview worker and the camera's transfer stop before the engine goes.
     if (engine_) Close();
     if (engine_) {

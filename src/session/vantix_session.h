@@ -155,7 +155,8 @@ private:
     // Camera selection helpers (camera_selection.cpp).
     vantix::CameraDefaults EngineDefaults() const;
     void LoadSettingsOfCamera(int32_t camera);
-    void SaveSettingsOfCamera(int32_t camera);
+    // Saves the camera's settings; a failed save records code 12.
+    bool SaveSettingsOfCamera(int32_t camera);
     void ApplyCameraSettings();
     // Acquisition helpers.
     bool PrepareCapture();

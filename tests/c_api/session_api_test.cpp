@@ -4,6 +4,7 @@
 #include <vantix/exports.h>
 #include <vantix/linux_ext.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -233,6 +234,28 @@ TEST_F(SessionTest, OperationsNotBuiltYetReportNotSupported) {
         EXPECT_EQ(Vantix_GetLastError(handle_), 11) << e.name;
         EXPECT_EQ(Vantix_GetLastError(handle_), 0) << e.name << " recorded more than one code";
     }
+}
+
+// Values that no setter accepts, in a damaged or hand-edited settings file,
+// load as the first-use format; a wait time of 0xffffffff once read back as
+// -1, the unknown-handle result, and hung the preview worker.
+TEST(StoredSettings, ValuesTheSettersRefuseLoadAsTheFirstUseFormat) {
+    const char* registry = std::getenv("VANTIX_REGISTRY");
+    ASSERT_NE(registry, nullptr);
+    {
+        std::ofstream file(registry, std::ios::binary | std::ios::trunc);
+        file << "Windows Registry Editor Version 5.00\r\n\r\n"
+                "[HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9Sdk\\Camera_00]\r\n"
+                "\"Size\"=dword:00000000\r\n\"Color\"=dword:00000009\r\n\"SubSample\"=dword:00000003\r\n"
+                "\"WaitTime\"=dword:ffffffff\r\n\"Clock\"=dword:00000007\r\n\r\n";
+    }
+    const int32_t handle = Vantix_Initialize(nullptr);
+    ASSERT_NE(handle, 0);
+    EXPECT_EQ(Vantix_GetWaitTime(handle), 1);
+    EXPECT_EQ(Vantix_GetColorMode(handle), 24);
+    EXPECT_EQ(Vantix_GetSubSample(handle), 0);
+    EXPECT_EQ(Vantix_Release(handle), 1);
+    std::remove(registry);
 }
 
 TEST(Notifications, NullWindowRecordsButPostsNothing) {

@@ -4,11 +4,16 @@
 #include "session/vantix_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vantix/linux_ext.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "emulator/emulator.h"
 #include "settings/settings_persistence.h"
@@ -133,9 +138,91 @@ TEST_F(SessionTest, ConfigurationFileReplacesTheListWithWholeRecords) {
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1], std::make_pair(3, 4));
     EXPECT_EQ(session.LoadConfigFile("/nonexistent/config.bin"), 0);
-    EXPECT_EQ(session.PopError(), 0);  // a missing file is not an error
+    EXPECT_EQ(session.PopError(), 0);  // a file that does not open records nothing
+    // What opens but is refused is an argument error: no name, a folder, a
+    // FIFO (refused at once rather than waited on).
+    const std::string fifo = path + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* refused : {static_cast<const char*>(nullptr), "/tmp", fifo.c_str()}) {
+        EXPECT_EQ(session.LoadConfigFile(refused), 0);
+        EXPECT_EQ(session.PopError(), 9) << (refused != nullptr ? refused : "NULL");
+    }
     EXPECT_EQ(session.ConfigList().size(), 2u);
+    std::remove(fifo.c_str());
     std::remove(path.c_str());
+}
+
+// A settings file that cannot be written: the session starts as on first
+// use, and the change lost at release is posted to the notification window.
+class UnwritableSettingsTest : public SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        saved_ = std::getenv("VANTIX_REGISTRY");
+        base_ = "/tmp/vantix-unwritable-" + std::to_string(getpid());
+        window_ = VantixExt_CreatePollableWindow();
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        VantixExt_DestroyWindow(window_);
+        setenv("VANTIX_REGISTRY", saved_.c_str(), 1);
+        std::error_code ignored;
+        std::filesystem::remove_all(base_, ignored);
+        SessionTest::TearDown();
+    }
+    // The error codes posted so far.
+    std::vector<intptr_t> Posted() {
+        std::vector<intptr_t> codes;
+        VantixMessage message;
+        while (VantixExt_GetMessage(window_, &message, 200) == 1) codes.push_back(message.lParam);
+        return codes;
+    }
+    std::string saved_;
+    std::string base_;
+    VantixHwnd window_ = nullptr;
+};
+
+TEST_F(UnwritableSettingsTest, StartsWithTheFirstUseFormatAndReportsTheLostSaveAtRelease) {
+    PlugCamera();
+    // A file where the settings folder should be: nothing can be created,
+    // not even by the superuser.
+    std::ofstream(base_) << "not a folder";
+    setenv("VANTIX_REGISTRY", (base_ + "/registry.reg").c_str(), 1);
+    auto* session = new CVantix();
+    ASSERT_TRUE(session->Initialize(window_));
+    EXPECT_EQ(session->GetColorMode(), 24);
+    EXPECT_EQ(session->GetWaitTime(), 1);
+    EXPECT_EQ(session->GetSubSample(), 0);
+    EXPECT_TRUE(Posted().empty());
+    delete session;
+    EXPECT_EQ(Posted(), std::vector<intptr_t>{12});
+}
+
+TEST_F(UnwritableSettingsTest, AReadOnlySettingsFileIsKeptAndTheLostSaveReported) {
+    PlugCamera();
+    std::filesystem::create_directories(base_);
+    const std::string file = base_ + "/registry.reg";
+    setenv("VANTIX_REGISTRY", file.c_str(), 1);
+    {
+        CVantix first;
+        ASSERT_TRUE(first.Initialize(nullptr));
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_NE(before.find("Camera_00\\Gain]"), std::string::npos);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+
+    auto* session = new CVantix();
+    ASSERT_TRUE(session->Initialize(window_));
+    ASSERT_EQ(session->SetFilterValue(1, 55), 1);
+    // Switching cameras saves too; the failure is recorded, the switch goes on.
+    ASSERT_EQ(session->SetDeviceNumber(0), 1);
+    EXPECT_EQ(session->PopError(), 12);
+    delete session;
+    EXPECT_EQ(Posted(), (std::vector<intptr_t>{12, 12}));
+    std::ifstream again(file, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()), before);
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms::owner_read);
 }
 
 // Resident memory of the process in bytes.
