@@ -8,7 +8,9 @@ set_target_properties(VantixSdk PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 
 target_include_directories(VantixSdk INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS VantixSdk EXPORT VantixTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(TARGETS vantix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vantix vantix-viewer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The dialogs' GTK view, loaded by the library from vantix/ beside itself.
+install(TARGETS vantix_dialogs_gtk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vantix)
 install(FILES docs/vantix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES include/vantix/exports.h include/vantix/linux_ext.h include/vantix/types.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantix)

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libx11-dev libxext-dev libgtk-3-dev xvfb xauth
+  fonts-vlgothic  # Japanese glyphs for the dialogs under Xvfb
   python3
   imagemagick
 )

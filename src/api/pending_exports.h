@@ -8,9 +8,6 @@
 
 namespace vantix {
 
-inline constexpr std::array<std::string_view, 3> kPendingExports = {
-    // Dialogs
-    "Vantix_SetCameraDlg", "Vantix_SetImageDlg", "Vantix_SetAnalogDlg",
-};
+inline constexpr std::array<std::string_view, 0> kPendingExports = {};
 
 }  // namespace vantix

@@ -5,13 +5,8 @@
 #include "imaging/repack_rows.h"
 #include "session/vantix_session.h"
 
-namespace {
-
-// One-push white balance flags kept among the further image settings.
-constexpr int kBayerOneShotA = vantix::kFilter28 + 1;
-constexpr int kBayerOneShotB = vantix::kFilter28 + 2;
-
-}  // namespace
+using vantix::kBayerOneShotA;
+using vantix::kBayerOneShotB;
 
 // The automatic exposure step changes gain and exposure as the matching
 // filter-id setters do, so the session's stored values follow.

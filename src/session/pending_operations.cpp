@@ -1,8 +1,8 @@
-// Session operations whose machinery (the settings dialogs) is not part of
-// the library yet. Each reports code 11 (not
-// supported) and returns its failure value, so an application sees a clear
-// failure instead of a silent no-op. The exports that reach them are listed in
-// api/pending_exports.h; a test calls every one of them.
+// Session operations whose machinery is not part of the library yet. Each
+// reports code 11 (not supported) and returns its failure value, so an
+// application sees a clear failure instead of a silent no-op. The exports
+// that reach them are listed in api/pending_exports.h; a test calls every one
+// of them.
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 
@@ -10,11 +10,3 @@ int32_t CVantix::ReportNotBuilt() {
     RecordError(vantix::kErrorNotSupported);
     return 0;
 }
-
-
-
-
-
-int32_t CVantix::SetCameraDlg(VantixHwnd) { return ReportNotBuilt(); }
-int32_t CVantix::SetImageDlg(VantixHwnd) { return ReportNotBuilt(); }
-int32_t CVantix::SetAnalogDlg(VantixHwnd) { return ReportNotBuilt(); }

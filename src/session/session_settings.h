@@ -75,6 +75,10 @@ enum ImageSetting : int {
     kFurtherSettings,  // nine further values used by the conversion
     kBayerGainAuto = kFurtherSettings,
     kFilter28,
+    // Set with the Bayer-auto-gain switch for a one-push white balance; the
+    // conversion clears all three once it has balanced a frame.
+    kBayerOneShotA,
+    kBayerOneShotB,
 };
 
 // Capture format values kept with the geometry.

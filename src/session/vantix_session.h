@@ -151,6 +151,7 @@ public:
 
 private:
     class SessionExposureControl;
+    class SessionDialogTarget;  // settings_dialogs.cpp
 
     // Camera selection helpers (camera_selection.cpp).
     vantix::CameraDefaults EngineDefaults() const;

@@ -1,6 +1,7 @@
 // vantix: inspect and use Vantix cameras from the command line.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +24,8 @@ void PrintUsage() {
         "  srom      read or write the serial ROM\n"
         "  settings  show, export, import or reset a camera's stored settings\n"
         "  mask      take the dark and bright defect-mask references; save or check mask files\n"
-        "  demo      a tour of the SDK, on a virtual camera when none is attached\n\n"
+        "  demo      a tour of the SDK, on a virtual camera when none is attached\n"
+        "  viewer    the live picture in a window, with snapshots, recording and the settings dialogs\n\n"
         "Environment: VANTIX_EMULATE=3040 adds a virtual camera; VANTIX_REGISTRY names the settings file;\n"
         "VANTIX_USB_TRACE=FILE logs the requests sent to the camera; VANTIX_DEBUG=1 prints diagnostics.\n"
         "Exit status: 0 done, 1 failed, 2 bad command line, 130 stopped by Ctrl-C before the work was done.\n");
@@ -48,6 +50,28 @@ int main(int argc, char** argv) {
     if (command == "srom") return cli::RunSrom(argc, argv);
     if (command == "settings") return cli::RunSettings(argc, argv);
     if (command == "mask") return cli::RunMask(argc, argv);
+    if (command == "viewer") {
+        // The viewer is a GTK program of its own, installed beside this one,
+        // so the command-line tool itself never needs a display or GTK.
+        char self[4096] = {};
+        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        std::string viewer = "vantix-viewer";
+        if (length > 0) {
+            std::string directory(self, static_cast<size_t>(length));
+            directory.erase(directory.rfind('/') + 1);
+            // Installed side by side; in the build tree the viewer has a folder of its own.
+            for (const std::string& candidate : {directory + "vantix-viewer", directory + "../viewer/vantix-viewer"}) {
+                if (access(candidate.c_str(), X_OK) == 0) {
+                    viewer = candidate;
+                    break;
+                }
+            }
+        }
+        argv[1] = const_cast<char*>(viewer.c_str());
+        execvp(viewer.c_str(), argv + 1);
+        std::fprintf(stderr, "error: cannot start %s: %s\n", viewer.c_str(), std::strerror(errno));
+        return 1;
+    }
     std::fprintf(stderr, "error: unknown command %s\n\n", command.c_str());
     PrintUsage();
     return 2;
