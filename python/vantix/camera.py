@@ -15,7 +15,7 @@ from ._declarations import CameraInfo, DeviceDetails
 from ._images import BITS_PER_PIXEL, layout_for
 from ._session import Session, release
 from ._stream import Frame, frames
-from .errors import FileError, NotSupportedError, VantixError, WrongStateError
+from .errors import CaptureWindowError, FileError, NotSupportedError, VantixError, WrongStateError
 
 MODEL_ID = 0x3040
 """The model this library drives."""
@@ -184,20 +184,31 @@ class Camera:
 
     # ---- image format and geometry ----------------------------------------
 
+    def _capture_window(self) -> Tuple[int, ...]:
+        values = [ctypes.c_int32() for _ in range(6)]
+        self._call("Vantix_GetCaptureWindowEx", *[ctypes.byref(v) for v in values])
+        return tuple(v.value for v in values)
+
     @property
     def roi(self) -> Tuple[int, int, int, int]:
         """Capture window (x, y, width, height) in sensor pixels. A window
-        set while streaming applies from the next stream."""
-        values = [ctypes.c_int32() for _ in range(6)]
-        self._call("Vantix_GetCaptureWindowEx", *[ctypes.byref(v) for v in values])
-        _, x, width, _, y, height = (v.value for v in values)
+        set while streaming applies from the next stream. A window that does
+        not fit the sensor raises CaptureWindowError and leaves the previous
+        one in place."""
+        _, x, width, _, y, height = self._capture_window()
         return x, y, width, height
 
     @roi.setter
     def roi(self, window: Tuple[int, int, int, int]) -> None:
         x, y, width, height = (int(v) for v in window)
         total_width, total_height = self.sensor_size
-        self._call("Vantix_SetCaptureWindowEx", total_width, x, width, total_height, y, height)
+        previous = self._capture_window()
+        try:
+            self._call("Vantix_SetCaptureWindowEx", total_width, x, width, total_height, y, height)
+        except CaptureWindowError:
+            # The SDK keeps a refused window until the next capture fails.
+            self._call("Vantix_SetCaptureWindowEx", *previous)
+            raise
 
     @property
     def color_mode(self) -> int:
