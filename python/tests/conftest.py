@@ -1,9 +1,12 @@
 """Virtual cameras for the tests: two of model 0x3040, a settings file and a
-device table of this run's own, unless the caller (CTest) chose them."""
+device table of this run's own, unless the caller chose them."""
+import atexit
 import os
+import shutil
 import tempfile
 
 _RUN = tempfile.mkdtemp(prefix="vantix-pytest-")
+atexit.register(shutil.rmtree, _RUN, True)
 os.environ.setdefault("VANTIX_EMULATE", "3040:2")
 os.environ.setdefault("VANTIX_REGISTRY", os.path.join(_RUN, "registry.reg"))
 os.environ.setdefault("VANTIX_DEVICE_TABLE", f"/U3K9-MemMap-pytest-{os.getpid()}")

@@ -398,18 +398,21 @@ class Camera:
         """Streams frames: `for frame in cam.stream(100): ...`.
 
         Yields `count` frames (None: until the loop ends), each a Frame with
-        its own array (as snap() describes) and the frame information. Each
-        frame is copied out under the SDK's image lock: arrays are never
-        written by the SDK afterwards. A consumer slower than the camera gets
-        the newest frame and a gap in the counters (Frame.skipped). Raises
-        FrameTimeoutError when no frame comes within `timeout_s`,
-        CameraLostError when the camera is lost. Leaving the loop stops the
-        preview. One stream at a time per camera; no snap() while it runs."""
+        its own array (as snap() describes) and the frame information. The
+        SDK writes each frame into a buffer of this package and is then
+        handed another one, so a frame's array is never written again; a
+        buffer is reused only after every reference to it was dropped. A
+        consumer slower than the camera gets the newest frames and a gap in
+        the counters (Frame.skipped). Raises FrameTimeoutError when no frame
+        comes within `timeout_s`, CameraLostError when the camera is lost.
+        Leaving the loop stops the preview. One stream at a time per camera;
+        settings changed during a stream apply to its next frames, a new
+        capture window or colour mode to the next stream."""
         if self.closed:
             raise WrongStateError("Vantix_CallBackPreview", 1, detail="the camera is closed")
         if count is not None and count < 0:
             raise ValueError("count must be None or at least 0")
-        return frames(self._session, self._frame_window, count, timeout_s)
+        return frames(self._session, self._frame_window, self._layout(), count, timeout_s)
 
     # ---- registers, FPGA, serial ROM, I/O port ------------------------------------
 
