@@ -42,3 +42,17 @@ def test_records_have_the_c_layout():
     assert _declarations.ctypes.sizeof(_declarations.FrameInfoRecord) == 32
     assert _declarations.ctypes.sizeof(_declarations.CameraInfo) == 56
     assert _declarations.DeviceDetails.path.offset == 12
+
+
+def test_a_missing_library_is_named_in_the_error(tmp_path):
+    import os
+    import subprocess
+    import sys
+    program = ("import vantix\n"
+               "try:\n    vantix.list_cameras()\n"
+               "except vantix.LibraryNotFoundError as e:\n    print(e)\n")
+    env = dict(os.environ, VANTIX_LIBRARY=str(tmp_path / "libnothing.so"),
+               PYTHONPATH=str(Path(vantix.__file__).resolve().parent.parent))
+    out = subprocess.run([sys.executable, "-c", program], env=env, capture_output=True, text=True, timeout=60).stdout
+    assert "VANTIX_LIBRARY" in out and "libnothing.so" in out
+    assert vantix._library.candidates("/opt/lib.so") == ["/opt/lib.so"]
