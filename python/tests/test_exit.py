@@ -29,6 +29,7 @@ def test_exit_with_open_cameras_saves_their_settings(tmp_path):
     done = subprocess.run([sys.executable, "-c", PROGRAM], env=env, capture_output=True, text=True, timeout=60)
     assert done.returncode == 0, done.stderr
     assert done.stdout == "open\n"
+    assert done.stderr == ""  # nothing failed on the way out
     text = registry.read_text(encoding="utf-8")
     sections = {block.split("]")[0]: block for block in text.split("\n[")}
     assert '"Global"=dword:0000004d' in sections["HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9Sdk\\Camera_00\\Gain"]

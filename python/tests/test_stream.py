@@ -112,5 +112,16 @@ def test_one_stream_at_a_time(cam):
     next(stream)
     with pytest.raises(vantix.WrongStateError):
         cam.snap()
+    with pytest.raises(vantix.WrongStateError, match="still open"):
+        cam.stream(count=1)
     stream.close()
     cam.snap()
+    assert len(list(cam.stream(count=2))) == 2
+
+
+def test_closing_the_camera_ends_its_stream(cam):
+    stream = cam.stream()
+    next(stream)
+    cam.close()
+    with pytest.raises(vantix.WrongStateError, match="closed"):
+        next(stream)

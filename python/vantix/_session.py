@@ -8,7 +8,7 @@ from typing import Any, Callable, List, Optional
 
 from ._declarations import VANTIX_MSG_ERROR, Message
 from ._library import load_library
-from .errors import VantixError, error_for
+from .errors import VantixError, WrongStateError, error_for
 
 
 def drain(library: ctypes.CDLL, window: int) -> List[Message]:
@@ -47,10 +47,15 @@ class Session:
         return [int(m.lParam) for m in drain(self.lib, self.window)
                 if m.message == VANTIX_MSG_ERROR and m.lParam != 0]
 
+    def _require_open(self, name: str) -> None:
+        if self.handle == 0:
+            raise WrongStateError(name, 1, detail="the camera is closed")
+
     def call(self, name: str, *args: Any, failed: Callable[[Any], bool] = lambda r: r == 0,
              detail: str = "") -> Any:
         """Calls `name`(handle, *args); raises when `failed`(result)."""
         with self.lock:
+            self._require_open(name)
             self.codes()
             result = getattr(self.lib, name)(self.handle, *args)
             if failed(result):
@@ -61,6 +66,7 @@ class Session:
         """Calls a getter `name`(handle, *args, &ok); raises when ok is 0."""
         ok = ctypes.c_int32(ok_preset)
         with self.lock:
+            self._require_open(name)
             self.codes()
             result = getattr(self.lib, name)(self.handle, *args, ctypes.byref(ok))
             if ok.value == 0:
@@ -79,3 +85,13 @@ def release(library: ctypes.CDLL, handle: int, window: Optional[int], *other_win
         library.Vantix_Release(handle)
     if window:
         library.VantixExt_DestroyWindow(window)
+
+
+def close(session: Session, *other_windows: Optional[int]) -> None:
+    """Ends a session once: later calls on it raise WrongStateError. The
+    finalizer of a camera, so it takes no lock (at exit another thread may
+    hold one forever)."""
+    handle, window = session.handle, session.window
+    session.handle = 0
+    session.window = None
+    release(session.lib, handle, window, *other_windows)

@@ -13,7 +13,7 @@ import numpy as np
 
 from ._declarations import CameraInfo, DeviceDetails
 from ._images import BITS_PER_PIXEL, layout_for
-from ._session import Session, release
+from ._session import Session, close
 from ._stream import Frame, frames
 from .errors import CaptureWindowError, FileError, NotSupportedError, VantixError, WrongStateError
 
@@ -74,8 +74,8 @@ class Camera:
         self._session = Session(library)
         lib = self._session.lib
         self._frame_window = lib.VantixExt_CreatePollableWindow()
-        self._finalizer = weakref.finalize(self, release, lib, self._session.handle, self._session.window,
-                                           self._frame_window)
+        self._stream: Optional["weakref.ref"] = None
+        self._finalizer = weakref.finalize(self, close, self._session, self._frame_window)
         try:
             if not self._frame_window:
                 raise VantixError("VantixExt_CreatePollableWindow", None, detail="no message window could be made")
@@ -100,8 +100,8 @@ class Camera:
     def close(self) -> None:
         """Stops acquisition, saves the camera's settings and ends the session.
         Calling it again does nothing."""
-        self._session.handle = 0
-        self._finalizer()
+        with self._session.lock:  # no call of another thread is still inside the SDK
+            self._finalizer()
 
     @property
     def closed(self) -> bool:
@@ -412,7 +412,13 @@ class Camera:
             raise WrongStateError("Vantix_CallBackPreview", 1, detail="the camera is closed")
         if count is not None and count < 0:
             raise ValueError("count must be None or at least 0")
-        return frames(self._session, self._frame_window, self._layout(), count, timeout_s)
+        running = self._stream() if self._stream is not None else None
+        if running is not None and running.gi_frame is not None:
+            raise WrongStateError("Vantix_CallBackPreview", 1,
+                                  detail="a stream of this camera is still open: end its loop or close() it first")
+        stream = frames(self._session, self._frame_window, self._layout(), count, timeout_s)
+        self._stream = weakref.ref(stream)
+        return stream
 
     # ---- registers, FPGA, serial ROM, I/O port ------------------------------------
 
