@@ -12,6 +12,7 @@ alternate for ROUNDS rounds per mode; the medians are compared. Machines
 shared with other work give noisy single runs: use several rounds."""
 import os
 import re
+import shutil
 import statistics
 import subprocess
 import sys
@@ -63,3 +64,9 @@ for mode, unthrottled in (("camera rate", "0"), ("unthrottled", "1")):
     print(f"  C callback example : {' '.join(f'{v:6.2f}' for v in c_runs)}   median {c_median:6.2f} fps")
     print(f"  Python stream()    : {' '.join(f'{v:6.2f}' for v in python_runs)}   median {python_median:6.2f} fps")
     print(f"  ratio Python / C   : {python_median / c_median:.2f}")
+
+shutil.rmtree(work, ignore_errors=True)
+for suffix in ("", ".lock"):
+    name = "/dev/shm" + env["VANTIX_DEVICE_TABLE"] + suffix
+    if os.path.exists(name):
+        os.remove(name)

@@ -9,7 +9,11 @@ _RUN = tempfile.mkdtemp(prefix="vantix-pytest-")
 atexit.register(shutil.rmtree, _RUN, True)
 os.environ.setdefault("VANTIX_EMULATE", "3040:2")
 os.environ.setdefault("VANTIX_REGISTRY", os.path.join(_RUN, "registry.reg"))
-os.environ.setdefault("VANTIX_DEVICE_TABLE", f"/U3K9-MemMap-pytest-{os.getpid()}")
+if "VANTIX_DEVICE_TABLE" not in os.environ:
+    os.environ["VANTIX_DEVICE_TABLE"] = f"/U3K9-MemMap-pytest-{os.getpid()}"
+    for _suffix in ("", ".lock"):
+        atexit.register(lambda name: os.path.exists(name) and os.remove(name),
+                        "/dev/shm" + os.environ["VANTIX_DEVICE_TABLE"] + _suffix)
 
 import pytest  # noqa: E402
 
