@@ -26,7 +26,11 @@ def test_exit_with_open_cameras_saves_their_settings(tmp_path):
     registry = tmp_path / "registry.reg"
     env = dict(os.environ, VANTIX_REGISTRY=str(registry), VANTIX_DEVICE_TABLE=f"/U3K9-MemMap-pytest-exit-{os.getpid()}",
                VANTIX_EMULATE="3040:2", PYTHONPATH=str(Path(vantix.__file__).resolve().parent.parent))
-    done = subprocess.run([sys.executable, "-c", PROGRAM], env=env, capture_output=True, text=True, timeout=60)
+    try:
+        done = subprocess.run([sys.executable, "-c", PROGRAM], env=env, capture_output=True, text=True, timeout=60)
+    finally:
+        for suffix in ("", ".lock"):
+            Path("/dev/shm" + env["VANTIX_DEVICE_TABLE"] + suffix).unlink(missing_ok=True)
     assert done.returncode == 0, done.stderr
     assert done.stdout == "open\n"
     assert done.stderr == ""  # nothing failed on the way out
