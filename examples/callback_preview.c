@@ -1,7 +1,9 @@
 /* callback_preview: stream frames into the application's buffer and count
  * them as the SDK announces each one to a message window.
  *
- *   callback_preview [FRAMES [SECONDS]]     defaults: 20 frames, at most 5 s
+ *   callback_preview [FRAMES [SECONDS [full]]]   defaults: 20 frames, at most 5 s,
+ *                                                a 640 x 480 window ("full": the
+ *                                                whole sensor)
  *
  * The SDK copies every converted frame into the buffer given to
  * Vantix_CallBackPreview and then posts VANTIX_MSG_FRAME (0x8002) to the
@@ -81,11 +83,13 @@ static void report_failure(int32_t handle, const char* what) {
 
 int main(int argc, char** argv) {
     int wantedFrames = 20, seconds = 5;
-    if (argc > 3 || (argc > 1 && (sscanf(argv[1], "%d", &wantedFrames) != 1 || wantedFrames < 1)) ||
-        (argc > 2 && (sscanf(argv[2], "%d", &seconds) != 1 || seconds < 1))) {
-        fprintf(stderr, "usage: %s [FRAMES [SECONDS]]\n", argv[0]);
+    if (argc > 4 || (argc > 1 && (sscanf(argv[1], "%d", &wantedFrames) != 1 || wantedFrames < 1)) ||
+        (argc > 2 && (sscanf(argv[2], "%d", &seconds) != 1 || seconds < 1)) ||
+        (argc > 3 && strcmp(argv[3], "full") != 0)) {
+        fprintf(stderr, "usage: %s [FRAMES [SECONDS [full]]]\n", argv[0]);
         return 2;
     }
+    const int fullSensor = argc > 3;
 
     Counter counter;
     memset(&counter, 0, sizeof counter);
@@ -128,7 +132,9 @@ int main(int argc, char** argv) {
         report_failure(handle, "reading the camera information");
         goto done;
     }
-    if (!Vantix_SetCaptureWindowEx(handle, info.totalWidth, 0, WINDOW_WIDTH, info.totalHeight, 0, WINDOW_HEIGHT)) {
+    const int32_t width = fullSensor ? info.totalWidth : WINDOW_WIDTH;
+    const int32_t height = fullSensor ? info.totalHeight : WINDOW_HEIGHT;
+    if (!Vantix_SetCaptureWindowEx(handle, info.totalWidth, 0, width, info.totalHeight, 0, height)) {
         report_failure(handle, "setting the capture window");
         goto done;
     }

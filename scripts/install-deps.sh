@@ -9,7 +9,7 @@ packages=(
   libusb-1.0-0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libx11-dev libxext-dev libgtk-3-dev xvfb xauth
   fonts-vlgothic  # Japanese glyphs for the dialogs under Xvfb
-  python3
+  python3 python3-numpy python3-pytest python3-setuptools python3-wheel python3-venv
   imagemagick
 )
 

@@ -6,3 +6,7 @@ build=${1:-build/release}
 # The drawing benchmarks need an X server that holds a whole frame.
 VANTIX_XVFB_SCREEN=4096x3072x24 "$(dirname "$0")/../tests/support/with-xvfb.sh" \
   "$build/bench/vantix_bench" --benchmark_min_time=1 "$@"
+# Python stream() against the C callback example at full size.
+if /usr/bin/python3 -c "import numpy" 2> /dev/null; then
+  /usr/bin/python3 "$(dirname "$0")/../bench/python_stream.py" "$build"
+fi

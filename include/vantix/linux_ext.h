@@ -155,6 +155,19 @@ typedef struct VantixDeviceDetails {
  * NULL (then with the session's error code 2 or 9). */
 VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 
+/* ---- Virtual cameras ------------------------------------------------------
+ * Control of the virtual cameras that VANTIX_EMULATE adds to the process, so
+ * that applications and their tests can rehearse a camera that goes away.
+ * Real cameras are never affected. */
+
+/* Unplugs (plugged 0) or plugs back in (non-zero) the virtual camera whose
+ * device path is `path` (VantixDeviceDetails.path). An unplugged camera acts
+ * as a removed one: the transfer in progress ends, a running preview ends
+ * with code 13, and the camera is neither listed nor opened. Plugged back in,
+ * it is listed again with the registers and serial ROM it had. Returns 1, or
+ * 0 when `path` is NULL or names no virtual camera of this process. */
+VANTIX_API int32_t VantixExt_SetVirtualCameraPlugged(const char* path, int32_t plugged);
+
 VANTIX_EXTERN_C_END
 
 #endif /* VANTIX_LINUX_EXT_H */

@@ -1,6 +1,8 @@
 #include "transport/device_drivers.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <mutex>
 
 #include "emulator/emulator.h"
@@ -22,6 +24,11 @@ void InstallDeviceDrivers() {
             if (!emulator.PlugFromList(emulate)) {
                 DebugPrintf("vantix: VANTIX_EMULATE=\"%s\" is not a list like 3040 or 3040:2,3100", emulate);
             }
+        }
+        // Benchmarks of the host side want frames as fast as they are read,
+        // not at the emulated sensor's frame rate.
+        if (const char* fast = std::getenv("VANTIX_EMULATE_UNTHROTTLED"); fast != nullptr && std::strcmp(fast, "1") == 0) {
+            for (const std::string& path : emulator.Paths()) emulator.Find(path)->SetUnthrottled(true);
         }
     });
 }

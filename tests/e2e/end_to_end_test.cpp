@@ -223,3 +223,50 @@ TEST(EndToEnd, SettingsChangedFromSixThreadsWhileFramesConvert) {
 }
 
 }  // namespace
+
+// Unplugging a virtual camera ends its running preview with code 13 on the
+// callback window; the other camera streams on, and the unplugged one opens
+// again once plugged back in.
+TEST(EndToEnd, UnpluggedVirtualCameraEndsItsPreviewAndComesBack) {
+    const int32_t lost = OpenCamera(0);
+    const int32_t other = OpenCamera(1);
+    ASSERT_NE(lost, 0);
+    ASSERT_NE(other, 0);
+    VantixDeviceDetails details = {};
+    ASSERT_EQ(VantixExt_GetDeviceDetails(lost, 0, &details), 1);
+    EXPECT_EQ(VantixExt_SetVirtualCameraPlugged(nullptr, 0), 0);
+    EXPECT_EQ(VantixExt_SetVirtualCameraPlugged("\\\\?\\usb#vid_04b4&pid_3040#emu9#{x}", 0), 0);
+
+    VantixHwnd windows[2] = {VantixExt_CreatePollableWindow(), VantixExt_CreatePollableWindow()};
+    ASSERT_EQ(Vantix_CallBackPreview(lost, windows[0], nullptr, 0, 1), 1);
+    ASSERT_EQ(Vantix_CallBackPreview(other, windows[1], nullptr, 0, 1), 1);
+    VantixMessage message = {};
+    ASSERT_EQ(VantixExt_GetMessage(windows[0], &message, 5000), 1);
+    EXPECT_NE(message.wParam, 0u);  // a frame arrived before the camera goes
+
+    ASSERT_EQ(VantixExt_SetVirtualCameraPlugged(details.path, 0), 1);
+    bool ended = false;
+    while (!ended && VantixExt_GetMessage(windows[0], &message, 5000) == 1) {
+        ended = message.message == VANTIX_MSG_FRAME && message.wParam == 0 && message.lParam == 13;
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(Vantix_StopPreview(lost), 1);  // joins the worker, which records the code after posting it
+    EXPECT_EQ(Vantix_GetLastError(lost), 13);
+    // The other camera keeps delivering frames.
+    while (VantixExt_GetMessage(windows[1], &message, 0) == 1) {
+    }
+    ASSERT_EQ(VantixExt_GetMessage(windows[1], &message, 5000), 1);
+    EXPECT_NE(message.wParam, 0u);
+    EXPECT_EQ(Vantix_SnapShot(lost, nullptr, 0, 1), 0);
+
+    ASSERT_EQ(VantixExt_SetVirtualCameraPlugged(details.path, 1), 1);
+    EXPECT_EQ(Vantix_SetDeviceNumber(lost, 0), 1);
+    EXPECT_EQ(Vantix_SetCaptureWindowEx(lost, 3856, 0, 640, 2764, 0, 480), 1);
+    EXPECT_EQ(Vantix_SnapShot(lost, nullptr, 0, 1), 1);
+
+    EXPECT_EQ(Vantix_StopPreview(other), 1);
+    VantixExt_DestroyWindow(windows[0]);
+    VantixExt_DestroyWindow(windows[1]);
+    EXPECT_EQ(Vantix_Release(lost), 1);
+    EXPECT_EQ(Vantix_Release(other), 1);
+}

@@ -36,5 +36,25 @@ cmake -S "$examples" -B "$work/examples-build" -G Ninja -DCMAKE_PREFIX_PATH="$wo
 cmake --build "$work/examples-build" > /dev/null
 VANTIX_EMULATE=3040 "$work/examples-build/grab_frame" | grep "image: 640 x 480, 24 bits per pixel" > /dev/null
 
+# The installed Python package loads the library of its own prefix; and the
+# package installs with pip into a fresh virtual environment (offline: the
+# Debian setuptools, numpy from the system). Both take a picture.
+python=/usr/bin/python3
+snap='import vantix, sys
+with vantix.Camera() as cam:
+    cam.roi = (0, 0, 640, 480)
+    assert cam.snap().shape == (480, 640, 3)
+print(vantix.load_library()._name)'
+python_checked=""
+if "$python" -c "import numpy, setuptools, venv" 2> /dev/null; then
+  loaded=$(env -u VANTIX_LIBRARY PYTHONPATH="$work/prefix/lib/python3/dist-packages" VANTIX_EMULATE=3040 "$python" -c "$snap")
+  case $loaded in "$libdir"/*) ;; *) echo "the installed package loaded $loaded" >&2; exit 1 ;; esac
+  cp -r "$source_dir/python" "$work/python-source"
+  "$python" -m venv --system-site-packages "$work/venv"
+  "$work/venv/bin/pip" install --quiet --no-index --no-build-isolation "$work/python-source" > /dev/null
+  (cd "$work" && VANTIX_LIBRARY="$libdir/libVantixSdk_Q720LX_USB3_K9.so.1" VANTIX_EMULATE=3040 "$work/venv/bin/python" -c "$snap") > /dev/null
+  python_checked="; the Python package runs installed and from a pip install in a virtual environment"
+fi
+
 rm -f /dev/shm/U3K9-MemMap-install-test-$$ /dev/shm/U3K9-MemMap-install-test-$$.lock
-echo "installed SDK builds and runs with pkg-config and find_package; installed examples build and run"
+echo "installed SDK builds and runs with pkg-config and find_package; installed examples build and run$python_checked"
