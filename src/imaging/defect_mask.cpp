@@ -5,13 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
+
+#include "platform/temporary_file.h"
 
 namespace vantix {
 
@@ -106,18 +107,6 @@ std::string SaveTarget(const char* path) {
     char resolved[PATH_MAX];
     if (::realpath(path, resolved) != nullptr) return resolved;
     return path;
-}
-
-// Creates a new, empty file next to `target`, with a name no other save in
-// this or another process uses. Returns its descriptor and name, or -1.
-int CreateTemporaryBeside(const std::string& target, std::string* name) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *name = target + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1));
-        const int fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 template <typename Sample, typename IsDefective>
@@ -234,14 +223,15 @@ bool WriteMaskFile(const char* path, const CDibImage& dark8, const CDibImage& br
     }
 
     const std::string target = SaveTarget(path);
-    std::string temporary;
-    FileDescriptor file(CreateTemporaryBeside(target, &temporary));
-    if (!file.IsOpen()) return false;
-    // A replaced mask file keeps its permissions.
+    // Only a regular file is replaced: renaming over a device or a FIFO would
+    // turn it into a 64 MB file, and writing into one is no mask file either.
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        (void)::fchmod(file.Get(), existing.st_mode & 07777);
-    }
+    const bool replacing = ::stat(target.c_str(), &existing) == 0;
+    if (replacing && !S_ISREG(existing.st_mode)) return false;
+    std::string temporary;
+    FileDescriptor file(CreateTemporaryFile(DirectoryOf(target), &temporary));
+    if (!file.IsOpen()) return false;
+    if (replacing) KeepPermissions(file.Get(), existing);
 
     bool written = WriteFully(file.Get(), header, sizeof header);
     for (size_t plane = 0; plane < 4 && written; ++plane) {

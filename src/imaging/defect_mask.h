@@ -46,7 +46,9 @@ bool ReadMaskFile(const char* path, MaskReferences* out);
 // Writes the four references as a mask file. The width and height in the
 // header are those of dark8 and each plane size is its buffer's stride x
 // height. Refuses (false, nothing written) references that are not full-sensor
-// images of their depth, since such a file could not be read back.
+// images of their depth, since such a file could not be read back, and a
+// `path` that exists but is not a regular file (a device, a FIFO, a socket or
+// a folder; a symbolic link counts as what it points at), which is left as it is.
 // The data go to a temporary file beside `path`, which is flushed to disk and
 // then renamed over `path`: a failed save (no space, I/O error) leaves any
 // existing file at `path` as it was and no temporary behind. Returns true only

@@ -1,14 +1,18 @@
 #include "output/avi_recorder.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+
+#include "platform/temporary_file.h"
 
 namespace vantix {
 
@@ -155,14 +159,7 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
         return 0;
     }
 
-    // Truncate an existing file, else create a new one.
-    bool created = false;
-    int fd = open(fileName, O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        fd = open(fileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        created = fd >= 0;
-    }
-    if (fd < 0) {
+    if (!OpenFileLocked(fileName)) {
         frame24_.Release();
         gray8_.Release();
         return 0;
@@ -213,21 +210,97 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
     SetTag(h.movi, "movi");
     static_assert(offsetof(AviFileHeader, moviSize) + 8 == kHeaderBytes);
 
-    iovec piece{&h, sizeof(h)};
-    if (!WriteAllAt(fd, &piece, 1, 0)) {
-        close(fd);
-        if (created) {
-            unlink(fileName);
-        }
+    // A file recorded into in place keeps its old contents until the first
+    // frame; a new file gets its headers now, so a full disk shows at once.
+    if (!inPlace_ && !WriteHeaderLocked()) {
+        DiscardFileLocked();
         frame24_.Release();
         gray8_.Release();
         return 0;
     }
-    fd_ = fd;
     writeFailed_ = false;
     riffBytes_ = kHeaderBytes - 8;  // 224: everything after the RIFF size field
     moviBytes_ = 4;  // the "movi" form type
     return 1;
+}
+
+bool AviRecorder::OpenFileLocked(const char* fileName) {
+    struct stat existing {};
+    if (stat(fileName, &existing) != 0) {
+        struct stat link {};
+        // A dangling symbolic link is refused like any other name that can't
+        // be created.
+        if (errno != ENOENT || lstat(fileName, &link) == 0) {
+            return false;
+        }
+        targetPath_ = fileName;
+        fd_ = CreateTemporaryFile(DirectoryOf(targetPath_), &temporaryPath_);
+        return fd_ >= 0;
+    }
+    // Only a regular file is replaced: the recording is written with seeks
+    // and renamed over the name, which a device or FIFO must not suffer.
+    if (!S_ISREG(existing.st_mode)) {
+        return false;
+    }
+    // The file must be writable, as opening it for writing would require.
+    // Non-blocking, should the name have become a FIFO since stat().
+    const int writable = open(fileName, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writable < 0) {
+        return false;
+    }
+    char* resolved = realpath(fileName, nullptr);
+    if (resolved == nullptr || fstat(writable, &existing) != 0 || !S_ISREG(existing.st_mode)) {
+        std::free(resolved);
+        close(writable);
+        return false;
+    }
+    // A symbolic link stays a link: the file it points at is replaced.
+    targetPath_ = resolved;
+    std::free(resolved);
+    fd_ = CreateTemporaryFile(DirectoryOf(targetPath_), &temporaryPath_);
+    if (fd_ >= 0) {
+        close(writable);
+        KeepPermissions(fd_, existing);
+        return true;
+    }
+    // No new file can be made beside the target: record into it in place.
+    fcntl(writable, F_SETFL, 0);
+    fd_ = writable;
+    inPlace_ = true;
+    return true;
+}
+
+bool AviRecorder::WriteHeaderLocked() {
+    iovec piece{&header_, sizeof(header_)};
+    return WriteAllAt(fd_, &piece, 1, 0);
+}
+
+bool AviRecorder::EmptyInPlaceLocked() {
+    placed_ = true;  // from here on the old contents are gone
+    return ftruncate(fd_, 0) == 0 && WriteHeaderLocked();
+}
+
+bool AviRecorder::PlaceLocked() {
+    if (rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0) {
+        return false;
+    }
+    temporaryPath_.clear();
+    placed_ = true;
+    return true;
+}
+
+void AviRecorder::DiscardFileLocked() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+    if (!temporaryPath_.empty()) {
+        unlink(temporaryPath_.c_str());
+        temporaryPath_.clear();
+    }
+    targetPath_.clear();
+    inPlace_ = false;
+    placed_ = false;
 }
 
 int AviRecorder::PrepareFrame(const CDibImage& image) {
@@ -319,6 +392,10 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
     if (riffAfter > maxRiffBytes_) {
         return AviFrameResult::kFileFull;
     }
+    if (inPlace_ && !placed_ && !EmptyInPlaceLocked()) {
+        writeFailed_ = true;
+        return AviFrameResult::kWriteFailed;
+    }
     try {
         index_.push_back(AviIndexEntry{{'0', '0', 'd', 'b'}, kAviifKeyframe, moviBytes_, frameBytes_});
     } catch (const std::bad_alloc&) {
@@ -340,6 +417,20 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
     riffBytes_ += kChunkHeaderBytes + frameBytes_;
     moviBytes_ += kChunkHeaderBytes + frameBytes_;
     ++frameCount_;
+    // The headers follow every frame, so that a recording never closed (its
+    // program killed) still tells a reader its sizes and frames. Rewriting
+    // them takes no new space.
+    PatchHeaderLocked(false);
+    if (!WriteHeaderLocked()) {
+        writeFailed_ = true;
+        return AviFrameResult::kWriteFailed;
+    }
+    // The first whole frame puts the recording in place of whatever file had
+    // the name; until then that file stays as it was.
+    if (!placed_ && !PlaceLocked()) {
+        writeFailed_ = true;
+        return AviFrameResult::kWriteFailed;
+    }
     return AviFrameResult::kWritten;
 }
 
@@ -364,6 +455,8 @@ bool AviRecorder::WriteIndexLocked() {
             return false;
         }
         // Out of space: give up the last frame to make room for the index.
+        // The file stays playable, but the recording is no longer whole.
+        writeFailed_ = true;
         index_.pop_back();
         --frameCount_;
         riffBytes_ -= kChunkHeaderBytes + frameBytes_;
@@ -383,7 +476,9 @@ void AviRecorder::PatchHeaderLocked(bool hasIndex) {
     h.main.dwMicroSecPerFrame = 100000000 / framesPer100s_;
     h.stream.dwScale = 1000000000 / framesPer100s_;
     h.main.dwMaxBytesPerSec = BytesPerSecond(frameBytes_, framesPer100s_);
-    if (!hasIndex) {
+    if (hasIndex) {
+        h.main.dwFlags |= kAvifHasIndex;
+    } else {
         h.main.dwFlags &= ~kAvifHasIndex;
     }
     static_assert(offsetof(AviFileHeader, riffSize) == 4);
@@ -397,15 +492,29 @@ int AviRecorder::CloseLocked() {
     if (fd_ < 0) {
         return 0;
     }
-    const bool hasIndex = WriteIndexLocked();
-    PatchHeaderLocked(hasIndex);
-    // The header block lies inside the file already: rewriting it takes no
-    // new space, so it succeeds on a full disk too.
-    iovec piece{&header_, sizeof(header_)};
-    const bool patched = WriteAllAt(fd_, &piece, 1, 0);
-    const bool closed = close(fd_) == 0 || errno == EINTR;
-    fd_ = -1;
-    const bool complete = hasIndex && patched && closed && !writeFailed_;
+    bool complete = false;
+    if (placed_ || !writeFailed_) {
+        // A recording closed before its first frame empties a file recorded
+        // into in place now.
+        if (inPlace_ && !placed_ && !EmptyInPlaceLocked()) {
+            writeFailed_ = true;
+        }
+        const bool hasIndex = WriteIndexLocked();
+        PatchHeaderLocked(hasIndex);
+        // The header block lies inside the file already: rewriting it takes
+        // no new space, so it succeeds on a full disk too.
+        const bool patched = WriteHeaderLocked();
+        const bool closed = close(fd_) == 0 || errno == EINTR;
+        fd_ = -1;
+        complete = hasIndex && patched && closed && !writeFailed_;
+        // Without frames the finished, empty recording takes the name now.
+        if (!placed_) {
+            complete = complete && PlaceLocked();
+        }
+    }
+    // A recording that failed before its first whole frame leaves the file
+    // that had the name as it was.
+    DiscardFileLocked();
     writeFailed_ = false;
     index_.clear();
     index_.shrink_to_fit();

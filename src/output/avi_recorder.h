@@ -11,8 +11,15 @@
 //    232  per frame: "00db", F, F bytes of pixels
 //    end  "idx1", 16 x n, n index entries
 // with F the 24-bit frame size (rows padded to 4 bytes). OpenAvi writes
-// everything up to "movi" with zero counts; CloseAvi writes the index and
+// everything up to "movi" with zero counts; each frame brings the sizes and
+// the frame count in the headers up to date; CloseAvi writes the index and
 // patches the sizes, the frame count and the measured rate into the headers.
+//
+// The recording goes to a temporary file beside the name (see
+// platform/temporary_file.h) that is renamed over the name at the first whole
+// frame. A program killed before then leaves an older file of that name as it
+// was; one killed later leaves the recording under the name, without index
+// but with headers that count its frames.
 //
 // A recording as the session runs it, with the recording thread's clock:
 //
@@ -35,6 +42,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "imaging/dib_image.h"
@@ -139,11 +147,17 @@ public:
     AviRecorder(const AviRecorder&) = delete;
     AviRecorder& operator=(const AviRecorder&) = delete;
 
-    // Finalises any file still open, then creates fileName (truncating an
-    // existing file) for frames of width x height taken from an output buffer
-    // of bitsPerPixel (8, 16, 24, 32, 48 or 64), and writes the headers.
-    // Returns 1, or 0 when the file can't be created or written, the size or
-    // depth is not supported, or not even one frame would fit.
+    // Finalises any file still open, then starts a recording named fileName
+    // for frames of width x height taken from an output buffer of
+    // bitsPerPixel (8, 16, 24, 32, 48 or 64), and writes the headers. An
+    // existing file of that name is replaced at the first frame (or by a
+    // recording closed without frames); it must be a regular file that may
+    // be written, and a symbolic link to one stays a link. When no file can
+    // be created beside it, the existing file is recorded into in place,
+    // emptied at the first frame. Returns 1, or 0 when the file can't be
+    // created or written, the name is a device, FIFO, folder or dangling
+    // link, the size or depth is not supported, or not even one frame would
+    // fit.
     int OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel);
 
     // Turns an output buffer image (memory row 0: the top of the picture)
@@ -169,10 +183,11 @@ public:
     static uint32_t MeasureFramesPer100s(uint32_t frames, uint32_t elapsedMs);
 
     // Writes the index and patches the headers, then closes the file.
-    // Returns 1 when the finished file is complete, 0 when nothing was open
-    // or a write failed (a full disk costs the last frames so that the index
-    // still fits; an index that can't be written at all leaves a file whose
-    // headers say it has none).
+    // Returns 1 when the finished file holds every frame written, 0 when
+    // nothing was open or a write failed (a full disk costs the last frames
+    // so that the index still fits, leaving a playable file; an index that can't be written at all leaves a file whose
+    // headers say it has none; a recording that failed before its first
+    // frame is removed and the older file of its name kept).
     int CloseAvi();
 
     bool IsOpen() const;
@@ -186,14 +201,29 @@ public:
     uint32_t MoviBytes() const;
 
 private:
+    bool OpenFileLocked(const char* fileName);
     AviFrameResult WriteFrameLocked(const uint8_t* frame);
     int CloseLocked();
     bool WriteIndexLocked();
     void PatchHeaderLocked(bool hasIndex);
+    bool WriteHeaderLocked();
+    // In place: drops the old contents and writes the headers.
+    bool EmptyInPlaceLocked();
+    // Renames the temporary file over the target.
+    bool PlaceLocked();
+    // Closes the file and removes a temporary file not yet in place.
+    void DiscardFileLocked();
 
     mutable std::mutex mutex_;
     const uint64_t maxRiffBytes_;
     int fd_ = -1;
+    // The name recorded to, and the temporary file beside it that takes the
+    // name at the first whole frame; empty once in place. inPlace_: no
+    // temporary file could be made, the target itself is written.
+    std::string targetPath_;
+    std::string temporaryPath_;
+    bool inPlace_ = false;
+    bool placed_ = false;  // the recording holds the name
     bool writeFailed_ = false;
     AviFileHeader header_{};
     uint32_t riffBytes_ = 0;

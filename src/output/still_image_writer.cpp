@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "output/jpeg_writer.h"
 #include "output/png_writer.h"
 #include "output/tiff_writer.h"
+#include "platform/temporary_file.h"
 
 namespace vantix {
 
@@ -25,14 +25,6 @@ constexpr size_t kMaxWritevParts = 1024;
 
 constexpr uint32_t kBmpHeaderBytes = sizeof(BitmapFileHeader) + sizeof(BitmapInfoHeader);  // 54
 constexpr uint32_t kBmpPaletteHeaderBytes = kBmpHeaderBytes + sizeof(RgbQuad) * kColorTableEntries;  // 1078
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 bool CloseDescriptor(int fd) {
     // Linux releases the descriptor even when close() is interrupted.
@@ -224,23 +216,8 @@ void OutputFile::Abandon() {
 }
 
 bool OutputFile::OpenTemporary(const std::string& directory) {
-    static std::atomic<uint32_t> sequence{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Short and hidden: the target's own name may already be near the
-        // file-name length limit.
-        const std::string path = directory + "/.vantix-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(sequence.fetch_add(1)) + ".tmp";
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            fd_ = fd;
-            temporaryPath_ = path;
-            return true;
-        }
-        if (errno != EEXIST) {
-            return false;
-        }
-    }
-    return false;
+    fd_ = CreateTemporaryFile(directory, &temporaryPath_);
+    return fd_ >= 0;
 }
 
 bool OutputFile::Open(const char* fileName) {
@@ -293,12 +270,7 @@ bool OutputFile::Open(const char* fileName) {
     std::free(resolved);
     if (OpenTemporary(DirectoryOf(targetPath_))) {
         CloseDescriptor(existing);
-        // The replacement keeps the replaced file's owner (where allowed) and
-        // permission bits; chown first, as it may clear set-id bits.
-        if (fchown(fd_, target.st_uid, target.st_gid) != 0) {
-            // Only root may give a file away; the new file keeps our owner.
-        }
-        fchmod(fd_, target.st_mode & 07777);
+        KeepPermissions(fd_, target);
         return true;
     }
     // No new file can be made beside the target: overwrite it in place.

@@ -68,7 +68,9 @@ static_assert(sizeof(BitmapFileHeader) == 14);
 // to a new file in the target's directory and replace the target by rename()
 // only once all of them were written, so a reader finds either the previous
 // file or the complete new one, never a torn one; a failed or abandoned save
-// removes its temporary file. An existing file keeps its permission bits.
+// removes its temporary file, and one left by a killed process goes at the
+// next save into that folder (see platform/temporary_file.h). An existing
+// file keeps its permission bits.
 //
 // The file is written in place instead (truncated, as an ordinary open for
 // writing would) when the target is not a regular file (a device or FIFO) or

@@ -81,6 +81,7 @@ int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWi
 void CVantix::RunRecorder() {
     bool started = false;
     uint32_t start = 0;
+    bool writeFailed = false;
     while (recording_ != 0) {
         vantix::Sleep(kRecorderPollMs);
         if (recorderNewFrame_.exchange(0) == 0) continue;
@@ -96,12 +97,15 @@ void CVantix::RunRecorder() {
         }
         // A frame that cannot be written (disk full, file at its size limit)
         // ends the recording; the file keeps the frames written before.
-        const bool written = prepared && avi_.WriteAviFrame() == vantix::AviFrameResult::kWritten;
+        const vantix::AviFrameResult result =
+            prepared ? avi_.WriteAviFrame() : vantix::AviFrameResult::kNotOpen;
+        const bool written = result == vantix::AviFrameResult::kWritten;
+        writeFailed = writeFailed || result == vantix::AviFrameResult::kWriteFailed;
         if (written) ++recordFrames_;
         const uint32_t elapsed = vantix::ElapsedMs(start, now);
         if (!written || elapsed > recordDurationMs_) {
             avi_.SetFramesPer100s(vantix::AviRecorder::MeasureFramesPer100s(recordFrames_, elapsed));
-            avi_.CloseAvi();
+            writeFailed = !avi_.CloseAvi() || writeFailed;
             recording_ = 0;
         }
     }
@@ -112,8 +116,12 @@ void CVantix::RunRecorder() {
             const uint32_t elapsed = vantix::ElapsedMs(start, vantix::TimeGetTime());
             avi_.SetFramesPer100s(vantix::AviRecorder::MeasureFramesPer100s(recordFrames_, elapsed));
         }
-        avi_.CloseAvi();
+        writeFailed = !avi_.CloseAvi() || writeFailed;
     }
+    // Lost frames or a file that could not be finished must not pass for a
+    // whole recording: the application hears of it, once per recording, like
+    // any other file that could not be written.
+    if (writeFailed) RecordError(vantix::kErrorConversion);
 }
 
 // Ends a recording from outside the recorder (preview stopped, session

@@ -5,6 +5,9 @@
 //   ep0 <in|out> req=0x31 value=0x0002 index=0x0041 returned=40 result=0
 //   stream ep=0x81 requested=64 transferred=64 result=0
 // result is 0 for success, else the driver's error code.
+// Only a regular file is written (created when missing, never through a
+// symbolic link); any other name turns the trace off with a line on the debug
+// output, and a FIFO never blocks the camera requests.
 #include <cstdint>
 #include <string>
 
@@ -15,6 +18,7 @@ struct TransferHeader;
 void TraceEp0(const TransferHeader& header, uint32_t returned, uint32_t result);
 void TraceStream(uint8_t endpoint, uint32_t requested, uint32_t transferred, uint32_t result);
 // Redirects the trace (empty: off); the environment is read only once.
-void SetUsbTraceFile(const std::string& path);
+// True when the trace is on.
+bool SetUsbTraceFile(const std::string& path);
 
 }  // namespace vantix

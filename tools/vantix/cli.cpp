@@ -191,6 +191,14 @@ const char* ErrorText(int32_t code) {
     }
 }
 
+bool TakeError(int32_t handle, int32_t code) {
+    // The history holds 20 codes; successful calls may have put 0s among them.
+    constexpr int kHistoryEntries = 20;
+    bool found = false;
+    for (int i = 0; i < kHistoryEntries; ++i) found = Vantix_GetLastError(handle) == code || found;
+    return found;
+}
+
 int Fail(int32_t handle, const std::string& what) {
     const int32_t code = handle != 0 ? Vantix_GetLastError(handle) : 0;
     if (code == 0) {

@@ -63,6 +63,15 @@ double Now();
 // One line explaining an SDK error code.
 const char* ErrorText(int32_t code);
 
+// The SDK's code for a file that could not be written, a recording that lost
+// frames to a full disk among them.
+inline constexpr int32_t kSdkErrorFile = 12;
+
+// Takes every code out of the session's error history; true when `code` was
+// among them. Called before an operation it empties the history, so that what
+// it finds afterwards was recorded since.
+bool TakeError(int32_t handle, int32_t code);
+
 // Prints "error: <what>: SDK error <code> (<text>)" for the session's newest
 // error (or "error: <what> failed" when none was recorded) and returns the
 // exit status 1.

@@ -103,15 +103,23 @@ int RunDemo(int argc, char** argv) {
     const std::string avi = dir + "/recording.avi";
     const auto recordStart = std::chrono::steady_clock::now();
     const double recordStartSeconds = Now();
+    RecordingProgress progress(avi, 3.0, isatty(STDOUT_FILENO) != 0);
+    TakeError(handle, 0);  // what is recorded from here on concerns the recording
     if (!Vantix_Record(handle, avi.c_str(), 3000, 0)) return Fail(handle, "recording " + avi);
-    RecordingProgress progress(avi, StoredFrameBytes(Vantix_Width(handle), Vantix_Height(handle), 24), 3.0,
-                               isatty(STDOUT_FILENO) != 0);
-    while (Now() - recordStartSeconds < 3.3) {
+    bool writeFailed = false;
+    while (!writeFailed && Now() - recordStartSeconds < 3.3) {
         usleep(100000);
+        writeFailed = TakeError(handle, kSdkErrorFile);
         progress.Update(std::min(3.0, Now() - recordStartSeconds));
     }
     Vantix_StopPreview(handle);
+    writeFailed = TakeError(handle, kSdkErrorFile) || writeFailed;
     progress.Finish();
+    if (writeFailed) {
+        std::fprintf(stderr, "error: recording %s: SDK error %d (%s); the file keeps the %lld frames written before\n",
+                     avi.c_str(), kSdkErrorFile, ErrorText(kSdkErrorFile),
+                     static_cast<long long>(progress.FramesWritten()));
+    }
     std::printf("\n");
     written.push_back({avi, FileSize(avi), Vantix_Width(handle), Vantix_Height(handle),
                        std::chrono::duration<double>(std::chrono::steady_clock::now() - recordStart).count()});
@@ -124,7 +132,7 @@ int RunDemo(int argc, char** argv) {
     }
     char cwd[4096] = {};
     std::printf("\nfiles are in %s/%s\n", getcwd(cwd, sizeof cwd) ? cwd : ".", dir.c_str());
-    return 0;
+    return writeFailed ? 1 : 0;
 }
 
 }  // namespace cli

@@ -65,7 +65,9 @@ int RunRecord(int argc, char** argv) {
         std::printf("usage: vantix record FILE.avi [--seconds S] [--bits N] [--exposure-ms T] [--gain G]\n"
                     "                     [--width W --height H] [--camera N] [--json]\n"
                     "  Records an uncompressed AVI (default 3 s); Ctrl-C stops early and still leaves a valid file.\n"
-                    "  --json prints the file, its size in bytes, the frame size and the time recorded.\n");
+                    "  A write error (disk full) ends it early with the frames written so far, and exit status 1.\n"
+                    "  --json prints the file, its size in bytes, the frame size, the time recorded, the frames\n"
+                    "  and the SDK error (0: none).\n");
         return options.Has("help") ? kExitOk : kExitUsage;
     }
     int64_t seconds = 3;
@@ -83,33 +85,45 @@ int RunRecord(int argc, char** argv) {
         return kExitUsage;
     }
     InstallInterruptHandler();
+    const bool json = options.Has("json");
+    RecordingProgress progress(file, static_cast<double>(seconds), isatty(STDOUT_FILENO) != 0);
+    TakeError(handle, 0);  // what is recorded from here on concerns the recording
     const double start = Now();
     if (!Vantix_Record(handle, file.c_str(), static_cast<int32_t>(seconds * 1000), 0)) {
         const int status = Fail(handle, "recording " + file);
         Vantix_Release(handle);
         return status;
     }
-    const bool json = options.Has("json");
+    // A recording that cannot be written (disk full) ends early: no need to
+    // wait out the time.
     const double total = static_cast<double>(seconds) + 0.5;
-    RecordingProgress progress(file, StoredFrameBytes(Vantix_Width(handle), Vantix_Height(handle), Vantix_GetColorMode(handle)),
-                               static_cast<double>(seconds), isatty(STDOUT_FILENO) != 0);
-    while (!Interrupted() && Now() - start < total) {
+    bool writeFailed = false;
+    while (!Interrupted() && !writeFailed && Now() - start < total) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        writeFailed = TakeError(handle, kSdkErrorFile);
         if (!json) progress.Update(std::min(Now() - start, static_cast<double>(seconds)));
     }
     Vantix_StopPreview(handle);  // finalises the file
+    writeFailed = TakeError(handle, kSdkErrorFile) || writeFailed;
     if (!json) progress.Finish();
     const double elapsed = std::min(Now() - start, static_cast<double>(seconds));
+    const long long frames = static_cast<long long>(progress.FramesWritten());
     if (json) {
-        std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"seconds\":%.3f,\"interrupted\":%s}\n",
+        std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"seconds\":%.3f,\"frames\":%lld,"
+                    "\"interrupted\":%s,\"error\":%d}\n",
                     JsonEscape(file).c_str(), FileSize(file), Vantix_Width(handle), Vantix_Height(handle), elapsed,
-                    Interrupted() ? "true" : "false");
+                    frames, Interrupted() ? "true" : "false", writeFailed ? kSdkErrorFile : 0);
     } else {
-        std::printf("%s  %lld frames, %s\n", file.c_str(), static_cast<long long>(AviFrameCount(file)),
-                    Interrupted() ? "stopped early, file finalised" : "done");
+        std::printf("%s  %lld frames, %s\n", file.c_str(), frames,
+                    writeFailed ? "ended early by a write error, file finalised"
+                                : (Interrupted() ? "stopped early, file finalised" : "done"));
+    }
+    if (writeFailed) {
+        std::fprintf(stderr, "error: recording %s: SDK error %d (%s); the file keeps the %lld frames written before\n",
+                     file.c_str(), kSdkErrorFile, ErrorText(kSdkErrorFile), frames);
     }
     Vantix_Release(handle);
-    return kExitOk;
+    return writeFailed ? kExitFailure : kExitOk;
 }
 
 }  // namespace cli

@@ -1,5 +1,7 @@
 #include "recording_progress.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,10 +12,6 @@
 namespace cli {
 namespace {
 
-// RIFF header, header list and the "movi" list header before the first frame;
-// each frame is an 8-byte chunk header and its bytes.
-constexpr int64_t kAviHeaderBytes = 232;
-constexpr int64_t kChunkHeaderBytes = 8;
 constexpr long kTotalFramesOffset = 48;
 
 std::string Megabytes(long long bytes) {
@@ -22,13 +20,7 @@ std::string Megabytes(long long bytes) {
     return text;
 }
 
-}  // namespace
-
-int64_t StoredFrameBytes(int32_t width, int32_t height, int32_t bitsPerPixel) {
-    const int64_t stride = (int64_t{width} * (bitsPerPixel / 8) + 3) & ~int64_t{3};
-    return stride * height;
-}
-
+// The frame count in an AVI file's main header; -1 if unreadable.
 int64_t AviFrameCount(const std::string& file) {
     std::FILE* stream = std::fopen(file.c_str(), "rb");
     if (stream == nullptr) return -1;
@@ -40,19 +32,33 @@ int64_t AviFrameCount(const std::string& file) {
     return int64_t{p[0]} | int64_t{p[1]} << 8 | int64_t{p[2]} << 16 | int64_t{p[3]} << 24;
 }
 
-RecordingProgress::RecordingProgress(std::string file, int64_t frameBytes, double seconds, bool terminal)
-    : file_(std::move(file)), frameBytes_(frameBytes), seconds_(seconds), terminal_(terminal) {}
+}  // namespace
+
+RecordingProgress::RecordingProgress(std::string file, double seconds, bool terminal)
+    : file_(std::move(file)), seconds_(seconds), terminal_(terminal) {
+    struct stat info {};
+    hadFile_ = stat(file_.c_str(), &info) == 0;
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
+    modified_ = info.st_mtim;
+}
+
+bool RecordingProgress::IsNewFile() const {
+    struct stat info {};
+    if (stat(file_.c_str(), &info) != 0) return false;
+    // Replaced (a new file renamed over the name) or rewritten in place.
+    return !hadFile_ || info.st_dev != device_ || info.st_ino != inode_ || info.st_mtim.tv_sec != modified_.tv_sec ||
+           info.st_mtim.tv_nsec != modified_.tv_nsec;
+}
 
 int64_t RecordingProgress::FramesWritten() const {
-    const long long size = FileSize(file_);
-    if (size <= kAviHeaderBytes || frameBytes_ <= 0) return 0;
-    return (size - kAviHeaderBytes) / (frameBytes_ + kChunkHeaderBytes);
+    return IsNewFile() ? std::max<int64_t>(0, AviFrameCount(file_)) : 0;
 }
 
 void RecordingProgress::Update(double elapsed) {
     const int64_t frames = FramesWritten();
     const double fps = elapsed > 0 ? static_cast<double>(frames) / elapsed : 0.0;
-    const std::string bytes = Megabytes(std::max(0LL, FileSize(file_)));
+    const std::string bytes = Megabytes(IsNewFile() ? std::max(0LL, FileSize(file_)) : 0);
     if (terminal_) {
         const int filled = static_cast<int>(30.0 * std::min(1.0, seconds_ > 0 ? elapsed / seconds_ : 1.0));
         std::printf("\rrecording [%-30s] %5.1f s %6lld frames %6.1f fps %12s", std::string(static_cast<size_t>(filled), '#').c_str(),
