@@ -124,7 +124,10 @@ VANTIX_API int32_t Vantix_CallBackPreview(int32_t handle, VantixHwnd window, voi
 VANTIX_API int32_t Vantix_SnapShot(int32_t handle, void* buffer, int32_t size, int32_t bottomUp);
 /* Copies the current converted image into `buffer`. */
 VANTIX_API int32_t Vantix_GetImage(int32_t handle, void* buffer, int32_t size, int32_t bottomUp);
-/* Starts preview and records an AVI file for `durationMs` milliseconds. */
+/* Starts preview and records an AVI file for `durationMs` milliseconds. A
+ * write error while recording (a full disk) ends it early: the file is
+ * finalised with the frames written before, and error 12 is recorded and
+ * posted when the recording ends. */
 VANTIX_API int32_t Vantix_Record(int32_t handle, const char* fileName, int32_t durationMs, int32_t showWindow);
 VANTIX_API int32_t Vantix_RecordW(int32_t handle, const char16_t* fileName, int32_t durationMs, int32_t showWindow);
 /* Saves the current image as a still file of format VANTIX_FILE_... */
@@ -290,7 +293,8 @@ VANTIX_API int32_t Vantix_ReceiveText(int32_t handle, char* text, int32_t length
  * that does not open returns 0 and records nothing. */
 VANTIX_API int32_t Vantix_LoadConfigFileA(int32_t handle, const char* fileName);
 VANTIX_API int32_t Vantix_LoadConfigFileW(int32_t handle, const char16_t* fileName);
-/* Loads or saves the flat-field / defect mask references. */
+/* Loads or saves the flat-field / defect mask references. A save refuses
+ * (error 14) a name that exists but is not a regular file. */
 VANTIX_API int32_t Vantix_LoadMaskFile(int32_t handle, const char* fileName);
 VANTIX_API int32_t Vantix_LoadMaskFileW(int32_t handle, const char16_t* fileName);
 VANTIX_API int32_t Vantix_SaveMaskFile(int32_t handle, const char* fileName);

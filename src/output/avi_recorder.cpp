@@ -211,8 +211,8 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
     static_assert(offsetof(AviFileHeader, moviSize) + 8 == kHeaderBytes);
 
     // A file recorded into in place keeps its old contents until the first
-    // frame; a new file gets its headers now, so a full disk shows at once.
-    if (!inPlace_ && !WriteHeaderLocked()) {
+    // frame; any other gets its headers now, so a full disk shows at once.
+    if ((placed_ || !inPlace_) && !WriteHeaderLocked()) {
         DiscardFileLocked();
         frame24_.Release();
         gray8_.Release();
@@ -237,10 +237,18 @@ bool AviRecorder::OpenFileLocked(const char* fileName) {
         fd_ = CreateTemporaryFile(DirectoryOf(targetPath_), &temporaryPath_);
         return fd_ >= 0;
     }
-    // Only a regular file is replaced: the recording is written with seeks
-    // and renamed over the name, which a device or FIFO must not suffer.
+    // A device is written as it is, never replaced; there is no older file
+    // to keep. Non-blocking, so that a FIFO without a reader fails at once
+    // (one with a reader fails at the first write, which needs a seek).
     if (!S_ISREG(existing.st_mode)) {
-        return false;
+        fd_ = open(fileName, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) {
+            return false;
+        }
+        fcntl(fd_, F_SETFL, 0);
+        inPlace_ = true;
+        placed_ = true;
+        return true;
     }
     // The file must be writable, as opening it for writing would require.
     // Non-blocking, should the name have become a FIFO since stat().

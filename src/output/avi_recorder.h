@@ -154,8 +154,9 @@ public:
     // recording closed without frames); it must be a regular file that may
     // be written, and a symbolic link to one stays a link. When no file can
     // be created beside it, the existing file is recorded into in place,
-    // emptied at the first frame. Returns 1, or 0 when the file can't be
-    // created or written, the name is a device, FIFO, folder or dangling
+    // emptied at the first frame. A device is written in place as it is (a
+    // FIFO fails: the file is written with seeks). Returns 1, or 0 when the
+    // file can't be created or written, the name is a folder or a dangling
     // link, the size or depth is not supported, or not even one frame would
     // fit.
     int OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel);
@@ -218,8 +219,8 @@ private:
     const uint64_t maxRiffBytes_;
     int fd_ = -1;
     // The name recorded to, and the temporary file beside it that takes the
-    // name at the first whole frame; empty once in place. inPlace_: no
-    // temporary file could be made, the target itself is written.
+    // name at the first whole frame; empty once in place. inPlace_: the
+    // target itself is written (a device, or no temporary file could be made).
     std::string targetPath_;
     std::string temporaryPath_;
     bool inPlace_ = false;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,6 +120,33 @@ TEST_F(MaskFileTest, FailedSaveKeepsTheExistingFileAndLeavesNoTemporary) {
     std::ifstream in(path);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+// A device, FIFO or socket under the name is refused and left as it is,
+// never replaced by a regular file.
+TEST_F(MaskFileTest, NamesThatAreNotRegularFilesAreLeftAlone) {
+    CDibImage dark8 = Filled(kMaskWidth, kMaskHeight, 8, 0);
+    CDibImage dark16 = Filled(kMaskWidth, kMaskHeight, 16, 0);
+    const std::string fifo = (dir_ / "camera.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = (dir_ / "camera.sock").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string link = (dir_ / "link.mask").string();
+    ASSERT_EQ(::symlink(fifo.c_str(), link.c_str()), 0);
+
+    for (const std::string& name : {fifo, socketPath, link}) {
+        EXPECT_FALSE(WriteMaskFile(name.c_str(), dark8, dark8, dark16, dark16)) << name;
+    }
+    EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo);
+    EXPECT_EQ(fs::status(socketPath).type(), fs::file_type::socket);
+    EXPECT_EQ(fs::symlink_status(link).type(), fs::file_type::symlink);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+    ::close(listener);
 }
 
 TEST(DefectMap, ThresholdsByDepthAndReference) {

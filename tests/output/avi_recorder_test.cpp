@@ -2,15 +2,25 @@
 // layout alone, and through ffprobe and ffmpeg when they are installed.
 #include "output/avi_recorder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -400,6 +410,133 @@ TEST(AviRecorder, FullDiskGivesUpTheLastFrameToFitTheIndex) {
     EXPECT_TRUE(avi.hasIndex);
     EXPECT_EQ(avi.frames.size(), 1u);
     EXPECT_EQ(avi.Main(3), 0x10010u);
+}
+
+// ---- the name: older files, killed recordings, special files ----------------
+
+// A folder of its own: a recording clears stale temporaries beside it.
+struct TempDirectory {
+    TempDirectory() {
+        char pattern[] = "/tmp/vantix-avi-dir-XXXXXX";
+        path = mkdtemp(pattern) != nullptr ? pattern : "";
+    }
+    ~TempDirectory() { std::filesystem::remove_all(path); }
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string path;
+};
+
+// Ends the calling process at once, as a crash or kill -9 would: no
+// destructor runs.
+[[noreturn]] void Killed() {
+    kill(getpid(), SIGKILL);
+    _exit(3);
+}
+
+// Runs `record` in a child process, which must end in Killed() while its
+// recorder is open; it returns only when it failed.
+void RecordAndGetKilled(const std::function<void()>& record) {
+    const pid_t child = fork();
+    if (child == 0) {
+        record();
+        _exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child's recording failed";
+}
+
+TEST(AviRecorder, AnOlderFileOfTheNameLastsUntilTheFirstWholeFrame) {
+    TempDirectory dir;
+    const std::string name = dir.File("clip.avi");
+    const std::string older = "an older recording";
+    std::ofstream(name, std::ios::binary) << older;
+    const auto ReadName = [&] {
+        const std::vector<uint8_t> data = ReadAll(name);
+        return std::string(data.begin(), data.end());
+    };
+    CDibImage image = Pattern(10, 10, 24);
+    const uint32_t f = 320;
+
+    // Killed before its first frame: the older file is as it was.
+    RecordAndGetKilled([&] {
+        AviRecorder recorder;
+        if (recorder.OpenAvi(name.c_str(), 10, 10, 24) == 1) Killed();
+    });
+    EXPECT_EQ(ReadName(), older);
+    EXPECT_EQ(dir.Listing().size(), 2u);  // and the killed recording's temporary
+
+    // Its first frame cannot be written: the same, and nothing left behind.
+    {
+        AviRecorder recorder;
+        FileSizeLimit limit(232 + 8 + f / 2);
+        ASSERT_EQ(recorder.OpenAvi(name.c_str(), 10, 10, 24), 1);
+        ASSERT_EQ(recorder.PrepareFrame(image), 1);
+        EXPECT_EQ(recorder.WriteAviFrame(), AviFrameResult::kWriteFailed);
+        EXPECT_EQ(recorder.CloseAvi(), 0);
+    }
+    EXPECT_EQ(ReadName(), older);
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"clip.avi"}) << "the dead process's temporary is cleared too";
+
+    // Killed after two frames: the recording has the name, and its headers
+    // count what it holds although no index was written.
+    RecordAndGetKilled([&] {
+        AviRecorder recorder;
+        if (recorder.OpenAvi(name.c_str(), 10, 10, 24) != 1) return;
+        for (int i = 0; i < 2; ++i) {
+            if (recorder.PrepareFrame(image) != 1 || recorder.WriteAviFrame() != AviFrameResult::kWritten) return;
+        }
+        Killed();
+    });
+    Avi avi;
+    Parse(name, avi);
+    EXPECT_FALSE(avi.hasIndex);
+    EXPECT_EQ(avi.frames.size(), 2u);
+    EXPECT_EQ(avi.moviSize, 4 + 2 * (8 + f));
+    EXPECT_EQ(avi.Main(3), 0x10000u) << "no index, and the flags say so";
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"clip.avi"});
+}
+
+TEST(AviRecorder, FifoAndSocketNamesAreNeitherWaitedOnNorReplaced) {
+    TempDirectory dir;
+    const std::string fifo = dir.File("camera.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = dir.File("camera.sock");
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    // Without a reader, opening a FIFO for writing would wait for one.
+    auto opened = std::async(std::launch::async, [&] {
+        AviRecorder recorder;
+        return recorder.OpenAvi(fifo.c_str(), 8, 8, 24);
+    });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // lets it go
+        opened.wait();
+        close(reader);
+        FAIL() << "OpenAvi waited for a reader of the FIFO";
+    }
+    EXPECT_EQ(opened.get(), 0);
+    // With a reader it fails too: the file is written with seeks.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    AviRecorder recorder;
+    EXPECT_EQ(recorder.OpenAvi(fifo.c_str(), 8, 8, 24), 0);
+    close(reader);
+    EXPECT_EQ(recorder.OpenAvi(socketPath.c_str(), 8, 8, 24), 0);
+    close(listener);
+
+    EXPECT_EQ(std::filesystem::status(fifo).type(), std::filesystem::file_type::fifo);
+    EXPECT_EQ(std::filesystem::status(socketPath).type(), std::filesystem::file_type::socket);
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"camera.fifo", "camera.sock"}));
 }
 
 // ---- an independent player ----------------------------------------------------

@@ -10,6 +10,7 @@
 #include <png.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -512,6 +513,29 @@ TEST(StillFile, ReplacementKeepsPermissionsAndSymbolicLinks) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(ReadAll(target).size(), image.ImageBytes());
     EXPECT_EQ(Listing(dir.path).size(), 2u);
+}
+
+// A save killed halfway leaves its hidden temporary file behind; the next
+// save into the folder removes those of processes that are gone, and no one
+// else's.
+TEST(StillFile, SaveRemovesTemporariesOfProcessesThatAreGone) {
+    CDibImage image = Pattern(8, 8, 24);
+    TempDirectory dir;
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string stale = ".vantix-" + std::to_string(child) + "-0.tmp";
+    const std::string live = ".vantix-" + std::to_string(getppid()) + "-0.tmp";
+    WriteText(dir.File(stale), "partial");
+    WriteText(dir.File(live), "partial");
+    for (const int32_t type : kAllTypes) {
+        WriteText(dir.File(stale), "partial");
+        ASSERT_EQ(SaveImageFile(dir.File("image.out").c_str(), &image, type), 1) << type;
+        std::vector<std::string> names = Listing(dir.path);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{live, "image.out"})) << type;
+    }
 }
 
 // ImageMagick, when installed, must show every format upright: the top-left

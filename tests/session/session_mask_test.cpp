@@ -1,6 +1,7 @@
 // The session's mask operations on slots 8..11 (references) and 12..15
 // (defect maps): save, load, capture from the raw frame, and their codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,6 +113,11 @@ TEST_F(SessionMaskTest, SaveLoadRoundTripAndRejectedFiles) {
     EXPECT_EQ(At(*session_.Image(11), kMaskWidth - 1, kMaskHeight - 1), 65535u);
     EXPECT_EQ(session_.SaveMaskFile(PathOf("no/such/dir.mask").c_str()), 0);
     EXPECT_EQ(session_.PopError(), 14);
+    // A FIFO (or a device) under the name is not replaced.
+    ASSERT_EQ(::mkfifo(PathOf("camera.fifo").c_str(), 0600), 0);
+    EXPECT_EQ(session_.SaveMaskFile(PathOf("camera.fifo").c_str()), 0);
+    EXPECT_EQ(session_.PopError(), 14);
+    EXPECT_EQ(fs::status(PathOf("camera.fifo")).type(), fs::file_type::fifo);
     EXPECT_EQ(session_.PopError(), 0);
 }
 

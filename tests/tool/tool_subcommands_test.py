@@ -9,6 +9,7 @@ settings file and device table of its own, so groups may run in parallel.
 """
 import json
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -41,8 +42,9 @@ class Run:
             self.failed += 1
             print("FAILED: " + what)
 
-    def tool_run(self, *args, timeout=120):
-        result = subprocess.run([self.tool, *args], env=self.env, capture_output=True, text=True, timeout=timeout)
+    def tool_run(self, *args, timeout=120, env=None, preexec_fn=None):
+        result = subprocess.run([self.tool, *args], env=env or self.env, capture_output=True, text=True,
+                                timeout=timeout, preexec_fn=preexec_fn)
         # A negative status is a signal: a crash, whatever the arguments.
         self.check(result.returncode >= 0, "vantix %s ended by signal %d: %s" % (" ".join(args), -result.returncode,
                                                                                   result.stderr))
@@ -102,6 +104,7 @@ def registers(t):
     t.refused("srom", "read", "0xFFE", "--count", "3")
     t.refused("srom", "write", "0", "-1")
     t.refused("fpga", "read", "8", "--ex", mentions="--ex")
+    trace(t)
 
 
 def settings(t):
@@ -186,6 +189,57 @@ def capture(t):
     t.check(plain.returncode == 0 and len(counts) >= 2 and counts == sorted(counts) and 0 < counts[-1] <= total,
             "record progress %r against %d frames in the file" % (lines, total))
     t.check(lines and lines[-1].startswith(avi + "  %d frames" % total), "record summary: %r" % lines[-1:])
+
+    # A disk that fills up ends the recording early with a finished file of
+    # the frames that fit, and the tool says so: three 320 x 240 frames fit,
+    # the fourth breaks off halfway, leaving room for the index.
+    frame = 320 * 240 * 3
+    limit = 232 + 3 * (8 + frame) + 8 + frame // 2
+
+    def small_disk():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
+
+    full = t.path("full.avi")
+    result = t.tool_run("record", full, "--seconds", "30", "--width", "320", "--height", "240", "--json",
+                        preexec_fn=small_disk)
+    try:
+        r = json.loads(result.stdout)
+    except ValueError:
+        r = {}
+    t.check(result.returncode == 1 and "SDK error 12" in result.stderr and "3 frames" in result.stderr,
+            "record on a full disk exits %d: %r" % (result.returncode, result.stderr))
+    t.check(r.get("error") == 12 and r.get("frames") == 3 and r.get("bytes") == 232 + 3 * (8 + frame) + 8 + 48,
+            "record on a full disk reports: %r" % r)
+    with open(full, "rb") as f:
+        header = f.read(52)
+    t.check(int.from_bytes(header[48:52], "little") == 3, "the full disk's file counts its 3 frames")
+
+
+def trace(t):
+    """Runs with the registers group."""
+    # A FIFO named as the wire trace must not hold up the first camera
+    # request; the trace is off and the debug output says why.
+    fifo = t.path("trace.fifo")
+    os.mkfifo(fifo)
+    env = dict(t.env, VANTIX_USB_TRACE=fifo, VANTIX_DEBUG="1")
+    try:
+        result = t.tool_run("reg", "read", "0", "--json", timeout=30, env=env)
+    except subprocess.TimeoutExpired:
+        t.check(False, "vantix reg read waited for a reader of the VANTIX_USB_TRACE FIFO")
+        return
+    try:
+        value = json.loads(result.stdout).get("value")
+    except ValueError:
+        value = None
+    t.check(result.returncode == 0 and value == 0x2C01, "reg read with a FIFO trace: %r" % result.stdout)
+    t.check("VANTIX_USB_TRACE: %s is not a regular file" % fifo in result.stderr,
+            "the debug output names the refused trace: %r" % result.stderr[-500:])
+    # A regular file gets the requests.
+    log = t.path("trace.txt")
+    t.tool_run("reg", "read", "0", env=dict(t.env, VANTIX_USB_TRACE=log))
+    with open(log) as f:
+        t.check("ep0 in req=" in f.read(), "the trace file holds the requests")
 
 
 def mask(t):
