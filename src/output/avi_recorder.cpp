@@ -284,8 +284,11 @@ bool AviRecorder::WriteHeaderLocked() {
 }
 
 bool AviRecorder::EmptyInPlaceLocked() {
-    placed_ = true;  // from here on the old contents are gone
-    return ftruncate(fd_, 0) == 0 && WriteHeaderLocked();
+    if (ftruncate(fd_, 0) != 0) {
+        return false;  // the old contents are still there, and stay
+    }
+    placed_ = true;
+    return WriteHeaderLocked();
 }
 
 bool AviRecorder::PlaceLocked() {
@@ -500,13 +503,13 @@ int AviRecorder::CloseLocked() {
     if (fd_ < 0) {
         return 0;
     }
+    // A recording closed before its first frame empties a file recorded into
+    // in place now.
+    if (inPlace_ && !placed_ && !writeFailed_ && !EmptyInPlaceLocked()) {
+        writeFailed_ = true;
+    }
     bool complete = false;
     if (placed_ || !writeFailed_) {
-        // A recording closed before its first frame empties a file recorded
-        // into in place now.
-        if (inPlace_ && !placed_ && !EmptyInPlaceLocked()) {
-            writeFailed_ = true;
-        }
         const bool hasIndex = WriteIndexLocked();
         PatchHeaderLocked(hasIndex);
         // The header block lies inside the file already: rewriting it takes

@@ -502,6 +502,46 @@ TEST(AviRecorder, AnOlderFileOfTheNameLastsUntilTheFirstWholeFrame) {
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"clip.avi"});
 }
 
+// When no file can be made beside the name (here: no descriptor left for
+// one), the older file itself is recorded into, but emptied only by the
+// first frame.
+TEST(AviRecorder, WithoutRoomForATemporaryTheOlderFileIsKeptUntilTheFirstFrame) {
+    TempDirectory dir;
+    const std::string name = dir.File("clip.avi");
+    std::ofstream(name, std::ios::binary) << "an older recording";
+    struct stat older {};
+    ASSERT_EQ(stat(name.c_str(), &older), 0);
+    CDibImage image = Pattern(10, 10, 24);
+    AviRecorder recorder;
+    {
+        // The lowest free descriptor is the last one allowed: the existing
+        // file gets it, the temporary file none.
+        const int lowestFree = dup(0);
+        ASSERT_GE(lowestFree, 0);
+        close(lowestFree);
+        rlimit previous{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &previous), 0);
+        rlimit limited = previous;
+        limited.rlim_cur = static_cast<rlim_t>(lowestFree) + 1;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limited), 0);
+        const int opened = recorder.OpenAvi(name.c_str(), 10, 10, 24);
+        setrlimit(RLIMIT_NOFILE, &previous);
+        ASSERT_EQ(opened, 1);
+    }
+    const std::vector<uint8_t> before = ReadAll(name);
+    EXPECT_EQ(std::string(before.begin(), before.end()), "an older recording");
+    Record(recorder, image, 1);
+    EXPECT_EQ(recorder.CloseAvi(), 1);
+    struct stat recorded {};
+    ASSERT_EQ(stat(name.c_str(), &recorded), 0);
+    EXPECT_EQ(recorded.st_ino, older.st_ino) << "written in place";
+    Avi avi;
+    Parse(name, avi);
+    EXPECT_TRUE(avi.hasIndex);
+    EXPECT_EQ(avi.frames.size(), 1u);
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"clip.avi"});
+}
+
 TEST(AviRecorder, FifoAndSocketNamesAreNeitherWaitedOnNorReplaced) {
     TempDirectory dir;
     const std::string fifo = dir.File("camera.fifo");
