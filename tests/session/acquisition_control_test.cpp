@@ -202,6 +202,17 @@ uint32_t AviTotalFrames(const std::string& path) {
     return std::memcmp(header, "RIFF", 4) == 0 ? frames : 0;
 }
 
+// Whether the AVI was finalised: only its closing sets the has-index flag
+// again, which the headers written after each frame clear.
+bool AviFinished(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[64] = {};
+    file.read(header, sizeof header);
+    uint32_t flags = 0;
+    std::memcpy(&flags, header + 44, sizeof flags);
+    return std::memcmp(header, "RIFF", 4) == 0 && (flags & 0x10) != 0;
+}
+
 TEST_F(AcquisitionControlTest, RecordingsEndAfterTheirDurationAndOnStop) {
     EXPECT_EQ(session_->Record("", 100, 0), 0);
     EXPECT_EQ(session_->PopError(), 9);
@@ -210,7 +221,7 @@ TEST_F(AcquisitionControlTest, RecordingsEndAfterTheirDurationAndOnStop) {
     const std::string path = "/tmp/vantix-record-" + std::to_string(getpid()) + ".avi";
     ASSERT_EQ(session_->Record(path.c_str(), 0, 0), 1);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (AviTotalFrames(path) == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (!AviFinished(path) && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(AviTotalFrames(path), 2u);
