@@ -21,6 +21,7 @@
 #include <string>
 #include <utility>
 
+#include "cli.h"
 #include "recording_progress.h"
 
 namespace {
@@ -171,7 +172,12 @@ void StopRecording(Viewer& v) {
     if (v.recordFile.empty()) return;
     Vantix_StopPreview(v.handle);  // finalises the file
     std::printf("recorded: %s, %lld frames\n", v.recordFile.c_str(),
-                static_cast<long long>(cli::AviFrameCount(v.recordFile)));
+                static_cast<long long>(v.progress->FramesWritten()));
+    if (cli::TakeError(v.handle, cli::kSdkErrorFile)) {
+        std::fprintf(stderr, "vantix-viewer: %s could not be written to the end (disk full?); it keeps the frames above\n",
+                     v.recordFile.c_str());
+        v.exitStatus = 1;
+    }
     v.recordFile.clear();
     v.progress.reset();
     StartPreview(v);
@@ -188,8 +194,10 @@ void OnRecord(GtkToggleButton* button, gpointer data) {
         gtk_toggle_button_set_active(button, FALSE);
         return;
     }
-    int32_t width = Vantix_Width(v->handle), height = Vantix_Height(v->handle);
     const int32_t hour = 3600 * 1000;  // until stopped, at most an hour
+    // Made first: it tells an older file of the name from the recording.
+    auto progress = std::make_unique<cli::RecordingProgress>(file, 3600.0, false);
+    cli::TakeError(v->handle, 0);  // what is recorded from here on concerns the recording
     if (Vantix_Record(v->handle, file.c_str(), hour, 0) != 1) {
         Fail(*v, "cannot record");
         gtk_toggle_button_set_active(button, FALSE);
@@ -198,8 +206,7 @@ void OnRecord(GtkToggleButton* button, gpointer data) {
     }
     v->recordFile = file;
     v->recordStart = std::chrono::steady_clock::now();
-    v->progress = std::make_unique<cli::RecordingProgress>(
-        file, cli::StoredFrameBytes(width, height, Vantix_GetColorMode(v->handle)), 3600.0, false);
+    v->progress = std::move(progress);
 }
 
 void OpenDialog(Viewer& v, int32_t (*open)(int32_t, VantixHwnd)) {
