@@ -11,6 +11,11 @@ packages=(
   fonts-vlgothic  # Japanese glyphs for the dialogs under Xvfb
   python3 python3-numpy python3-pytest python3-setuptools python3-wheel python3-venv
   imagemagick
+  # The GStreamer plugin and its tests: videoconvert and appsink (base),
+  # pngenc and the RTP payloaders with udpsrc/udpsink (good), gst-inspect-1.0
+  # and gst-launch-1.0 (tools).
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 # Benchmarks compare with OpenCV; only `--bench` installs it.

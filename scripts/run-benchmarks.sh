@@ -10,3 +10,7 @@ VANTIX_XVFB_SCREEN=4096x3072x24 "$(dirname "$0")/../tests/support/with-xvfb.sh" 
 if /usr/bin/python3 -c "import numpy" 2> /dev/null; then
   /usr/bin/python3 "$(dirname "$0")/../bench/python_stream.py" "$build"
 fi
+# The GStreamer source against the C callback example, when the plugin is built.
+if [ -f "$build/gstreamer/libgstvantix.so" ]; then
+  "$(dirname "$0")/bench-gstreamer.sh" "$build"
+fi
