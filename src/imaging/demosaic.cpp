@@ -194,7 +194,7 @@ void DemosaicImage(CDibImage& destination, const CDibImage& raw, int32_t bayerMo
 
 RowKernel PickKernel(int32_t sampleBytes, KernelLevel level) {
 #if VANTIX_HAVE_AVX2_KERNELS
-    if (level == KernelLevel::kAvx2 && CpuHasAvx2()) {
+    if (level >= KernelLevel::kAvx2 && CpuHasAvx2()) {
         return sampleBytes == 1 ? demosaic_detail::DemosaicRow8Avx2 : demosaic_detail::DemosaicRow16Avx2;
     }
 #else
