@@ -282,10 +282,17 @@ bool BuildDefectMap(const CDibImage& reference, CDibImage* map, DefectSource sou
 
 bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright,
                          const FlatFieldWindow& window) {
+    return FlatFieldCorrection(raw, dark, bright, window, 0, raw != nullptr ? raw->Height() : 0);
+}
+
+bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const FlatFieldWindow& window,
+                         int32_t rowBegin, int32_t rowEnd) {
     if (raw == nullptr || raw->IsEmpty() || dark.IsEmpty() || bright.IsEmpty() || window.divisor <= 0) return false;
     const uint16_t depth = raw->BitsPerPixel();
     if ((depth != 8 && depth != 16) || dark.BitsPerPixel() != depth || bright.BitsPerPixel() != depth) return false;
-    const CorrectionArea area = AreaFor(*raw, dark, bright, window);
+    CorrectionArea area = AreaFor(*raw, dark, bright, window);
+    area.firstY = std::max<int64_t>(area.firstY, rowBegin);
+    area.lastY = std::min<int64_t>(area.lastY, rowEnd);
     if (area.firstX >= area.lastX || area.firstY >= area.lastY) return true;
     if (depth == 8) {
         Correct8(raw, dark, bright, area);

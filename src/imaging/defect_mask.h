@@ -98,5 +98,9 @@ struct FlatFieldWindow {
 // divisor is not positive.
 bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright,
                          const FlatFieldWindow& window);
+// The same on the raw memory rows [rowBegin, rowEnd) only; each sample's
+// correction depends on that sample alone, so row bands may run at once.
+bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const FlatFieldWindow& window,
+                         int32_t rowBegin, int32_t rowEnd);
 
 }  // namespace vantix

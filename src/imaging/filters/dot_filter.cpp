@@ -19,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/filters/filter_bands.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
 
@@ -62,59 +63,77 @@ void AddDefects(const CDibImage& map, int32_t y, int32_t count, uint8_t* flags) 
     }
 }
 
-// The work map rows the marks go to: the caller's map, or a private one when
-// the caller's does not cover the image.
 template <typename M>
-struct MarkPlane {
-    uint8_t* base;
-    ptrdiff_t stride;
-    M* Row(int32_t y) const { return filter_detail::SampleRow<M>(base + y * stride); }
-};
+M* MarkRow(const DotFilterPlan& plan, int32_t y) {
+    return filter_detail::SampleRow<M>(plan.marks + y * plan.markStride);
+}
 
+template <typename S>
+S* RawRow(const DotFilterPlan& plan, int32_t y) {
+    return filter_detail::SampleRow<S>(plan.raw->Row(y));
+}
+
+// Mark pass over rows [rowBegin, rowEnd): reads the raw samples only.
 template <typename S, typename M>
-void RunDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, const MarkPlane<M>& marks,
-                  int32_t threshold) {
-    const int32_t width = raw.Width();
-    const int32_t height = raw.Height();
-    auto sampleRow = [&raw](int32_t y) { return filter_detail::SampleRow<S>(raw.Row(y)); };
-
-    // The outer rows and columns are never marked.
-    std::fill_n(marks.Row(0), width, M{0});
-    std::fill_n(marks.Row(height - 1), width, M{0});
-    if (width < 3 || height < 3) {
-        for (int32_t y = 1; y < height - 1; ++y) {
-            std::fill_n(marks.Row(y), width, M{0});
+void MarkRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    const int32_t width = plan.raw->Width();
+    const int32_t height = plan.raw->Height();
+    scratch.flags.resize(static_cast<size_t>(width));
+    uint8_t* flags = scratch.flags.data();
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
+        M* out = MarkRow<M>(plan, y);
+        // The outer rows and columns are never marked.
+        if (y == 0 || y == height - 1 || width < 3 || height < 3) {
+            std::fill_n(out, width, M{0});
+            continue;
         }
-        return;
-    }
-
-    std::vector<uint8_t> flagRow(static_cast<size_t>(width));
-    uint8_t* flags = flagRow.data();
-    for (int32_t y = 1; y < height - 1; ++y) {
         std::fill_n(flags, width, uint8_t{0});
-        AddDefects(hotMap, y, width, flags);
-        AddDefects(deadMap, y, width, flags);
-        const S* up = sampleRow(y - 1);
-        const S* row = sampleRow(y);
-        const S* down = sampleRow(y + 1);
-        M* out = marks.Row(y);
+        AddDefects(*plan.hotMap, y, width, flags);
+        AddDefects(*plan.deadMap, y, width, flags);
+        const S* up = RawRow<S>(plan, y - 1);
+        const S* row = RawRow<S>(plan, y);
+        const S* down = RawRow<S>(plan, y + 1);
         out[0] = 0;
         out[width - 1] = 0;
         for (int32_t x = 1; x < width - 1; ++x) {
             const int32_t mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
-            const bool dot = std::abs(row[x] - mean) >= threshold;
+            const bool dot = std::abs(row[x] - mean) >= plan.threshold;
             out[x] = static_cast<M>(flags[x] | static_cast<uint8_t>(dot));
         }
     }
+}
 
+// Fill pass over rows [rowBegin, rowEnd), after the mark pass of all rows.
+// Reads only unmarked samples, which nobody writes, and writes only the
+// marked samples of its own rows.
+template <typename S, typename M>
+void FillRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    const int32_t width = plan.raw->Width();
+    const int32_t height = plan.raw->Height();
+    if (width < 3 || height < 3) {
+        return;
+    }
+    rowBegin = std::max(rowBegin, 1);
+    rowEnd = std::min(rowEnd, height - 1);
     // lastClear[x]: the nearest unmarked row above the current one in column
-    // x. nextClear[x]: the nearest unmarked row below, valid while it lies
-    // below the current row.
-    std::vector<int32_t> lastClear(static_cast<size_t>(width), 0);
-    std::vector<int32_t> nextClear(static_cast<size_t>(width), 0);
-    for (int32_t y = 1; y < height - 1; ++y) {
-        const M* mark = marks.Row(y);
-        S* row = sampleRow(y);
+    // x (row 0 always is). nextClear[x]: the nearest unmarked row below,
+    // valid while it lies below the current row.
+    scratch.lastClear.assign(static_cast<size_t>(width), 0);
+    scratch.nextClear.assign(static_cast<size_t>(width), 0);
+    int32_t* lastClear = scratch.lastClear.data();
+    int32_t* nextClear = scratch.nextClear.data();
+    if (rowBegin > 1) {
+        for (int32_t c = 0; c < width; ++c) {
+            int32_t above = rowBegin - 1;
+            while (MarkRow<M>(plan, above)[c] != 0) {
+                --above;
+            }
+            lastClear[c] = above;
+        }
+    }
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
+        const M* mark = MarkRow<M>(plan, y);
+        S* row = RawRow<S>(plan, y);
         int32_t x = 1;
         while (x < width - 1) {
             // Marks are 0 or 1, so in either width the first byte holding 1
@@ -135,53 +154,84 @@ void RunDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& dead
                 int32_t below = nextClear[x];
                 if (below <= y) {
                     below = y + 1;
-                    while (marks.Row(below)[x] != 0) {
+                    while (MarkRow<M>(plan, below)[x] != 0) {
                         ++below;
                     }
                     nextClear[x] = below;
                 }
-                const int32_t sum = horizontal + sampleRow(lastClear[x])[x] + sampleRow(below)[x];
+                const int32_t sum = horizontal + RawRow<S>(plan, lastClear[x])[x] + RawRow<S>(plan, below)[x];
                 row[x] = static_cast<S>(sum / 4);
             }
         }
-        int32_t* last = lastClear.data();
         for (int32_t c = 0; c < width; ++c) {
-            last[c] = mark[c] == 0 ? y : last[c];
+            lastClear[c] = mark[c] == 0 ? y : lastClear[c];
         }
     }
 }
 
 template <typename S>
-void RunWithWorkMap(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap,
-                    int32_t threshold) {
-    const bool covers = &workMap != &raw && !workMap.IsEmpty() && workMap.Width() >= raw.Width() && workMap.Height() >= raw.Height();
-    if (covers && workMap.BytesPerPixel() == 1) {
-        RunDotFilter<S, uint8_t>(raw, hotMap, deadMap, MarkPlane<uint8_t>{workMap.Bits(), workMap.Stride()},
-                                 threshold);
-    } else if (covers && workMap.BytesPerPixel() == 2) {
-        RunDotFilter<S, uint16_t>(raw, hotMap, deadMap, MarkPlane<uint16_t>{workMap.Bits(), workMap.Stride()},
-                                  threshold);
+void RunPass(const DotFilterPlan& plan, bool fill, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    if (plan.markBytes == 1) {
+        fill ? FillRows<S, uint8_t>(plan, rowBegin, rowEnd, scratch) : MarkRows<S, uint8_t>(plan, rowBegin, rowEnd, scratch);
     } else {
-        std::vector<uint8_t> own(static_cast<size_t>(raw.Width()) * static_cast<size_t>(raw.Height()));
-        RunDotFilter<S, uint8_t>(raw, hotMap, deadMap, MarkPlane<uint8_t>{own.data(), raw.Width()}, threshold);
+        fill ? FillRows<S, uint16_t>(plan, rowBegin, rowEnd, scratch)
+             : MarkRows<S, uint16_t>(plan, rowBegin, rowEnd, scratch);
+    }
+}
+
+void RunDotPass(const DotFilterPlan& plan, bool fill, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    if (plan.raw->BytesPerPixel() == 1) {
+        RunPass<uint8_t>(plan, fill, rowBegin, rowEnd, scratch);
+    } else {
+        RunPass<uint16_t>(plan, fill, rowBegin, rowEnd, scratch);
     }
 }
 
 }  // namespace
 
+bool PrepareDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap,
+                      std::vector<uint8_t>& ownMarks, DotFilterPlan* plan) {
+    if (raw.IsEmpty() || (raw.BytesPerPixel() != 1 && raw.BytesPerPixel() != 2)) {
+        return false;
+    }
+    plan->raw = &raw;
+    plan->hotMap = &hotMap;
+    plan->deadMap = &deadMap;
+    plan->threshold = raw.BytesPerPixel() == 1 ? kDotThreshold8 : kDotThreshold16;
+    const bool covers = &workMap != &raw && !workMap.IsEmpty() && workMap.Width() >= raw.Width() &&
+                        workMap.Height() >= raw.Height() &&
+                        (workMap.BytesPerPixel() == 1 || workMap.BytesPerPixel() == 2);
+    if (covers) {
+        plan->marks = workMap.Bits();
+        plan->markStride = workMap.Stride();
+        plan->markBytes = workMap.BytesPerPixel();
+    } else {
+        ownMarks.resize(static_cast<size_t>(raw.Width()) * static_cast<size_t>(raw.Height()));
+        plan->marks = ownMarks.data();
+        plan->markStride = raw.Width();
+        plan->markBytes = 1;
+    }
+    return true;
+}
+
+void DotFilterMarkRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    RunDotPass(plan, false, rowBegin, rowEnd, scratch);
+}
+
+void DotFilterFillRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    RunDotPass(plan, true, rowBegin, rowEnd, scratch);
+}
+
 int ApplyDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap) {
-    if (raw.IsEmpty()) {
+    std::vector<uint8_t> ownMarks;
+    DotFilterPlan plan;
+    if (!PrepareDotFilter(raw, hotMap, deadMap, workMap, ownMarks, &plan)) {
         return 0;
     }
-    if (raw.BytesPerPixel() == 1) {
-        RunWithWorkMap<uint8_t>(raw, hotMap, deadMap, workMap, kDotThreshold8);
-        return 1;
-    }
-    if (raw.BytesPerPixel() == 2) {
-        RunWithWorkMap<uint16_t>(raw, hotMap, deadMap, workMap, kDotThreshold16);
-        return 1;
-    }
-    return 0;
+    DotFilterScratch scratch;
+    DotFilterMarkRows(plan, 0, raw.Height(), scratch);
+    DotFilterFillRows(plan, 0, raw.Height(), scratch);
+    return 1;
 }
 
 }  // namespace vantix
