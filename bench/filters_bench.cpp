@@ -115,14 +115,15 @@ VANTIX_FILTER_BENCH(Contrast, vantix::ApplyContrast(image, 30, level))
 VANTIX_FILTER_BENCH(Gamma, vantix::ApplyGamma(image, 140, level))
 VANTIX_FILTER_BENCH(HueSaturation, vantix::ApplyHueSaturation(image, 40, 60, level))
 
-CDibImage& SharpnessScratch(int32_t bits) {
-    static CDibImage scratch[9];
-    CDibImage& image = scratch[bits / 8];
-    if (image.IsEmpty()) image = SceneImage(bits);
-    return image;
+// Sharpness reads a scratch copy of the scene, made before the timing.
+void RunSharpness(benchmark::State& state, vantix::KernelLevel level) {
+    const CDibImage scratch = SceneImage(static_cast<int32_t>(state.range(0)));
+    RunAtLevel(state, level, [&scratch](CDibImage& image, vantix::KernelLevel at) {
+        return vantix::ApplySharpness(image, scratch, 12, at);
+    });
 }
-VANTIX_FILTER_BENCH(Sharpness,
-                    vantix::ApplySharpness(image, SharpnessScratch(image.BitsPerPixel()), 12, level))
+void Sharpness_BaselinePortable(benchmark::State& state) { RunSharpness(state, vantix::KernelLevel::kBaseline); }
+void Sharpness_Kernels(benchmark::State& state) { RunSharpness(state, vantix::ActiveKernelLevel()); }
 
 void Filters_HotPixel(benchmark::State& state) {
     RunOnScene(state, [](CDibImage& image) { return vantix::ApplyHotPixelFilter(image, 3, 100, 100); });

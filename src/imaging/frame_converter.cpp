@@ -168,7 +168,7 @@ void FrameConverter::CorrectDefects(CDibImage& raw, const ConversionSettings& se
             window.height = settings.windowHeight;
             window.divisor = SubSampleDivisor(settings.subSample);
             RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t) {
-                FlatFieldCorrection(&raw, *dark, *bright, window, band.begin, band.end);
+                FlatFieldCorrection(&raw, *dark, *bright, window, band.begin, band.end, level_);
             });
         }
     }

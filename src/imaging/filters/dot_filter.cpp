@@ -11,9 +11,10 @@
 // are written and only unmarked ones read, so the order does not matter.
 //
 // The searches are kept linear in the image size however many samples are
-// marked: a marked run along a row shares its left and right ends, the
-// nearest unmarked row above each column is carried down from row to row, and
-// the nearest one below is found by a per-column cursor that only moves down.
+// marked: a marked run along a row shares its left and right ends, the value
+// of the nearest unmarked sample above each column is carried down from row
+// to row, and the nearest one below is found by a per-column cursor that only
+// moves down; a run is then filled in one vectorisable loop.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -70,7 +71,7 @@ M* MarkRow(const DotFilterPlan& plan, int32_t y) {
 
 template <typename S>
 S* RawRow(const DotFilterPlan& plan, int32_t y) {
-    return filter_detail::SampleRow<S>(plan.raw->Row(y));
+    return filter_detail::SampleRow<S>(plan.samples + y * plan.sampleStride);
 }
 
 // Mark pass over rows [rowBegin, rowEnd): reads the raw samples only.
@@ -115,21 +116,22 @@ void FillRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFi
     }
     rowBegin = std::max(rowBegin, 1);
     rowEnd = std::min(rowEnd, height - 1);
-    // lastClear[x]: the nearest unmarked row above the current one in column
-    // x (row 0 always is). nextClear[x]: the nearest unmarked row below,
-    // valid while it lies below the current row.
-    scratch.lastClear.assign(static_cast<size_t>(width), 0);
-    scratch.nextClear.assign(static_cast<size_t>(width), 0);
-    int32_t* lastClear = scratch.lastClear.data();
-    int32_t* nextClear = scratch.nextClear.data();
-    if (rowBegin > 1) {
-        for (int32_t c = 0; c < width; ++c) {
-            int32_t above = rowBegin - 1;
-            while (MarkRow<M>(plan, above)[c] != 0) {
-                --above;
-            }
-            lastClear[c] = above;
+    // Per column: the value of the nearest unmarked sample above the current
+    // row (row 0 is never marked), and the row and value of the nearest one
+    // below, valid while that row lies below the current one.
+    const auto columns = static_cast<size_t>(width);
+    scratch.above.resize(columns);
+    scratch.belowRow.assign(columns, 0);
+    scratch.below.resize(columns);
+    int32_t* above = scratch.above.data();
+    int32_t* belowRow = scratch.belowRow.data();
+    int32_t* below = scratch.below.data();
+    for (int32_t c = 0; c < width; ++c) {
+        int32_t row = rowBegin - 1;
+        while (MarkRow<M>(plan, row)[c] != 0) {
+            --row;
         }
+        above[c] = RawRow<S>(plan, row)[c];
     }
     for (int32_t y = rowBegin; y < rowEnd; ++y) {
         const M* mark = MarkRow<M>(plan, y);
@@ -144,27 +146,30 @@ void FillRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFi
             }
             x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(mark)) /
                                      static_cast<ptrdiff_t>(sizeof(M)));
-            const int32_t left = x - 1;
+            // A run of marked samples shares its left and right ends.
+            const int32_t first = x;
             int32_t right = x + 1;
             while (mark[right] != 0) {
                 ++right;
             }
-            const int32_t horizontal = row[left] + row[right];
-            for (; x < right; ++x) {
-                int32_t below = nextClear[x];
-                if (below <= y) {
-                    below = y + 1;
-                    while (MarkRow<M>(plan, below)[x] != 0) {
-                        ++below;
+            for (int32_t c = first; c < right; ++c) {
+                if (belowRow[c] <= y) {
+                    int32_t r = y + 1;
+                    while (MarkRow<M>(plan, r)[c] != 0) {
+                        ++r;
                     }
-                    nextClear[x] = below;
+                    belowRow[c] = r;
+                    below[c] = RawRow<S>(plan, r)[c];
                 }
-                const int32_t sum = horizontal + RawRow<S>(plan, lastClear[x])[x] + RawRow<S>(plan, below)[x];
-                row[x] = static_cast<S>(sum / 4);
             }
+            const int32_t horizontal = row[first - 1] + row[right];
+            for (int32_t c = first; c < right; ++c) {
+                row[c] = static_cast<S>((horizontal + above[c] + below[c]) >> 2);
+            }
+            x = right;
         }
         for (int32_t c = 0; c < width; ++c) {
-            lastClear[c] = mark[c] == 0 ? y : lastClear[c];
+            above[c] = mark[c] == 0 ? static_cast<int32_t>(row[c]) : above[c];
         }
     }
 }
@@ -195,6 +200,8 @@ bool PrepareDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& 
         return false;
     }
     plan->raw = &raw;
+    plan->samples = raw.Bits();
+    plan->sampleStride = raw.Stride();
     plan->hotMap = &hotMap;
     plan->deadMap = &deadMap;
     plan->threshold = raw.BytesPerPixel() == 1 ? kDotThreshold8 : kDotThreshold16;

@@ -17,6 +17,8 @@ namespace vantix {
 // below its own; the fill pass reads unmarked samples and marks anywhere.
 struct DotFilterPlan {
     CDibImage* raw = nullptr;
+    uint8_t* samples = nullptr;  // raw's first memory row
+    ptrdiff_t sampleStride = 0;
     const CDibImage* hotMap = nullptr;
     const CDibImage* deadMap = nullptr;
     uint8_t* marks = nullptr;  // the work map's first row, or ownMarks
@@ -27,8 +29,9 @@ struct DotFilterPlan {
 // Per-thread scratch of the passes, kept between frames.
 struct DotFilterScratch {
     std::vector<uint8_t> flags;
-    std::vector<int32_t> lastClear;
-    std::vector<int32_t> nextClear;
+    std::vector<int32_t> above;
+    std::vector<int32_t> belowRow;
+    std::vector<int32_t> below;
 };
 // As ApplyDotFilter chooses the marks' place: the work map when it can hold
 // them, otherwise ownMarks (resized). False when raw is not 8- or 16-bit.

@@ -1,5 +1,5 @@
 #pragma once
-// Row kernels of the picture filters, in one variant per instruction set,
+// Row kernels of the picture filters and the flat-field correction, in one variant per instruction set,
 // and the one place that picks among them (FilterKernelsFor). Every variant
 // of a kernel gives the same bytes as its portable variant; the choice only
 // affects speed. Internal to the filters.
@@ -12,7 +12,7 @@ namespace vantix::filter_detail {
 // Samples of one row through a lookup table: `pixels` pixels of `step`
 // samples each (1, 3 or 4); with step 4 the fourth sample of every pixel is
 // left as it is. The 16-bit table has 65536 entries plus kToneTablePad
-// readable ones after them (vector gathers read whole words).
+// spare ones after them.
 inline constexpr int32_t kToneTablePad = 2;
 using ToneRow8 = void (*)(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
 using ToneRow16 = void (*)(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
@@ -49,12 +49,19 @@ struct SharpenRowJob {
 };
 using SharpenRow = void (*)(const SharpenRowJob& job);
 
+// One row of the flat-field correction, in place: `count` samples with their
+// dark and bright reference samples (see flat_field_kernels.cpp).
+using FlatFieldRow8 = void (*)(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+using FlatFieldRow16 = void (*)(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+
 struct FilterKernels {
     ToneRow8 tone8;
     ToneRow16 tone16;
     HueRow hue;
     SharpenRow sharpen8;
     SharpenRow sharpen16;
+    FlatFieldRow8 flatField8;
+    FlatFieldRow16 flatField16;
 };
 
 // The kernels of the best level at or below `level` that the processor has.
@@ -63,19 +70,24 @@ const FilterKernels& FilterKernelsFor(KernelLevel level);
 // The variants, for FilterKernelsFor.
 void ToneRow8Baseline(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
 void ToneRow16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
+void ToneRow16PerPixel(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
 void HueRowBaseline(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
 void SharpenRow8Baseline(const SharpenRowJob& job);
 void SharpenRow16Baseline(const SharpenRowJob& job);
+void FlatFieldRow8Baseline(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+void FlatFieldRow16Baseline(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
 #if VANTIX_HAVE_AVX2_KERNELS
-void ToneRow16Avx2(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
 void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
 void SharpenRow8Avx2(const SharpenRowJob& job);
 void SharpenRow16Avx2(const SharpenRowJob& job);
 void ToneRow8Avx512(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
-void ToneRow16Avx512(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
 void HueRowAvx512(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
 void SharpenRow8Avx512(const SharpenRowJob& job);
 void SharpenRow16Avx512(const SharpenRowJob& job);
+void FlatFieldRow8Avx2(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+void FlatFieldRow16Avx2(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+void FlatFieldRow8Avx512(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+void FlatFieldRow16Avx512(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
 #endif
 
 }  // namespace vantix::filter_detail
