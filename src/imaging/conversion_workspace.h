@@ -37,6 +37,7 @@ public:
     uint8_t* HotPixelCandidates(int32_t width, int32_t height);
     HotPixelScratch& HotPixels() { return hotPixels_; }
     std::vector<uint8_t>& DotMarks() { return dotMarks_; }
+    DotFilterPlanes& DotPlanes() { return dotPlanes_; }
 
     // The table of gamma, then contrast, then (when foldBrightness)
     // brightness, for a channel width of sampleBytes; rebuilt only when one
@@ -65,6 +66,7 @@ private:
     std::vector<uint8_t> hotCandidates_;
     HotPixelScratch hotPixels_;
     std::vector<uint8_t> dotMarks_;
+    DotFilterPlanes dotPlanes_;
     CachedTable tones_;
     CachedTable brightness_;
 };

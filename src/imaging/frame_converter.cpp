@@ -180,14 +180,21 @@ void FrameConverter::CorrectDefects(CDibImage& raw, const ConversionSettings& se
         // its marks in a buffer of the workspace.
         CDibImage none;
         DotFilterPlan plan;
+        const int32_t bands = BandCount(raw.Height(), pool.Threads());
         if (PrepareDotFilter(raw, hot != nullptr ? *hot : none, dead != nullptr ? *dead : none,
-                             work != nullptr ? *work : none, workspace_.DotMarks(), &plan)) {
-            // Every mark is set before any sample is filled in.
+                             work != nullptr ? *work : none, workspace_.DotMarks(), workspace_.DotPlanes(), bands,
+                             &plan)) {
+            // Every mark is set before any look-down, and the look-downs of
+            // all bands are joined before any sample is filled in.
             RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t slot) {
                 DotFilterMarkRows(plan, band.begin, band.end, workspace_.Scratch(slot).dot);
             });
             RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t slot) {
-                DotFilterFillRows(plan, band.begin, band.end, workspace_.Scratch(slot).dot);
+                DotFilterLookDownRows(plan, band, workspace_.Scratch(slot).dot);
+            });
+            DotFilterJoinBands(plan);
+            RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t slot) {
+                DotFilterFillRows(plan, band, workspace_.Scratch(slot).dot);
             });
         }
     }

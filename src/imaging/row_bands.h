@@ -10,7 +10,8 @@ namespace vantix {
 
 struct RowBand {
     int32_t begin;
-    int32_t end;  // exclusive
+    int32_t end;    // exclusive
+    int32_t index;  // of the bands of one split, top to bottom in memory
 };
 
 // Bands per thread: a few, so that a thread slowed down by other work on the
@@ -31,7 +32,7 @@ inline int32_t BandCount(int32_t rows, int32_t threads) {
 inline RowBand BandOf(int32_t index, int32_t count, int32_t rows) {
     const auto begin = static_cast<int32_t>(int64_t{rows} * index / count);
     const auto end = static_cast<int32_t>(int64_t{rows} * (index + 1) / count);
-    return {begin, end};
+    return {begin, end, index};
 }
 
 // Runs stage(band, slot) over bands covering rows [0, rows) on the pool's

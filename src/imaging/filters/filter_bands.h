@@ -9,12 +9,27 @@
 #include "imaging/cpu_dispatch.h"
 #include "imaging/dib_image.h"
 #include "imaging/filters/tone_table.h"
+#include "imaging/row_bands.h"
 
 namespace vantix {
 
-// Dot filter: PrepareDotFilter once, then the mark pass over all rows, then
-// the fill pass over all rows. The mark pass reads raw rows one above and
-// below its own; the fill pass reads unmarked samples and marks anywhere.
+// Dot filter in four steps: PrepareDotFilter once, the mark pass over all
+// rows (any bands), then over the bands of the split PrepareDotFilter was
+// given (BandOf(i, bands, height)) the look-down pass, DotFilterJoinBands on
+// one thread, and the fill pass. The mark pass reads raw rows one above and
+// below its own. The look-down pass records for every sample of its band the
+// nearest unmarked sample below it in its column, as far as the band
+// reaches; the join carries the columns that run out of a band on from the
+// bands below (and the values above a band from the bands above); the fill
+// pass reads unmarked samples (which nobody writes),
+// the marks, and the look-down records of its own band.
+struct DotFilterPlanes {
+    std::vector<uint8_t> below;   // per sample: the value found below (raw's sample width)
+    std::vector<int32_t> open;    // per band and column: first row that needs the joined value
+    std::vector<int32_t> joined;  // per band and column: the value from the bands below
+    std::vector<int32_t> lowest;  // per band and column: its lowest unmarked sample, or -1
+    std::vector<int32_t> above;   // per band and column: the value from the bands above
+};
 struct DotFilterPlan {
     CDibImage* raw = nullptr;
     uint8_t* samples = nullptr;  // raw's first memory row
@@ -25,20 +40,25 @@ struct DotFilterPlan {
     ptrdiff_t markStride = 0;
     int32_t markBytes = 1;
     int32_t threshold = 0;
+    int32_t bands = 1;
+    DotFilterPlanes* planes = nullptr;
+    KernelLevel level = KernelLevel::kBaseline;  // ActiveKernelLevel(); every level gives the same samples
 };
 // Per-thread scratch of the passes, kept between frames.
 struct DotFilterScratch {
     std::vector<uint8_t> flags;
     std::vector<int32_t> above;
-    std::vector<int32_t> belowRow;
-    std::vector<int32_t> below;
 };
 // As ApplyDotFilter chooses the marks' place: the work map when it can hold
-// them, otherwise ownMarks (resized). False when raw is not 8- or 16-bit.
+// them, otherwise ownMarks (resized). Sizes `planes` for `bands` bands.
+// False when raw is not 8- or 16-bit.
 bool PrepareDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap,
-                      std::vector<uint8_t>& ownMarks, DotFilterPlan* plan);
+                      std::vector<uint8_t>& ownMarks, DotFilterPlanes& planes, int32_t bands, DotFilterPlan* plan);
 void DotFilterMarkRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch);
-void DotFilterFillRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch);
+// `band` is band `band.index` of the plan's split.
+void DotFilterLookDownRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch);
+void DotFilterJoinBands(const DotFilterPlan& plan);
+void DotFilterFillRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch);
 
 // Hot-pixel filter in two passes. The screen pass, by bands, marks in
 // `candidates` (one byte per sample, `candidateStride` bytes per row) the
