@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <utility>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,11 +22,14 @@ constexpr double kUsb3LineRate = 400e6;  // bytes per second
 constexpr int32_t kWidth = 3840;
 constexpr int32_t kHeight = 2752;
 
-// Arguments: colour-mode bits per pixel, wait time in ms. One iteration is
-// one frame announced to the callback window.
+// Arguments: colour-mode bits per pixel, wait time in ms, and 1 for every
+// filter on (flat-field and dot filter, automatic white balance, brightness,
+// contrast, hue, saturation, sharpness, gamma). One iteration is one frame
+// announced to the callback window.
 void Preview_CallbackFrames(benchmark::State& state) {
     const auto bits = static_cast<int32_t>(state.range(0));
     const auto waitMs = static_cast<int32_t>(state.range(1));
+    const bool filters = state.range(2) != 0;
     const std::string table = "/U3K9-MemMap-bench-preview-" + std::to_string(getpid());
     setenv("VANTIX_DEVICE_TABLE", table.c_str(), 0);
     const std::string registry = "/tmp/vantix-bench-preview-" + std::to_string(getpid()) + ".reg";
@@ -41,6 +45,16 @@ void Preview_CallbackFrames(benchmark::State& state) {
         session.SetPreviewWindow(nullptr, 0, 0, 0, 0);
         session.SetColorMode(bits);
         session.SetWaitTime(waitMs);
+        if (filters) {
+            // Filter values: 1 brightness, 2 contrast, 3 hue, 4 saturation,
+            // 5 sharpness, 10 automatic Bayer gain, 11 gamma, 102 dot filter,
+            // 103 mask filter.
+            for (const auto& [id, value] : {std::pair{1, 40}, std::pair{2, 30}, std::pair{3, 40}, std::pair{4, 60},
+                                            std::pair{5, 12}, std::pair{10, 1}, std::pair{11, 140},
+                                            std::pair{102, 1}, std::pair{103, 1}}) {
+                if (session.SetFilterValue(id, value) == 0) state.SkipWithError("filter value refused");
+            }
+        }
         std::vector<uint8_t> buffer(static_cast<size_t>(kWidth) * kHeight * static_cast<size_t>(bits / 8));
         if (!session.SetCaptureWindowEx(3856, 0, kWidth, 2764, 0, kHeight) ||
             !session.CallBackPreview(window, buffer.data(), static_cast<int32_t>(buffer.size()), 1)) {
@@ -63,7 +77,8 @@ void Preview_CallbackFrames(benchmark::State& state) {
     std::remove(registry.c_str());
 }
 BENCHMARK(Preview_CallbackFrames)
-    ->Args({8, 10})->Args({8, 0})->Args({24, 10})->Args({24, 0})->Args({48, 10})->Args({48, 0})
+    ->Args({8, 10, 0})->Args({8, 0, 0})->Args({24, 10, 0})->Args({24, 0, 0})->Args({48, 10, 0})->Args({48, 0, 0})
+    ->Args({8, 0, 1})->Args({24, 0, 1})->Args({48, 0, 1})
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace

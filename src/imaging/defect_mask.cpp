@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "imaging/filters/filter_kernels.h"
 #include "platform/temporary_file.h"
 
 namespace vantix {
@@ -146,37 +147,16 @@ CorrectionArea AreaFor(const CDibImage& raw, const CDibImage& dark, const CDibIm
     return area;
 }
 
-void Correct8(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const CorrectionArea& area) {
+// The rows of the area through the row kernels of the level.
+template <typename T, typename Kernel>
+void CorrectRows(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const CorrectionArea& area,
+                 Kernel kernel) {
+    const auto count = static_cast<int32_t>(area.lastX - area.firstX);
     for (int64_t y = area.firstY; y < area.lastY; ++y) {
-        uint8_t* row = raw->Row(static_cast<int32_t>(y));
-        const uint8_t* darkRow = dark.Row(static_cast<int32_t>(y + area.originY));
-        const uint8_t* brightRow = bright.Row(static_cast<int32_t>(y + area.originY));
-        for (int64_t x = area.firstX; x < area.lastX; ++x) {
-            const int32_t d = darkRow[x + area.originX];
-            const int32_t b = brightRow[x + area.originX];
-            if (b == d) continue;
-            // Signed division truncates toward zero; a bright reference below
-            // the dark one gives a negative divisor, as it should.
-            const int32_t v = ((int32_t{row[x]} - d) * 256) / (b - d);
-            row[x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
-        }
-    }
-}
-
-void Correct16(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const CorrectionArea& area) {
-    for (int64_t y = area.firstY; y < area.lastY; ++y) {
-        uint16_t* row = reinterpret_cast<uint16_t*>(raw->Row(static_cast<int32_t>(y)));
-        const uint16_t* darkRow = reinterpret_cast<const uint16_t*>(dark.Row(static_cast<int32_t>(y + area.originY)));
-        const uint16_t* brightRow =
-            reinterpret_cast<const uint16_t*>(bright.Row(static_cast<int32_t>(y + area.originY)));
-        for (int64_t x = area.firstX; x < area.lastX; ++x) {
-            const int64_t d = darkRow[x + area.originX];
-            const int64_t b = brightRow[x + area.originX];
-            if (b <= d) continue;
-            // (v - D) * 65536 needs more than 32 bits.
-            const int64_t v = ((int64_t{row[x]} - d) * 65536) / (b - d);
-            row[x] = static_cast<uint16_t>(std::clamp<int64_t>(v, 0, 65535));
-        }
+        T* row = reinterpret_cast<T*>(raw->Row(static_cast<int32_t>(y))) + area.firstX;
+        const T* darkRow = reinterpret_cast<const T*>(dark.Row(static_cast<int32_t>(y + area.originY)));
+        const T* brightRow = reinterpret_cast<const T*>(bright.Row(static_cast<int32_t>(y + area.originY)));
+        kernel(row, darkRow + area.firstX + area.originX, brightRow + area.firstX + area.originX, count);
     }
 }
 
@@ -272,15 +252,23 @@ bool BuildDefectMap(const CDibImage& reference, CDibImage* map, DefectSource sou
 
 bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright,
                          const FlatFieldWindow& window) {
+    return FlatFieldCorrection(raw, dark, bright, window, 0, raw != nullptr ? raw->Height() : 0, ActiveKernelLevel());
+}
+
+bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const FlatFieldWindow& window,
+                         int32_t rowBegin, int32_t rowEnd, KernelLevel level) {
     if (raw == nullptr || raw->IsEmpty() || dark.IsEmpty() || bright.IsEmpty() || window.divisor <= 0) return false;
     const uint16_t depth = raw->BitsPerPixel();
     if ((depth != 8 && depth != 16) || dark.BitsPerPixel() != depth || bright.BitsPerPixel() != depth) return false;
-    const CorrectionArea area = AreaFor(*raw, dark, bright, window);
+    CorrectionArea area = AreaFor(*raw, dark, bright, window);
+    area.firstY = std::max<int64_t>(area.firstY, rowBegin);
+    area.lastY = std::min<int64_t>(area.lastY, rowEnd);
     if (area.firstX >= area.lastX || area.firstY >= area.lastY) return true;
+    const filter_detail::FilterKernels& kernels = filter_detail::FilterKernelsFor(level);
     if (depth == 8) {
-        Correct8(raw, dark, bright, area);
+        CorrectRows<uint8_t>(raw, dark, bright, area, kernels.flatField8);
     } else {
-        Correct16(raw, dark, bright, area);
+        CorrectRows<uint16_t>(raw, dark, bright, area, kernels.flatField16);
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/cpu_dispatch.h"
 #include "imaging/dib_image.h"
 
 namespace vantix {
@@ -100,5 +101,10 @@ struct FlatFieldWindow {
 // divisor is not positive.
 bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright,
                          const FlatFieldWindow& window);
+// The same on the raw memory rows [rowBegin, rowEnd) only, with the kernels
+// of a level (every level gives the same samples); each sample's correction
+// depends on that sample alone, so row bands may run at once.
+bool FlatFieldCorrection(CDibImage* raw, const CDibImage& dark, const CDibImage& bright, const FlatFieldWindow& window,
+                         int32_t rowBegin, int32_t rowEnd, KernelLevel level);
 
 }  // namespace vantix

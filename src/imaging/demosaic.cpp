@@ -162,7 +162,7 @@ void EdgeColumns(const RowJob& job, int32_t width, int32_t from, int32_t to) {
 
 template <typename T>
 void DemosaicImage(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain,
-                   int32_t blueGain, RowKernel kernel) {
+                   int32_t blueGain, RowKernel kernel, int32_t rowBegin, int32_t rowEnd) {
     const int32_t width = raw.Width();
     const int32_t height = raw.Height();
     RowJob job{};
@@ -172,7 +172,7 @@ void DemosaicImage(CDibImage& destination, const CDibImage& raw, int32_t bayerMo
     // Interior columns: x - 2 .. x + 1 all inside the row.
     const int32_t interiorBegin = std::min(2, width);
     const int32_t interiorEnd = std::max(interiorBegin, width - 1);
-    for (int32_t y = 0; y < height; ++y) {
+    for (int32_t y = std::max(rowBegin, 0); y < std::min(rowEnd, height); ++y) {
         job.rowA = raw.Row(EdgeIndex(y - 2, height));
         job.rowB = raw.Row(EdgeIndex(y - 1, height));
         job.rowC = raw.Row(y);
@@ -194,7 +194,7 @@ void DemosaicImage(CDibImage& destination, const CDibImage& raw, int32_t bayerMo
 
 RowKernel PickKernel(int32_t sampleBytes, KernelLevel level) {
 #if VANTIX_HAVE_AVX2_KERNELS
-    if (level == KernelLevel::kAvx2 && CpuHasAvx2()) {
+    if (level >= KernelLevel::kAvx2 && CpuHasAvx2()) {
         return sampleBytes == 1 ? demosaic_detail::DemosaicRow8Avx2 : demosaic_detail::DemosaicRow16Avx2;
     }
 #else
@@ -272,6 +272,11 @@ int32_t BalanceGain(uint64_t greenSum, uint64_t greenCount, uint64_t sum, uint64
 
 int Demosaic(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain,
              KernelLevel level) {
+    return DemosaicRows(destination, raw, bayerMode, redGain, blueGain, level, 0, raw.Height());
+}
+
+int DemosaicRows(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain,
+                 KernelLevel level, int32_t rowBegin, int32_t rowEnd) {
     if (raw.IsEmpty() || destination.IsEmpty() || raw.Width() != destination.Width() ||
         raw.Height() != destination.Height()) {
         return 0;
@@ -279,11 +284,12 @@ int Demosaic(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, in
     const int32_t sampleBytes = raw.BytesPerPixel();
     const int32_t pixelBytes = destination.BytesPerPixel();
     if (sampleBytes == 1 && (pixelBytes == 3 || pixelBytes == 4)) {
-        DemosaicImage<uint8_t>(destination, raw, bayerMode, redGain, blueGain, PickKernel(1, level));
+        DemosaicImage<uint8_t>(destination, raw, bayerMode, redGain, blueGain, PickKernel(1, level), rowBegin, rowEnd);
         return 1;
     }
     if (sampleBytes == 2 && (pixelBytes == 6 || pixelBytes == 8)) {
-        DemosaicImage<uint16_t>(destination, raw, bayerMode, redGain, blueGain, PickKernel(2, level));
+        DemosaicImage<uint16_t>(destination, raw, bayerMode, redGain, blueGain, PickKernel(2, level), rowBegin,
+                                rowEnd);
         return 1;
     }
     return 0;

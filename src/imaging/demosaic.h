@@ -36,6 +36,11 @@ int Demosaic(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, in
 // identical results; this is for tests and benchmarks.
 int Demosaic(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain,
              KernelLevel level);
+// Only the destination's memory rows [rowBegin, rowEnd) (reading raw rows
+// up to two above and one below them). The raw image is only read, so row
+// bands may run at once.
+int DemosaicRows(CDibImage& destination, const CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain,
+                 KernelLevel level, int32_t rowBegin, int32_t rowEnd);
 
 struct WhiteBalanceGains {
     int32_t red = kBayerGainNeutral;

@@ -76,13 +76,13 @@ void GrayToBgrxRowAvx2(const uint8_t* in, uint32_t* out, int32_t width, uint32_t
 }  // namespace display_pixels_detail
 
 void BgrToBgrxRow(const uint8_t* in, uint32_t* out, int32_t width, uint32_t fill) {
-    static const auto row = ActiveKernelLevel() == KernelLevel::kAvx2 ? display_pixels_detail::BgrToBgrxRowAvx2
+    static const auto row = ActiveKernelLevel() >= KernelLevel::kAvx2 ? display_pixels_detail::BgrToBgrxRowAvx2
                                                                        : display_pixels_detail::BgrToBgrxRowBaseline;
     row(in, out, width, fill);
 }
 
 void GrayToBgrxRow(const uint8_t* in, uint32_t* out, int32_t width, uint32_t fill) {
-    static const auto row = ActiveKernelLevel() == KernelLevel::kAvx2 ? display_pixels_detail::GrayToBgrxRowAvx2
+    static const auto row = ActiveKernelLevel() >= KernelLevel::kAvx2 ? display_pixels_detail::GrayToBgrxRowAvx2
                                                                        : display_pixels_detail::GrayToBgrxRowBaseline;
     row(in, out, width, fill);
 }

@@ -1,10 +1,14 @@
 #include "imaging/frame_converter.h"
 
+#include <cstring>
+
 #include "imaging/bayer_pattern.h"
 #include "imaging/defect_mask.h"
 #include "imaging/demosaic.h"
+#include "imaging/filters/filter_bands.h"
 #include "imaging/filters/filters.h"
 #include "imaging/mirror.h"
+#include "imaging/row_bands.h"
 
 namespace vantix {
 
@@ -15,6 +19,18 @@ constexpr int32_t kOutputSlots[kColorModeCount] = {kSlotRaw8,    kSlotRaw16,   k
                                                    kSlotColor32, kSlotColor48, kSlotColor64};
 
 bool IsGrayMode(int32_t colorMode) { return colorMode == 0 || colorMode == 1; }
+
+// The pairs Demosaic accepts: 8-bit samples into 24 or 32 bits, 16-bit
+// samples into 48 or 64 bits, of the same size.
+bool CanDemosaic(const CDibImage& destination, const CDibImage& raw) {
+    if (raw.IsEmpty() || destination.IsEmpty() || raw.Width() != destination.Width() ||
+        raw.Height() != destination.Height()) {
+        return false;
+    }
+    const int32_t pixelBytes = destination.BytesPerPixel();
+    return raw.BytesPerPixel() == 1 ? pixelBytes == 3 || pixelBytes == 4
+                                    : raw.BytesPerPixel() == 2 && (pixelBytes == 6 || pixelBytes == 8);
+}
 
 }  // namespace
 
@@ -42,8 +58,14 @@ int32_t SubSampleDivisor(int32_t subSample) {
     }
 }
 
-FrameConverter::FrameConverter(const ImageSlots& images, CriticalSection& maskLock, ExposureControl* exposure)
-    : images_(images), maskLock_(maskLock), exposure_(exposure) {}
+FrameConverter::FrameConverter(const ImageSlots& images, CriticalSection& maskLock, ExposureControl* exposure,
+                               ConversionWorkspace* workspace)
+    : images_(images),
+      maskLock_(maskLock),
+      exposure_(exposure),
+      ownWorkspace_(workspace == nullptr ? std::make_unique<ConversionWorkspace>(1) : nullptr),
+      workspace_(workspace != nullptr ? *workspace : *ownWorkspace_),
+      level_(ActiveKernelLevel()) {}
 
 CDibImage* FrameConverter::Slot(int32_t slot) const {
     if (slot < 0 || slot >= kImageSlotCount) {
@@ -96,7 +118,7 @@ ConversionResult FrameConverter::Convert(ConversionSettings& settings) {
 
     // 6. Hot-pixel filter.
     if ((settings.subSample & kSubSampleSkipHotPixels) == 0) {
-        ApplyHotPixelFilter(*raw, deliveredMode, settings.bayerGainRed, settings.bayerGainBlue);
+        FilterHotPixels(*raw, deliveredMode, settings);
     }
 
     // 7. Gray-mode stage.
@@ -116,21 +138,24 @@ ConversionResult FrameConverter::Convert(ConversionSettings& settings) {
     if (output == nullptr) {
         return result;
     }
-    if (!IsGrayMode(settings.colorMode)) {
-        const int32_t mode = MirroredBayerMode(settings, raw->Width(), raw->Height());
-        if (!DemosaicBalanced(*output, *raw, mode, settings, result)) {
+    const bool colour = !IsGrayMode(settings.colorMode);
+    const int32_t mode = MirroredBayerMode(settings, raw->Width(), raw->Height());
+    if (colour) {
+        if (!CanDemosaic(*output, *raw)) {
             return result;
         }
+        MeasureBalance(*raw, mode, settings, result);
     }
 
-    // 10. Picture filters.
-    PictureFilters(*output, settings);
+    // 10. Picture filters, band by band after the demosaic of the band.
+    RenderOutput(*output, colour ? raw : nullptr, mode, settings);
     result.converted = true;
     return result;
 }
 
 void FrameConverter::CorrectDefects(CDibImage& raw, const ConversionSettings& settings) {
     const bool wide = raw.BytesPerPixel() == 2;
+    WorkerPool& pool = workspace_.Pool();
     ScopedLock lock(maskLock_);
     if (settings.maskFilter) {
         CDibImage* dark = Slot(wide ? kSlotMaskDark16 : kSlotMaskDark8);
@@ -142,7 +167,9 @@ void FrameConverter::CorrectDefects(CDibImage& raw, const ConversionSettings& se
             window.width = settings.windowWidth;
             window.height = settings.windowHeight;
             window.divisor = SubSampleDivisor(settings.subSample);
-            FlatFieldCorrection(&raw, *dark, *bright, window);
+            RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t) {
+                FlatFieldCorrection(&raw, *dark, *bright, window, band.begin, band.end, level_);
+            });
         }
     }
     if (settings.dotFilter) {
@@ -150,11 +177,42 @@ void FrameConverter::CorrectDefects(CDibImage& raw, const ConversionSettings& se
         CDibImage* dead = Slot(wide ? kSlotDeadMap16 : kSlotDeadMap8);
         CDibImage* work = Slot(wide ? kSlotDotWork16 : kSlotDotWork8);
         // Missing maps mark nothing; a missing work map makes the filter keep
-        // its marks in a buffer of its own.
+        // its marks in a buffer of the workspace.
         CDibImage none;
-        ApplyDotFilter(raw, hot != nullptr ? *hot : none, dead != nullptr ? *dead : none,
-                       work != nullptr ? *work : none);
+        DotFilterPlan plan;
+        const int32_t bands = BandCount(raw.Height(), pool.Threads());
+        if (PrepareDotFilter(raw, hot != nullptr ? *hot : none, dead != nullptr ? *dead : none,
+                             work != nullptr ? *work : none, workspace_.DotMarks(), workspace_.DotPlanes(), bands,
+                             &plan)) {
+            // Every mark is set before any look-down, and the look-downs of
+            // all bands are joined before any sample is filled in.
+            RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t slot) {
+                DotFilterMarkRows(plan, band.begin, band.end, workspace_.Scratch(slot).dot);
+            });
+            RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t slot) {
+                DotFilterLookDownRows(plan, band, workspace_.Scratch(slot).dot);
+            });
+            DotFilterJoinBands(plan);
+            RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t slot) {
+                DotFilterFillRows(plan, band, workspace_.Scratch(slot).dot);
+            });
+        }
     }
+}
+
+void FrameConverter::FilterHotPixels(CDibImage& raw, int32_t bayerMode, const ConversionSettings& settings) {
+    if (workspace_.Threads() <= 1) {
+        ApplyHotPixelFilter(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue);
+        return;
+    }
+    // The screen reads the frame as delivered and runs in bands; the
+    // replacements, which see the ones made before them, run in order.
+    uint8_t* candidates = workspace_.HotPixelCandidates(raw.Width(), raw.Height());
+    RunInBands(workspace_.Pool(), raw.Height(), [&](const RowBand& band, int32_t) {
+        HotPixelScreenRows(raw, band.begin, band.end, candidates, raw.Width());
+    });
+    HotPixelResolve(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, candidates, raw.Width(),
+                    workspace_.HotPixels());
 }
 
 void FrameConverter::GrayStage(CDibImage& raw, ConversionSettings& settings, int32_t bayerMode,
@@ -175,44 +233,87 @@ void FrameConverter::GrayStage(CDibImage& raw, ConversionSettings& settings, int
     }
 }
 
-bool FrameConverter::DemosaicBalanced(CDibImage& destination, const CDibImage& raw, int32_t bayerMode,
-                                      ConversionSettings& settings, ConversionResult& result) {
-    if (settings.bayerGainAuto != 0) {
-        WhiteBalanceGains gains;
-        if (MeasureWhiteBalance(raw, bayerMode, &gains)) {
-            settings.bayerGainRed = gains.red;
-            settings.bayerGainGreen = gains.green;
-            settings.bayerGainBlue = gains.blue;
-            result.bayerGainsChanged = true;
-            if (settings.bayerGainOneShotA != 0 && settings.bayerGainOneShotB != 0) {
-                settings.bayerGainAuto = 0;
-                settings.bayerGainOneShotA = 0;
-                settings.bayerGainOneShotB = 0;
-            }
+void FrameConverter::MeasureBalance(const CDibImage& raw, int32_t bayerMode, ConversionSettings& settings,
+                                    ConversionResult& result) {
+    if (settings.bayerGainAuto == 0) {
+        return;
+    }
+    WhiteBalanceGains gains;
+    if (MeasureWhiteBalance(raw, bayerMode, &gains)) {
+        settings.bayerGainRed = gains.red;
+        settings.bayerGainGreen = gains.green;
+        settings.bayerGainBlue = gains.blue;
+        result.bayerGainsChanged = true;
+        if (settings.bayerGainOneShotA != 0 && settings.bayerGainOneShotB != 0) {
+            settings.bayerGainAuto = 0;
+            settings.bayerGainOneShotA = 0;
+            settings.bayerGainOneShotB = 0;
         }
     }
+}
+
+bool FrameConverter::DemosaicBalanced(CDibImage& destination, const CDibImage& raw, int32_t bayerMode,
+                                      ConversionSettings& settings, ConversionResult& result) {
+    MeasureBalance(raw, bayerMode, settings, result);
     return Demosaic(destination, raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue) != 0;
 }
 
-void FrameConverter::PictureFilters(CDibImage& output, const ConversionSettings& settings) {
-    if (!IsGrayMode(settings.colorMode) && (settings.hue != 0 || settings.saturation != 0)) {
-        ApplyHueSaturation(output, settings.hue, settings.saturation);
-    }
-    if (settings.gamma != kGammaNeutral) {
-        ApplyGamma(output, settings.gamma);
-    }
-    if (settings.contrast != 0) {
-        ApplyContrast(output, settings.contrast);
-    }
+void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32_t bayerMode,
+                                  const ConversionSettings& settings) {
+    const bool hueSaturation = !IsGrayMode(settings.colorMode) && (settings.hue != 0 || settings.saturation != 0);
+    // Sharpness reads a copy of the image as the filters before it left it.
+    CDibImage* scratch = nullptr;
     if (settings.sharpness != 0) {
-        CDibImage* scratch = images_[kSlotFilterScratch];
-        if (scratch != nullptr && CopyToFilterScratch(output, *scratch) != 0) {
-            ApplySharpness(output, *scratch, settings.sharpness);
+        CDibImage* candidate = images_[kSlotFilterScratch];
+        if (candidate != nullptr && candidate != &output && PrepareFilterScratch(output, *candidate) != 0) {
+            scratch = candidate;
         }
     }
-    if (settings.brightness != 0) {
-        ApplyBrightness(output, settings.brightness);
+    // Gamma and contrast fold into one table, and brightness with them
+    // unless sharpness runs in between.
+    const int32_t sampleBytes = output.BytesPerPixel() == 2 || output.BytesPerPixel() >= 6 ? 2 : 1;
+    const bool foldBrightness = scratch == nullptr;
+    const filter_detail::ToneTable* tones = nullptr;
+    if (settings.gamma != kGammaNeutral || settings.contrast != 0 || (foldBrightness && settings.brightness != 0)) {
+        tones = &workspace_.ToneTableFor(sampleBytes, settings.gamma, settings.contrast, settings.brightness,
+                                         foldBrightness);
     }
+    const filter_detail::ToneTable* brightness = nullptr;
+    if (!foldBrightness && settings.brightness != 0) {
+        brightness = &workspace_.BrightnessTableFor(sampleBytes, settings.brightness);
+    }
+
+    WorkerPool& pool = workspace_.Pool();
+    const size_t stride = static_cast<size_t>(output.Stride());
+    RunInBands(pool, output.Height(), [&](const RowBand& band, int32_t) {
+        ForEachChunk(band, [&](int32_t begin, int32_t end) {
+            if (raw != nullptr) {
+                DemosaicRows(output, *raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, level_, begin,
+                             end);
+            }
+            if (hueSaturation) {
+                ApplyHueSaturationRows(output, settings.hue, settings.saturation, begin, end, level_);
+            }
+            if (tones != nullptr) {
+                MapToneTableRows(output, *tones, begin, end, level_);
+            }
+            if (scratch != nullptr) {
+                std::memcpy(scratch->Row(begin), output.Row(begin), stride * static_cast<size_t>(end - begin));
+            }
+        });
+    });
+    if (scratch == nullptr) {
+        return;
+    }
+    RunInBands(pool, output.Height(), [&](const RowBand& band, int32_t slot) {
+        std::vector<int32_t>& sums = workspace_.Scratch(slot).sums;
+        ForEachChunk(band, [&](int32_t begin, int32_t end) {
+            ApplySharpnessRows(output, *scratch, settings.sharpness, begin, end, sums, level_);
+            if (brightness != nullptr) {
+                MapToneTableRows(output, *brightness, begin, end, level_);
+            }
+        });
+    });
 }
 
 }  // namespace vantix

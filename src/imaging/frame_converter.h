@@ -7,10 +7,18 @@
 // software mirroring, Bayer interpolation with white balance (colour modes),
 // and the picture filters on the output image. The converter keeps no state
 // between frames beyond what it writes back into the settings it is handed.
+//
+// With a ConversionWorkspace of several threads the stages that work row by
+// row run in row bands on its worker pool (see row_bands.h), each giving the
+// same bytes as on one thread; the consecutive per-channel filters (gamma,
+// contrast, and brightness unless sharpness comes between) are folded into
+// one lookup table.
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "imaging/auto_exposure.h"
+#include "imaging/conversion_workspace.h"
 #include "imaging/dib_image.h"
 #include "imaging/gray_mode.h"
 #include "platform/critical_section.h"
@@ -118,9 +126,11 @@ class FrameConverter {
 public:
     // `images` are the session's buffers (null entries count as empty);
     // `maskLock` guards the mask references and defect maps; `exposure` may
-    // be null, which turns the automatic exposure step off. All must outlive
-    // the converter.
-    FrameConverter(const ImageSlots& images, CriticalSection& maskLock, ExposureControl* exposure);
+    // be null, which turns the automatic exposure step off. `workspace` is
+    // kept between frames by the caller; null converts on the calling thread
+    // with scratch of the converter's own. All must outlive the converter.
+    FrameConverter(const ImageSlots& images, CriticalSection& maskLock, ExposureControl* exposure,
+                   ConversionWorkspace* workspace = nullptr);
 
     // Converts the frame in the raw buffer of settings.colorMode. Call with
     // the session's image lock held, after the raw buffer was filled and its
@@ -136,15 +146,23 @@ public:
 private:
     CDibImage* Slot(int32_t slot) const;
     void CorrectDefects(CDibImage& raw, const ConversionSettings& settings);
+    void FilterHotPixels(CDibImage& raw, int32_t bayerMode, const ConversionSettings& settings);
     void GrayStage(CDibImage& raw, ConversionSettings& settings, int32_t bayerMode, ConversionResult& result);
     // Demosaic with the white balance measured first when it is automatic.
     bool DemosaicBalanced(CDibImage& destination, const CDibImage& raw, int32_t bayerMode,
                           ConversionSettings& settings, ConversionResult& result);
-    void PictureFilters(CDibImage& output, const ConversionSettings& settings);
+    void MeasureBalance(const CDibImage& raw, int32_t bayerMode, ConversionSettings& settings,
+                        ConversionResult& result);
+    // Steps 9 and 10: the demosaic from `raw` (null in the gray modes) and
+    // the picture filters, band by band.
+    void RenderOutput(CDibImage& output, const CDibImage* raw, int32_t bayerMode, const ConversionSettings& settings);
 
     ImageSlots images_;
     CriticalSection& maskLock_;
     ExposureControl* exposure_;
+    std::unique_ptr<ConversionWorkspace> ownWorkspace_;
+    ConversionWorkspace& workspace_;
+    KernelLevel level_;
 };
 
 }  // namespace vantix

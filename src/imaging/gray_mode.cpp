@@ -57,7 +57,7 @@ VANTIX_KERNEL_AVX2 void GainRow16Avx2(uint16_t* row, int32_t width, uint32_t e, 
 
 bool UseAvx2(KernelLevel level) {
 #if VANTIX_HAVE_AVX2_KERNELS
-    return level == KernelLevel::kAvx2 && CpuHasAvx2();
+    return level >= KernelLevel::kAvx2 && CpuHasAvx2();
 #else
     (void)level;
     return false;

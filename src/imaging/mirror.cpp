@@ -69,7 +69,7 @@ int MirrorRaw(CDibImage& image, bool horizontal, bool vertical, KernelLevel leve
     }
     bool avx2 = false;
 #if VANTIX_HAVE_AVX2_KERNELS
-    avx2 = level == KernelLevel::kAvx2 && CpuHasAvx2();
+    avx2 = level >= KernelLevel::kAvx2 && CpuHasAvx2();
 #else
     (void)level;
 #endif

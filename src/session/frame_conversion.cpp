@@ -54,7 +54,7 @@ void CVantix::ConvertFrame() {
     if (settings.maskFilter || settings.dotFilter) EnsureMaskReferencesFilled();
 
     SessionExposureControl exposure(*this);
-    vantix::FrameConverter converter(slots, maskLock_, &exposure);
+    vantix::FrameConverter converter(slots, maskLock_, &exposure, &conversionWorkspace_);
     const vantix::ConversionResult result = converter.Convert(settings);
     StoreConversionResults(settings, result);
 }

@@ -15,6 +15,7 @@
 #include <vantix/linux_ext.h>
 
 #include "engine/vantix_u3k9_base.h"
+#include "imaging/conversion_workspace.h"
 #include "imaging/dib_image.h"
 #include "output/avi_recorder.h"
 #include "platform/clock.h"
@@ -207,6 +208,9 @@ private:
     mutable vantix::CriticalSection settingsLock_;
     std::unique_ptr<vantix::CVantixU3K9Base> engine_;
     std::array<std::unique_ptr<vantix::CDibImage>, kImageSlots> images_;
+    // The conversion's worker pool and scratch, kept from frame to frame;
+    // used by ConvertFrame under imageLock_.
+    vantix::ConversionWorkspace conversionWorkspace_;
     CaptureGeometry geometry_;
     vantix::ImageSettings imageSettings_{};
     CameraSettings camera_;

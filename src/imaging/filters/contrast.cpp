@@ -16,7 +16,7 @@ namespace {
 // 127/256 of the scale the denominator stays positive and the stretch stays
 // inside 0..top; the clamp only guards the conversion.
 template <typename T>
-void BuildContrastTable(T* table, int32_t c, int32_t top) {
+void BuildContrastTableOf(T* table, int32_t c, int32_t top) {
     const double scale = static_cast<double>(top + 1) / static_cast<double>(top + 1 - 2 * c);
     for (int32_t i = 0; i <= top; ++i) {
         int32_t value;
@@ -34,9 +34,14 @@ void BuildContrastTable(T* table, int32_t c, int32_t top) {
 
 }  // namespace
 
+namespace filter_detail {
+void BuildContrastTable(int32_t contrast, uint8_t* table) { BuildContrastTableOf(table, contrast, 255); }
+void BuildContrastTable(int32_t contrast, uint16_t* table) { BuildContrastTableOf(table, contrast * 256, 65535); }
+}  // namespace filter_detail
+
 int ContrastRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, int32_t dstY,
                     uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
-                    void* param1, void* /*param2*/) {
+                    void* param1, void* param2) {
     filter_detail::Region region;
     filter_detail::ChannelLayout layout{};
     if (param1 == nullptr || !filter_detail::ResolveChannels(dst, src, srcRect, dstX, dstY, dstBytesPerPixel,
@@ -45,14 +50,16 @@ int ContrastRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dst
     }
     const int32_t c = std::clamp(static_cast<const ContrastSettings*>(param1)->contrast, kContrastMin, kContrastMax);
     filter_detail::MapThroughToneTable(
-        region, layout, [c](uint8_t* table) { BuildContrastTable(table, c, 255); },
-        [c](uint16_t* table) { BuildContrastTable(table, c * 256, 65535); });
+        region, layout, [c](uint8_t* table) { filter_detail::BuildContrastTable(c, table); },
+        [c](uint16_t* table) { filter_detail::BuildContrastTable(c, table); }, filter_detail::RoutineKernelLevel(param2));
     return 1;
 }
 
-int ApplyContrast(CDibImage& image, int32_t contrast) {
+int ApplyContrast(CDibImage& image, int32_t contrast) { return ApplyContrast(image, contrast, ActiveKernelLevel()); }
+
+int ApplyContrast(CDibImage& image, int32_t contrast, KernelLevel level) {
     ContrastSettings settings{contrast};
-    return image.Apply(ContrastRoutine, nullptr, nullptr, 0, 0, &settings, nullptr);
+    return image.Apply(ContrastRoutine, nullptr, nullptr, 0, 0, &settings, &level);
 }
 
 }  // namespace vantix

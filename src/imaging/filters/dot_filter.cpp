@@ -11,14 +11,17 @@
 // are written and only unmarked ones read, so the order does not matter.
 //
 // The searches are kept linear in the image size however many samples are
-// marked: a marked run along a row shares its left and right ends, the
-// nearest unmarked row above each column is carried down from row to row, and
-// the nearest one below is found by a per-column cursor that only moves down.
+// marked: a marked run along a row shares its left and right ends, the value
+// of the nearest unmarked sample above each column is carried down from row
+// to row, and the nearest one below is found by a per-column cursor that only
+// moves down; a run is then filled in one vectorisable loop.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "imaging/cpu_dispatch.h"
+#include "imaging/filters/filter_bands.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
 
@@ -28,7 +31,7 @@ namespace {
 
 // Sets flags[x] for the columns 0..count - 1 of memory row y where map holds a
 // nonzero sample. Positions outside the map are left alone.
-void AddDefects(const CDibImage& map, int32_t y, int32_t count, uint8_t* flags) {
+VANTIX_KERNEL_INLINE void AddDefects(const CDibImage& map, int32_t y, int32_t count, uint8_t* flags) {
     if (map.IsEmpty() || y >= map.Height()) {
         return;
     }
@@ -62,59 +65,177 @@ void AddDefects(const CDibImage& map, int32_t y, int32_t count, uint8_t* flags) 
     }
 }
 
-// The work map rows the marks go to: the caller's map, or a private one when
-// the caller's does not cover the image.
 template <typename M>
-struct MarkPlane {
-    uint8_t* base;
-    ptrdiff_t stride;
-    M* Row(int32_t y) const { return filter_detail::SampleRow<M>(base + y * stride); }
-};
+VANTIX_KERNEL_INLINE M* MarkRow(const DotFilterPlan& plan, int32_t y) {
+    return filter_detail::SampleRow<M>(plan.marks + y * plan.markStride);
+}
 
+template <typename S>
+VANTIX_KERNEL_INLINE S* RawRow(const DotFilterPlan& plan, int32_t y) {
+    return filter_detail::SampleRow<S>(plan.samples + y * plan.sampleStride);
+}
+
+// Mark pass over rows [rowBegin, rowEnd): reads the raw samples only.
 template <typename S, typename M>
-void RunDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, const MarkPlane<M>& marks,
-                  int32_t threshold) {
-    const int32_t width = raw.Width();
-    const int32_t height = raw.Height();
-    auto sampleRow = [&raw](int32_t y) { return filter_detail::SampleRow<S>(raw.Row(y)); };
-
-    // The outer rows and columns are never marked.
-    std::fill_n(marks.Row(0), width, M{0});
-    std::fill_n(marks.Row(height - 1), width, M{0});
-    if (width < 3 || height < 3) {
-        for (int32_t y = 1; y < height - 1; ++y) {
-            std::fill_n(marks.Row(y), width, M{0});
+VANTIX_KERNEL_INLINE void MarkRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    const int32_t width = plan.raw->Width();
+    const int32_t height = plan.raw->Height();
+    scratch.flags.resize(static_cast<size_t>(width));
+    uint8_t* flags = scratch.flags.data();
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
+        M* out = MarkRow<M>(plan, y);
+        // The outer rows and columns are never marked.
+        if (y == 0 || y == height - 1 || width < 3 || height < 3) {
+            std::fill_n(out, width, M{0});
+            continue;
         }
-        return;
-    }
-
-    std::vector<uint8_t> flagRow(static_cast<size_t>(width));
-    uint8_t* flags = flagRow.data();
-    for (int32_t y = 1; y < height - 1; ++y) {
         std::fill_n(flags, width, uint8_t{0});
-        AddDefects(hotMap, y, width, flags);
-        AddDefects(deadMap, y, width, flags);
-        const S* up = sampleRow(y - 1);
-        const S* row = sampleRow(y);
-        const S* down = sampleRow(y + 1);
-        M* out = marks.Row(y);
+        AddDefects(*plan.hotMap, y, width, flags);
+        AddDefects(*plan.deadMap, y, width, flags);
+        const S* up = RawRow<S>(plan, y - 1);
+        const S* row = RawRow<S>(plan, y);
+        const S* down = RawRow<S>(plan, y + 1);
         out[0] = 0;
         out[width - 1] = 0;
         for (int32_t x = 1; x < width - 1; ++x) {
             const int32_t mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
-            const bool dot = std::abs(row[x] - mean) >= threshold;
+            const bool dot = std::abs(row[x] - mean) >= plan.threshold;
             out[x] = static_cast<M>(flags[x] | static_cast<uint8_t>(dot));
         }
     }
+}
 
-    // lastClear[x]: the nearest unmarked row above the current one in column
-    // x. nextClear[x]: the nearest unmarked row below, valid while it lies
-    // below the current row.
-    std::vector<int32_t> lastClear(static_cast<size_t>(width), 0);
-    std::vector<int32_t> nextClear(static_cast<size_t>(width), 0);
-    for (int32_t y = 1; y < height - 1; ++y) {
-        const M* mark = marks.Row(y);
-        S* row = sampleRow(y);
+template <typename S>
+VANTIX_KERNEL_INLINE S* BelowRow(const DotFilterPlan& plan, int32_t y) {
+    return filter_detail::SampleRow<S>(plan.planes->below.data() +
+                                       static_cast<size_t>(y) * static_cast<size_t>(plan.raw->Width()) * sizeof(S));
+}
+
+// The rows of a band the fill pass visits: the image's rows 1..height - 2.
+VANTIX_KERNEL_INLINE RowBand FillRange(const DotFilterPlan& plan, const RowBand& band) {
+    return {std::max(band.begin, 1), std::min(band.end, plan.raw->Height() - 1), band.index};
+}
+
+VANTIX_KERNEL_INLINE int32_t* BandColumns(std::vector<int32_t>& values, const DotFilterPlan& plan, int32_t band) {
+    return values.data() + static_cast<size_t>(band) * static_cast<size_t>(plan.raw->Width());
+}
+
+// Look-down pass, bottom-up through the band: below(y, c) is the sample at
+// the nearest unmarked row under y in column c; open(c) is the first row
+// from which on no unmarked row is left inside the band, so that the value
+// must come from further down (the join). Reads the marks and unmarked
+// samples of the row under the band, never the next band's records. Also
+// notes the lowest unmarked sample of each column in the band, which the
+// band under it starts its values above from.
+template <typename S, typename M>
+VANTIX_KERNEL_INLINE void LookDownRows(const DotFilterPlan& plan, const RowBand& band) {
+    const int32_t width = plan.raw->Width();
+    const RowBand rows = FillRange(plan, band);
+    int32_t* open = BandColumns(plan.planes->open, plan, band.index);
+    int32_t* lowest = BandColumns(plan.planes->lowest, plan, band.index);
+    std::fill_n(open, width, rows.end);
+    std::fill_n(lowest, width, -1);
+    // Upwards until every column has met an unmarked sample, which in most
+    // pictures is the band's last row.
+    int32_t missing = width;
+    for (int32_t y = band.end - 1; y >= band.begin && missing > 0; --y) {
+        const M* mark = MarkRow<M>(plan, y);
+        const S* samples = RawRow<S>(plan, y);
+        missing = 0;
+        for (int32_t c = 0; c < width; ++c) {
+            const int32_t found = mark[c] == 0 ? static_cast<int32_t>(samples[c]) : -1;
+            lowest[c] = lowest[c] < 0 ? found : lowest[c];
+            missing += lowest[c] < 0 ? 1 : 0;
+        }
+    }
+    for (int32_t y = rows.end - 1; y >= rows.begin; --y) {
+        const M* mark = MarkRow<M>(plan, y + 1);
+        const S* under = RawRow<S>(plan, y + 1);
+        S* out = BelowRow<S>(plan, y);
+        if (y == rows.end - 1) {
+            // The row under the band: its unmarked samples close the column.
+            for (int32_t c = 0; c < width; ++c) {
+                const bool clear = mark[c] == 0;
+                out[c] = clear ? under[c] : S{0};
+                open[c] = clear ? rows.end : y;
+            }
+            continue;
+        }
+        const S* next = BelowRow<S>(plan, y + 1);
+        for (int32_t c = 0; c < width; ++c) {
+            const bool clear = mark[c] == 0;
+            out[c] = clear ? under[c] : next[c];
+            // Still open: nothing unmarked between here and the band's end.
+            open[c] = !clear && open[c] == y + 1 ? y : open[c];
+        }
+    }
+}
+
+// Per band and column, on one thread: `joined`, the value a column that runs
+// out of the band takes (the nearest unmarked sample at or under the band's
+// end), bottom-up; and `above`, the nearest unmarked sample over the band's
+// first row, top-down.
+template <typename S, typename M>
+void JoinBands(const DotFilterPlan& plan) {
+    const int32_t width = plan.raw->Width();
+    const int32_t height = plan.raw->Height();
+    DotFilterPlanes& planes = *plan.planes;
+    for (int32_t k = plan.bands - 1; k >= 0; --k) {
+        int32_t* joined = BandColumns(planes.joined, plan, k);
+        // The last band ends on the last row, which is never marked.
+        if (k == plan.bands - 1) {
+            std::fill_n(joined, width, 0);
+            continue;
+        }
+        // The row under this band is the next band's first fill row.
+        const int32_t end = FillRange(plan, BandOf(k, plan.bands, height)).end;
+        const M* mark = MarkRow<M>(plan, end);
+        const S* samples = RawRow<S>(plan, end);
+        const int32_t* nextOpen = BandColumns(planes.open, plan, k + 1);
+        const int32_t* nextJoined = BandColumns(planes.joined, plan, k + 1);
+        for (int32_t c = 0; c < width; ++c) {
+            if (mark[c] == 0) {
+                joined[c] = samples[c];
+            } else {
+                joined[c] = end < nextOpen[c] ? BelowRow<S>(plan, end)[c] : nextJoined[c];
+            }
+        }
+    }
+    // Row 0 is never marked.
+    const S* first = RawRow<S>(plan, 0);
+    int32_t* above = BandColumns(planes.above, plan, 0);
+    for (int32_t c = 0; c < width; ++c) {
+        above[c] = first[c];
+    }
+    for (int32_t k = 1; k < plan.bands; ++k) {
+        const int32_t* previous = BandColumns(planes.above, plan, k - 1);
+        const int32_t* lowest = BandColumns(planes.lowest, plan, k - 1);
+        above = BandColumns(planes.above, plan, k);
+        for (int32_t c = 0; c < width; ++c) {
+            above[c] = lowest[c] >= 0 ? lowest[c] : previous[c];
+        }
+    }
+}
+
+// Fill pass over the band's rows, after the look-down records are joined.
+template <typename S, typename M>
+VANTIX_KERNEL_INLINE void FillRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch) {
+    const int32_t width = plan.raw->Width();
+    const RowBand rows = FillRange(plan, band);
+    if (rows.begin >= rows.end) {
+        return;
+    }
+    const int32_t* open = BandColumns(plan.planes->open, plan, band.index);
+    const int32_t* joined = BandColumns(plan.planes->joined, plan, band.index);
+    // Per column: the value of the nearest unmarked sample above the current
+    // row, starting from the one over the band.
+    const int32_t* aboveBand = BandColumns(plan.planes->above, plan, band.index);
+    scratch.above.assign(aboveBand, aboveBand + width);
+    int32_t* above = scratch.above.data();
+    for (int32_t y = rows.begin; y < rows.end; ++y) {
+        const M* mark = MarkRow<M>(plan, y);
+        const S* below = BelowRow<S>(plan, y);
+        S* row = RawRow<S>(plan, y);
         int32_t x = 1;
         while (x < width - 1) {
             // Marks are 0 or 1, so in either width the first byte holding 1
@@ -125,63 +246,154 @@ void RunDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& dead
             }
             x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(mark)) /
                                      static_cast<ptrdiff_t>(sizeof(M)));
-            const int32_t left = x - 1;
+            // A run of marked samples shares its left and right ends.
+            const int32_t first = x;
             int32_t right = x + 1;
             while (mark[right] != 0) {
                 ++right;
             }
-            const int32_t horizontal = row[left] + row[right];
-            for (; x < right; ++x) {
-                int32_t below = nextClear[x];
-                if (below <= y) {
-                    below = y + 1;
-                    while (marks.Row(below)[x] != 0) {
-                        ++below;
-                    }
-                    nextClear[x] = below;
-                }
-                const int32_t sum = horizontal + sampleRow(lastClear[x])[x] + sampleRow(below)[x];
-                row[x] = static_cast<S>(sum / 4);
+            const int32_t horizontal = row[first - 1] + row[right];
+            for (int32_t c = first; c < right; ++c) {
+                const int32_t down = y >= open[c] ? joined[c] : below[c];
+                row[c] = static_cast<S>((horizontal + above[c] + down) >> 2);
             }
+            x = right;
         }
-        int32_t* last = lastClear.data();
         for (int32_t c = 0; c < width; ++c) {
-            last[c] = mark[c] == 0 ? y : last[c];
+            above[c] = mark[c] == 0 ? static_cast<int32_t>(row[c]) : above[c];
         }
     }
 }
 
-template <typename S>
-void RunWithWorkMap(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap,
-                    int32_t threshold) {
-    const bool covers = &workMap != &raw && !workMap.IsEmpty() && workMap.Width() >= raw.Width() && workMap.Height() >= raw.Height();
-    if (covers && workMap.BytesPerPixel() == 1) {
-        RunDotFilter<S, uint8_t>(raw, hotMap, deadMap, MarkPlane<uint8_t>{workMap.Bits(), workMap.Stride()},
-                                 threshold);
-    } else if (covers && workMap.BytesPerPixel() == 2) {
-        RunDotFilter<S, uint16_t>(raw, hotMap, deadMap, MarkPlane<uint16_t>{workMap.Bits(), workMap.Stride()},
-                                  threshold);
+enum class DotPass { kMark, kLookDown, kFill };
+
+template <typename S, typename M>
+VANTIX_KERNEL_INLINE void RunPassOf(const DotFilterPlan& plan, DotPass pass, const RowBand& band, DotFilterScratch& scratch) {
+    switch (pass) {
+    case DotPass::kMark: MarkRows<S, M>(plan, band.begin, band.end, scratch); break;
+    case DotPass::kLookDown: LookDownRows<S, M>(plan, band); break;
+    case DotPass::kFill: FillRows<S, M>(plan, band, scratch); break;
+    }
+}
+
+// The passes compiled for each instruction set: the loops are plain integer
+// loops over rows, which the compiler vectorises at each level's width.
+template <typename S, typename M>
+void RunPassBaseline(const DotFilterPlan& plan, DotPass pass, const RowBand& band, DotFilterScratch& scratch) {
+    RunPassOf<S, M>(plan, pass, band, scratch);
+}
+#if VANTIX_HAVE_AVX2_KERNELS
+template <typename S, typename M>
+VANTIX_KERNEL_AVX2 void RunPassAvx2(const DotFilterPlan& plan, DotPass pass, const RowBand& band,
+                                    DotFilterScratch& scratch) {
+    RunPassOf<S, M>(plan, pass, band, scratch);
+}
+template <typename S, typename M>
+VANTIX_KERNEL_AVX512 void RunPassAvx512(const DotFilterPlan& plan, DotPass pass, const RowBand& band,
+                                        DotFilterScratch& scratch) {
+    RunPassOf<S, M>(plan, pass, band, scratch);
+}
+#endif
+
+template <typename S, typename M>
+void RunPassAtLevel(const DotFilterPlan& plan, DotPass pass, const RowBand& band, DotFilterScratch& scratch) {
+#if VANTIX_HAVE_AVX2_KERNELS
+    switch (SupportedLevel(plan.level)) {
+    case KernelLevel::kAvx512: RunPassAvx512<S, M>(plan, pass, band, scratch); return;
+    case KernelLevel::kAvx2: RunPassAvx2<S, M>(plan, pass, band, scratch); return;
+    case KernelLevel::kBaseline: break;
+    }
+#endif
+    RunPassBaseline<S, M>(plan, pass, band, scratch);
+}
+
+void RunDotPass(const DotFilterPlan& plan, DotPass pass, const RowBand& band, DotFilterScratch& scratch) {
+    const bool narrowMarks = plan.markBytes == 1;
+    if (plan.raw->BytesPerPixel() == 1) {
+        narrowMarks ? RunPassAtLevel<uint8_t, uint8_t>(plan, pass, band, scratch)
+                    : RunPassAtLevel<uint8_t, uint16_t>(plan, pass, band, scratch);
     } else {
-        std::vector<uint8_t> own(static_cast<size_t>(raw.Width()) * static_cast<size_t>(raw.Height()));
-        RunDotFilter<S, uint8_t>(raw, hotMap, deadMap, MarkPlane<uint8_t>{own.data(), raw.Width()}, threshold);
+        narrowMarks ? RunPassAtLevel<uint16_t, uint8_t>(plan, pass, band, scratch)
+                    : RunPassAtLevel<uint16_t, uint16_t>(plan, pass, band, scratch);
     }
 }
 
 }  // namespace
 
+bool PrepareDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap,
+                      std::vector<uint8_t>& ownMarks, DotFilterPlanes& planes, int32_t bands, DotFilterPlan* plan) {
+    if (raw.IsEmpty() || (raw.BytesPerPixel() != 1 && raw.BytesPerPixel() != 2)) {
+        return false;
+    }
+    plan->level = ActiveKernelLevel();
+    plan->raw = &raw;
+    plan->samples = raw.Bits();
+    plan->sampleStride = raw.Stride();
+    plan->hotMap = &hotMap;
+    plan->deadMap = &deadMap;
+    plan->threshold = raw.BytesPerPixel() == 1 ? kDotThreshold8 : kDotThreshold16;
+    const bool covers = &workMap != &raw && !workMap.IsEmpty() && workMap.Width() >= raw.Width() &&
+                        workMap.Height() >= raw.Height() &&
+                        (workMap.BytesPerPixel() == 1 || workMap.BytesPerPixel() == 2);
+    if (covers) {
+        plan->marks = workMap.Bits();
+        plan->markStride = workMap.Stride();
+        plan->markBytes = workMap.BytesPerPixel();
+    } else {
+        ownMarks.resize(static_cast<size_t>(raw.Width()) * static_cast<size_t>(raw.Height()));
+        plan->marks = ownMarks.data();
+        plan->markStride = raw.Width();
+        plan->markBytes = 1;
+    }
+    // Every band holds at least one row.
+    plan->bands = std::clamp(bands, 1, raw.Height());
+    const size_t columns = static_cast<size_t>(raw.Width());
+    const size_t samples = columns * static_cast<size_t>(raw.Height()) * static_cast<size_t>(raw.BytesPerPixel());
+    if (planes.below.size() < samples) {
+        planes.below.resize(samples);
+    }
+    for (std::vector<int32_t>* perBand : {&planes.open, &planes.joined, &planes.lowest, &planes.above}) {
+        perBand->resize(columns * static_cast<size_t>(plan->bands));
+    }
+    plan->planes = &planes;
+    return true;
+}
+
+void DotFilterMarkRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch) {
+    RunDotPass(plan, DotPass::kMark, RowBand{rowBegin, rowEnd, 0}, scratch);
+}
+
+void DotFilterLookDownRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch) {
+    RunDotPass(plan, DotPass::kLookDown, band, scratch);
+}
+
+void DotFilterJoinBands(const DotFilterPlan& plan) {
+    const bool narrowMarks = plan.markBytes == 1;
+    if (plan.raw->BytesPerPixel() == 1) {
+        narrowMarks ? JoinBands<uint8_t, uint8_t>(plan) : JoinBands<uint8_t, uint16_t>(plan);
+    } else {
+        narrowMarks ? JoinBands<uint16_t, uint8_t>(plan) : JoinBands<uint16_t, uint16_t>(plan);
+    }
+}
+
+void DotFilterFillRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch) {
+    RunDotPass(plan, DotPass::kFill, band, scratch);
+}
+
 int ApplyDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap) {
-    if (raw.IsEmpty()) {
+    std::vector<uint8_t> ownMarks;
+    DotFilterPlanes planes;
+    DotFilterPlan plan;
+    if (!PrepareDotFilter(raw, hotMap, deadMap, workMap, ownMarks, planes, 1, &plan)) {
         return 0;
     }
-    if (raw.BytesPerPixel() == 1) {
-        RunWithWorkMap<uint8_t>(raw, hotMap, deadMap, workMap, kDotThreshold8);
-        return 1;
-    }
-    if (raw.BytesPerPixel() == 2) {
-        RunWithWorkMap<uint16_t>(raw, hotMap, deadMap, workMap, kDotThreshold16);
-        return 1;
-    }
-    return 0;
+    DotFilterScratch scratch;
+    const RowBand whole{0, raw.Height(), 0};
+    DotFilterMarkRows(plan, 0, raw.Height(), scratch);
+    DotFilterLookDownRows(plan, whole, scratch);
+    DotFilterJoinBands(plan);
+    DotFilterFillRows(plan, whole, scratch);
+    return 1;
 }
 
 }  // namespace vantix

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/cpu_dispatch.h"
 #include "imaging/dib_image.h"
 
 namespace vantix::filter_detail {
@@ -61,6 +62,12 @@ inline bool ResolveRegion(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32
     region.srcStride = srcStride;
     region.bytesPerPixel = dstBytesPerPixel;
     return true;
+}
+
+// The kernels a filter routine runs with: param2 is null for the best the
+// processor has, or points to the KernelLevel asked for (tests, benchmarks).
+inline KernelLevel RoutineKernelLevel(const void* param2) {
+    return param2 != nullptr ? *static_cast<const KernelLevel*>(param2) : ActiveKernelLevel();
 }
 
 // How the channels of a pixel size are laid out.

@@ -15,7 +15,9 @@
 //
 // Every filter but the dot filter is a PixelRoutine (imaging/dib_image.h) run
 // through CDibImage::Apply; param1 points to the filter's settings record and
-// param2 is unused. Each routine picks its variant from the bytes per pixel
+// param2 is null, or for the picture filters points to the KernelLevel whose
+// kernels to run (every level gives the same bytes; tests and benchmarks
+// compare them). Each routine picks its variant from the bytes per pixel
 // it is handed: 1 gray 8-bit, 2 gray 16-bit, 3 and 4 colour 8-bit per channel
 // (B, G, R and an untouched fourth byte), 6 and 8 colour 16-bit per channel.
 // A routine returns 0 without touching anything when param1 is null, the
@@ -31,6 +33,7 @@
 // images.
 #include <cstdint>
 
+#include "imaging/cpu_dispatch.h"
 #include "imaging/dib_image.h"
 
 namespace vantix {
@@ -117,14 +120,21 @@ int HotPixelRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dst
                     uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
                     void* param1, void* param2);
 
-// Whole-image entry points.
+// Whole-image entry points, with the kernels ActiveKernelLevel() names or
+// those of a given level (falling back to the best the processor has below
+// it).
 int ApplyBrightness(CDibImage& image, int32_t brightness);
+int ApplyBrightness(CDibImage& image, int32_t brightness, KernelLevel level);
 int ApplyContrast(CDibImage& image, int32_t contrast);
+int ApplyContrast(CDibImage& image, int32_t contrast, KernelLevel level);
 int ApplyGamma(CDibImage& image, int32_t gamma);
+int ApplyGamma(CDibImage& image, int32_t gamma, KernelLevel level);
 int ApplyHueSaturation(CDibImage& image, int32_t hue, int32_t saturation);
+int ApplyHueSaturation(CDibImage& image, int32_t hue, int32_t saturation, KernelLevel level);
 // scratch must hold a copy of image (same size and depth, e.g. made by
 // CopyToFilterScratch just before); 0 otherwise.
 int ApplySharpness(CDibImage& image, const CDibImage& scratch, int32_t sharpness);
+int ApplySharpness(CDibImage& image, const CDibImage& scratch, int32_t sharpness, KernelLevel level);
 // Makes scratch a pixel-for-pixel copy of image, re-creating it when its
 // format differs. 1 on success, 0 when image is empty or scratch cannot be
 // created.

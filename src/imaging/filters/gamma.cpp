@@ -13,7 +13,7 @@ namespace vantix {
 namespace {
 
 template <typename T>
-void BuildGammaTable(T* table, int32_t gamma, int32_t top) {
+void BuildGammaTableOf(T* table, int32_t gamma, int32_t top) {
     // Gamma 0 gives an infinite exponent: every entry below full scale is 0.
     const double exponent = 1.0 / (static_cast<double>(gamma) / 100.0);
     const double scale = static_cast<double>(top);
@@ -26,9 +26,14 @@ void BuildGammaTable(T* table, int32_t gamma, int32_t top) {
 
 }  // namespace
 
+namespace filter_detail {
+void BuildGammaTable(int32_t gamma, uint8_t* table) { BuildGammaTableOf(table, gamma, 255); }
+void BuildGammaTable(int32_t gamma, uint16_t* table) { BuildGammaTableOf(table, gamma, 65535); }
+}  // namespace filter_detail
+
 int GammaRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, int32_t dstY,
                  uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
-                 void* param1, void* /*param2*/) {
+                 void* param1, void* param2) {
     filter_detail::Region region;
     filter_detail::ChannelLayout layout{};
     if (param1 == nullptr || !filter_detail::ResolveChannels(dst, src, srcRect, dstX, dstY, dstBytesPerPixel,
@@ -37,14 +42,16 @@ int GammaRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, 
     }
     const int32_t g = std::clamp(static_cast<const GammaSettings*>(param1)->gamma, kGammaMin, kGammaMax);
     filter_detail::MapThroughToneTable(
-        region, layout, [g](uint8_t* table) { BuildGammaTable(table, g, 255); },
-        [g](uint16_t* table) { BuildGammaTable(table, g, 65535); });
+        region, layout, [g](uint8_t* table) { filter_detail::BuildGammaTable(g, table); },
+        [g](uint16_t* table) { filter_detail::BuildGammaTable(g, table); }, filter_detail::RoutineKernelLevel(param2));
     return 1;
 }
 
-int ApplyGamma(CDibImage& image, int32_t gamma) {
+int ApplyGamma(CDibImage& image, int32_t gamma) { return ApplyGamma(image, gamma, ActiveKernelLevel()); }
+
+int ApplyGamma(CDibImage& image, int32_t gamma, KernelLevel level) {
     GammaSettings settings{gamma};
-    return image.Apply(GammaRoutine, nullptr, nullptr, 0, 0, &settings, nullptr);
+    return image.Apply(GammaRoutine, nullptr, nullptr, 0, 0, &settings, &level);
 }
 
 }  // namespace vantix

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "imaging/bayer_pattern.h"
+#include "imaging/filters/filter_bands.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
 
@@ -70,43 +71,22 @@ bool BlockColourIsStrong(const uint8_t* base, ptrdiff_t stride, int32_t x, int32
     return strong >= 2;
 }
 
-int32_t FilterHotPixels8(const Region& region, const BayerGains& gains) {
-    const int32_t width = region.width;
-    const int32_t firstX = kBorder;
-    const int32_t endX = width - kBorder;  // exclusive
-    const ptrdiff_t stride = region.dstStride;
-    uint8_t* base = region.dst;
-    std::vector<uint8_t> candidates(static_cast<size_t>(width));
-    uint8_t* flags = candidates.data();
-    int32_t replaced = 0;
-    for (int32_t y = kBorder; y < region.height - kBorder; ++y) {
-        uint8_t* row = base + y * stride;
-        const uint8_t* up = row - 2 * stride;
-        const uint8_t* down = row + 2 * stride;
-        for (int32_t x = firstX; x < endX; ++x) {
-            const int32_t mean = (row[x - 2] + row[x + 2] + up[x] + down[x]) >> 2;
+// The mean test alone on one row, on the values the frame holds now: flags[x]
+// for x in 2..width - 3.
+template <typename T>
+void ScreenRow(const Region& region, int32_t y, uint8_t* flags) {
+    const T* row = filter_detail::SampleRow<T>(region.DstRow(y));
+    const T* up = filter_detail::SampleRow<T>(region.DstRow(y - 2));
+    const T* down = filter_detail::SampleRow<T>(region.DstRow(y + 2));
+    const int32_t endX = region.width - kBorder;
+    for (int32_t x = kBorder; x < endX; ++x) {
+        const int32_t mean = (row[x - 2] + row[x + 2] + up[x] + down[x]) >> 2;
+        if constexpr (sizeof(T) == 1) {
             flags[x] = static_cast<uint8_t>(row[x] - mean >= kHotPixelThreshold8);
-        }
-        int32_t lastReplaced = -kBorder - 1;
-        int32_t x = firstX;
-        while (x < endX) {
-            if (x - lastReplaced > 2) {
-                const void* next = std::memchr(flags + x, 1, static_cast<size_t>(endX - x));
-                if (next == nullptr) {
-                    break;
-                }
-                x = static_cast<int32_t>(static_cast<const uint8_t*>(next) - flags);
-            }
-            const int32_t mean = (row[x - 2] + row[x + 2] + up[x] + down[x]) >> 2;
-            if (row[x] - mean >= kHotPixelThreshold8 && BlockColourIsStrong(base, stride, x, y, gains)) {
-                row[x] = static_cast<uint8_t>(mean);
-                lastReplaced = x;
-                ++replaced;
-            }
-            ++x;
+        } else {
+            flags[x] = static_cast<uint8_t>(std::abs(row[x] - mean) >= kHotPixelThreshold16);
         }
     }
-    return replaced;
 }
 
 // Whether v at column x of row stands alone: far from its same-colour mean
@@ -120,41 +100,99 @@ inline bool IsLoneSample16(const uint16_t* above, const uint16_t* row, const uin
            far(below[x - 1]) & far(below[x]) & far(below[x + 1]);
 }
 
-void FilterHotPixels16(const Region& region) {
-    const int32_t width = region.width;
-    const int32_t firstX = kBorder;
-    const int32_t endX = width - kBorder;
-    std::vector<uint8_t> candidates(static_cast<size_t>(width));
-    uint8_t* flags = candidates.data();
+// The full test, in place and in memory order, on the flagged samples of row
+// y and on the two samples after each replacement (whose screen saw the old
+// value). Appends the replaced columns to `replaced` when it is not null;
+// returns how many were replaced.
+template <typename T>
+int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const BayerGains& gains,
+                   std::vector<int32_t>* replaced) {
+    const ptrdiff_t stride = region.dstStride;
+    T* row = filter_detail::SampleRow<T>(region.DstRow(y));
+    const T* above = filter_detail::SampleRow<T>(region.DstRow(y - 1));
+    const T* below = filter_detail::SampleRow<T>(region.DstRow(y + 1));
+    const T* up = filter_detail::SampleRow<T>(region.DstRow(y - 2));
+    const T* down = filter_detail::SampleRow<T>(region.DstRow(y + 2));
+    const int32_t endX = region.width - kBorder;  // exclusive
+    int32_t count = 0;
+    int32_t lastReplaced = -kBorder - 1;
+    int32_t x = kBorder;
+    while (x < endX) {
+        if (x - lastReplaced > 2) {
+            const void* next = std::memchr(flags + x, 1, static_cast<size_t>(endX - x));
+            if (next == nullptr) {
+                break;
+            }
+            x = static_cast<int32_t>(static_cast<const uint8_t*>(next) - flags);
+        }
+        const int32_t mean = (row[x - 2] + row[x + 2] + up[x] + down[x]) >> 2;
+        bool replace;
+        if constexpr (sizeof(T) == 1) {
+            replace = row[x] - mean >= kHotPixelThreshold8 && BlockColourIsStrong(region.dst, stride, x, y, gains);
+        } else {
+            replace = IsLoneSample16(above, row, below, up, down, x);
+        }
+        if (replace) {
+            row[x] = static_cast<T>(mean);
+            lastReplaced = x;
+            ++count;
+            if (replaced != nullptr) {
+                replaced->push_back(x);
+            }
+        }
+        ++x;
+    }
+    return count;
+}
+
+// The whole-image filter: each row screened just before it is resolved, so
+// the screen sees the rows above as replaced.
+template <typename T>
+int32_t FilterHotPixels(const Region& region, const BayerGains& gains) {
+    std::vector<uint8_t> candidates(static_cast<size_t>(region.width));
+    int32_t replaced = 0;
     for (int32_t y = kBorder; y < region.height - kBorder; ++y) {
-        uint16_t* row = filter_detail::SampleRow<uint16_t>(region.DstRow(y));
-        const uint16_t* above = filter_detail::SampleRow<uint16_t>(region.DstRow(y - 1));
-        const uint16_t* below = filter_detail::SampleRow<uint16_t>(region.DstRow(y + 1));
-        const uint16_t* up2 = filter_detail::SampleRow<uint16_t>(region.DstRow(y - 2));
-        const uint16_t* down2 = filter_detail::SampleRow<uint16_t>(region.DstRow(y + 2));
-        // The screen only compares with the mean, which rules out nearly
-        // every sample of a real picture; the neighbours are looked at for
-        // the few that remain.
-        for (int32_t x = firstX; x < endX; ++x) {
-            const int32_t mean = (row[x - 2] + row[x + 2] + up2[x] + down2[x]) >> 2;
-            flags[x] = static_cast<uint8_t>(std::abs(row[x] - mean) >= kHotPixelThreshold16);
+        ScreenRow<T>(region, y, candidates.data());
+        replaced += ResolveRow<T>(region, y, candidates.data(), gains, nullptr);
+    }
+    return replaced;
+}
+
+Region RegionOf(const CDibImage& raw) {
+    Region region;
+    region.dst = const_cast<uint8_t*>(raw.Bits());
+    region.src = region.dst;
+    region.width = raw.Width();
+    region.height = raw.Height();
+    region.dstStride = raw.Stride();
+    region.srcStride = raw.Stride();
+    region.bytesPerPixel = raw.BytesPerPixel();
+    return region;
+}
+
+BayerGains GainsOf(int32_t bayerMode, int32_t redGain, int32_t blueGain) {
+    return BayerGains{bayerMode & 3, std::clamp(redGain, 0, kBayerGainMax) * 128 / 100,
+                      std::clamp(blueGain, 0, kBayerGainMax) * 128 / 100};
+}
+
+template <typename T>
+void ResolveFrame(const Region& region, const BayerGains& gains, uint8_t* candidates, ptrdiff_t candidateStride,
+                  HotPixelScratch& scratch) {
+    for (std::vector<int32_t>& list : scratch.replaced) {
+        list.clear();
+        list.reserve(static_cast<size_t>(region.width));
+    }
+    for (int32_t y = kBorder; y < region.height - kBorder; ++y) {
+        uint8_t* flags = candidates + y * candidateStride;
+        // Row r's replacements are kept in list r % 3 until row r + 2 is
+        // done: a replacement two rows up changed the mean this row's screen
+        // saw.
+        for (const int32_t x : scratch.replaced[static_cast<size_t>((y + 1) % 3)]) {
+            flags[x] = 1;
         }
-        int32_t lastReplaced = -kBorder - 1;
-        int32_t x = firstX;
-        while (x < endX) {
-            if (x - lastReplaced > 2) {
-                const void* next = std::memchr(flags + x, 1, static_cast<size_t>(endX - x));
-                if (next == nullptr) {
-                    break;
-                }
-                x = static_cast<int32_t>(static_cast<const uint8_t*>(next) - flags);
-            }
-            if (IsLoneSample16(above, row, below, up2, down2, x)) {
-                row[x] = static_cast<uint16_t>((row[x - 2] + row[x + 2] + up2[x] + down2[x]) >> 2);
-                lastReplaced = x;
-            }
-            ++x;
-        }
+        std::vector<int32_t>& own = scratch.replaced[static_cast<size_t>(y % 3)];
+        own.clear();
+        ResolveRow<T>(region, y, flags, gains, &own);
     }
 }
 
@@ -172,19 +210,48 @@ int HotPixelRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dst
     }
     filter_detail::GatherIntoDestination(region, layout);
     const bool tooSmall = region.width <= 2 * kBorder || region.height <= 2 * kBorder;
+    const auto* settings = static_cast<const HotPixelSettings*>(param1);
+    const BayerGains gains = GainsOf(settings->bayerMode, settings->redGain, settings->blueGain);
     if (region.bytesPerPixel == 2) {
         if (!tooSmall) {
-            FilterHotPixels16(region);
+            FilterHotPixels<uint16_t>(region, gains);
         }
         return 1;
     }
     if (tooSmall) {
         return 0;
     }
-    const auto* settings = static_cast<const HotPixelSettings*>(param1);
-    const BayerGains gains{settings->bayerMode & 3, std::clamp(settings->redGain, 0, kBayerGainMax) * 128 / 100,
-                           std::clamp(settings->blueGain, 0, kBayerGainMax) * 128 / 100};
-    return FilterHotPixels8(region, gains);
+    return FilterHotPixels<uint8_t>(region, gains);
+}
+
+void HotPixelScreenRows(const CDibImage& raw, int32_t rowBegin, int32_t rowEnd, uint8_t* candidates,
+                        ptrdiff_t candidateStride) {
+    const Region region = RegionOf(raw);
+    if (raw.IsEmpty() || region.width <= 2 * kBorder || (region.bytesPerPixel != 1 && region.bytesPerPixel != 2)) {
+        return;
+    }
+    for (int32_t y = std::max(rowBegin, kBorder); y < std::min(rowEnd, region.height - kBorder); ++y) {
+        uint8_t* flags = candidates + y * candidateStride;
+        if (region.bytesPerPixel == 1) {
+            ScreenRow<uint8_t>(region, y, flags);
+        } else {
+            ScreenRow<uint16_t>(region, y, flags);
+        }
+    }
+}
+
+void HotPixelResolve(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
+                     ptrdiff_t candidateStride, HotPixelScratch& scratch) {
+    const Region region = RegionOf(raw);
+    if (raw.IsEmpty() || region.width <= 2 * kBorder || region.height <= 2 * kBorder) {
+        return;
+    }
+    const BayerGains gains = GainsOf(bayerMode, redGain, blueGain);
+    if (region.bytesPerPixel == 1) {
+        ResolveFrame<uint8_t>(region, gains, candidates, candidateStride, scratch);
+    } else if (region.bytesPerPixel == 2) {
+        ResolveFrame<uint16_t>(region, gains, candidates, candidateStride, scratch);
+    }
 }
 
 int ApplyHotPixelFilter(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain) {

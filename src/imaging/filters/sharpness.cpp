@@ -6,11 +6,12 @@
 //
 // The block sums are separable: each row first adds up the four source rows
 // per sample, then every output sample adds four of those column sums one
-// pixel apart. Both loops run over contiguous samples.
+// pixel apart (the row kernels, sharpness_kernels.cpp).
 #include <algorithm>
-#include <type_traits>
 #include <vector>
 
+#include "imaging/filters/filter_bands.h"
+#include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
 
@@ -23,71 +24,25 @@ using filter_detail::Region;
 
 constexpr int32_t kBorder = 2;
 
-// One output row: samples [first, last) of the destination row from the
-// source row c and the column sums. With four samples per pixel the fourth
-// is written back as it was, which keeps the loop a single vector loop. The
-// destination never shares memory with the source (see SharpnessRoutine) or
-// the sums.
-template <int32_t kStep>
-void SharpenRow(uint8_t* __restrict out, const uint8_t* __restrict c, const uint16_t* __restrict sums,
-                int32_t first, int32_t last, int32_t strength) {
-    // Everything fits in 16 bits here (|s * (c - b)| <= 30 * 255), which
-    // lets the compiler work on eight samples per vector.
-    const auto s = static_cast<int16_t>(strength);
-    for (int32_t i = first; i < last; ++i) {
-        const auto blurred =
-            static_cast<int16_t>((sums[i - 2 * kStep] + sums[i - kStep] + sums[i] + sums[i + kStep]) >> 4);
-        const auto v = static_cast<int16_t>(c[i]);
-        const auto correction = static_cast<int16_t>(s * static_cast<int16_t>(v - blurred));
-        const auto value = static_cast<int16_t>(v + correction / 10);
-        const auto sharpened = static_cast<uint8_t>(std::clamp<int16_t>(value, 0, 255));
-        const uint8_t previous = out[i];
-        out[i] = kStep == 4 && (i & 3) == 3 ? previous : sharpened;
-    }
-}
-
-template <int32_t kStep>
-void SharpenRow(uint16_t* __restrict out, const uint16_t* __restrict c, const int32_t* __restrict sums,
-                int32_t first, int32_t last, int32_t strength) {
-    for (int32_t i = first; i < last; ++i) {
-        const int32_t blurred = (sums[i - 2 * kStep] + sums[i - kStep] + sums[i] + sums[i + kStep]) >> 4;
-        const int32_t v = c[i];
-        const int32_t value = v + strength * (v - blurred) / 10;
-        const auto sharpened = static_cast<uint16_t>(std::clamp(value, 0, 65535));
-        const uint16_t previous = out[i];
-        out[i] = kStep == 4 && (i & 3) == 3 ? previous : sharpened;
-    }
-}
-
-template <typename T, int32_t kStep>
-void Sharpen(const Region& region, int32_t strength) {
-    // Column sums of four rows: at most 4 * 255 for 8-bit channels, so 16
-    // bits suffice there.
-    using Sum = std::conditional_t<sizeof(T) == 1, uint16_t, int32_t>;
-    const int32_t rowSamples = region.width * kStep;
-    // Output samples: all samples of pixels 2..width - 3.
-    const int32_t first = kBorder * kStep;
-    const int32_t last = (region.width - kBorder) * kStep;
-    std::vector<Sum> columnSums(static_cast<size_t>(rowSamples));
-    Sum* sums = columnSums.data();
-    for (int32_t y = kBorder; y < region.height - kBorder; ++y) {
-        const T* r0 = filter_detail::SampleRow<T>(region.SrcRow(y - 2));
-        const T* r1 = filter_detail::SampleRow<T>(region.SrcRow(y - 1));
-        const T* r2 = filter_detail::SampleRow<T>(region.SrcRow(y));
-        const T* r3 = filter_detail::SampleRow<T>(region.SrcRow(y + 1));
-        for (int32_t i = 0; i < rowSamples; ++i) {
-            sums[i] = static_cast<Sum>(r0[i] + r1[i] + r2[i] + r3[i]);
-        }
-        SharpenRow<kStep>(filter_detail::SampleRow<T>(region.DstRow(y)), r2, sums, first, last, strength);
-    }
-}
-
-template <typename T>
-void SharpenByStep(const Region& region, int32_t step, int32_t strength) {
-    switch (step) {
-    case 1: Sharpen<T, 1>(region, strength); break;
-    case 3: Sharpen<T, 3>(region, strength); break;
-    default: Sharpen<T, 4>(region, strength); break;
+// Rows [rowBegin, rowEnd) of the interior (rows 2..height - 3) with the
+// region's own row pointers; `sums` holds width * step entries of the sum
+// type of the channel width.
+void SharpenRows(const Region& region, const ChannelLayout& layout, int32_t strength, int32_t rowBegin,
+                 int32_t rowEnd, void* sums, KernelLevel level) {
+    const filter_detail::FilterKernels& kernels = filter_detail::FilterKernelsFor(level);
+    const filter_detail::SharpenRow row = layout.sampleBytes == 1 ? kernels.sharpen8 : kernels.sharpen16;
+    filter_detail::SharpenRowJob job{};
+    job.sums = sums;
+    job.pixels = region.width;
+    job.step = layout.step;
+    job.strength = strength;
+    for (int32_t y = std::max(rowBegin, kBorder); y < std::min(rowEnd, region.height - kBorder); ++y) {
+        job.r0 = region.SrcRow(y - 2);
+        job.r1 = region.SrcRow(y - 1);
+        job.r2 = region.SrcRow(y);
+        job.r3 = region.SrcRow(y + 1);
+        job.out = region.DstRow(y);
+        row(job);
     }
 }
 
@@ -95,7 +50,7 @@ void SharpenByStep(const Region& region, int32_t step, int32_t strength) {
 
 int SharpnessRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dstX, int32_t dstY,
                      uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
-                     void* param1, void* /*param2*/) {
+                     void* param1, void* param2) {
     Region region;
     ChannelLayout layout{};
     if (param1 == nullptr || !filter_detail::ResolveChannels(dst, src, srcRect, dstX, dstY, dstBytesPerPixel,
@@ -111,24 +66,46 @@ int SharpnessRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t ds
     // with the destination.
     filter_detail::DetachedSource detached;
     detached.Detach(region, true);
-    if (layout.sampleBytes == 1) {
-        SharpenByStep<uint8_t>(region, layout.step, strength);
-    } else {
-        SharpenByStep<uint16_t>(region, layout.step, strength);
-    }
+    std::vector<int32_t> sums(static_cast<size_t>(region.width) * static_cast<size_t>(layout.step));
+    SharpenRows(region, layout, strength, 0, region.height, sums.data(), filter_detail::RoutineKernelLevel(param2));
     return 1;
 }
 
 int ApplySharpness(CDibImage& image, const CDibImage& scratch, int32_t sharpness) {
+    return ApplySharpness(image, scratch, sharpness, ActiveKernelLevel());
+}
+
+int ApplySharpness(CDibImage& image, const CDibImage& scratch, int32_t sharpness, KernelLevel level) {
     if (scratch.Width() != image.Width() || scratch.Height() != image.Height() ||
         scratch.BitsPerPixel() != image.BitsPerPixel()) {
         return 0;
     }
     SharpnessSettings settings{sharpness};
-    return image.Apply(SharpnessRoutine, &scratch, nullptr, 0, 0, &settings, nullptr);
+    return image.Apply(SharpnessRoutine, &scratch, nullptr, 0, 0, &settings, &level);
 }
 
-int CopyToFilterScratch(const CDibImage& image, CDibImage& scratch) {
+void ApplySharpnessRows(CDibImage& image, const CDibImage& scratch, int32_t sharpness, int32_t rowBegin,
+                        int32_t rowEnd, std::vector<int32_t>& sums, KernelLevel level) {
+    ChannelLayout layout{};
+    if (image.IsEmpty() || &scratch == &image || scratch.Width() != image.Width() ||
+        scratch.Height() != image.Height() || scratch.BitsPerPixel() != image.BitsPerPixel() ||
+        !filter_detail::LayoutFor(image.BytesPerPixel(), layout)) {
+        return;
+    }
+    Region region;
+    region.dst = image.Bits();
+    region.src = scratch.Bits();
+    region.width = image.Width();
+    region.height = image.Height();
+    region.dstStride = image.Stride();
+    region.srcStride = scratch.Stride();
+    region.bytesPerPixel = image.BytesPerPixel();
+    sums.resize(static_cast<size_t>(region.width) * static_cast<size_t>(layout.step));
+    SharpenRows(region, layout, std::clamp(sharpness, kSharpnessMin, kSharpnessMax), rowBegin, rowEnd, sums.data(),
+                level);
+}
+
+int PrepareFilterScratch(const CDibImage& image, CDibImage& scratch) {
     if (image.IsEmpty()) {
         return 0;
     }
@@ -140,6 +117,16 @@ int CopyToFilterScratch(const CDibImage& image, CDibImage& scratch) {
         if (scratch.CopyFormat(&image) == 0) {
             return 0;
         }
+    }
+    return 1;
+}
+
+int CopyToFilterScratch(const CDibImage& image, CDibImage& scratch) {
+    if (PrepareFilterScratch(image, scratch) == 0) {
+        return 0;
+    }
+    if (&scratch == &image) {
+        return 1;
     }
     std::copy(image.Bits(), image.Bits() + image.ImageBytes(), scratch.Bits());
     return 1;

@@ -1,0 +1,96 @@
+#pragma once
+// The filters by row bands, for a pipeline that spreads a frame over
+// several threads. Rows are memory rows. Each function names what it reads
+// outside its rows; the caller runs the bands of one pass at once and the
+// passes one after the other. Every result equals the whole-image filter's.
+#include <cstdint>
+#include <vector>
+
+#include "imaging/cpu_dispatch.h"
+#include "imaging/dib_image.h"
+#include "imaging/filters/tone_table.h"
+#include "imaging/row_bands.h"
+
+namespace vantix {
+
+// Dot filter in four steps: PrepareDotFilter once, the mark pass over all
+// rows (any bands), then over the bands of the split PrepareDotFilter was
+// given (BandOf(i, bands, height)) the look-down pass, DotFilterJoinBands on
+// one thread, and the fill pass. The mark pass reads raw rows one above and
+// below its own. The look-down pass records for every sample of its band the
+// nearest unmarked sample below it in its column, as far as the band
+// reaches; the join carries the columns that run out of a band on from the
+// bands below (and the values above a band from the bands above); the fill
+// pass reads unmarked samples (which nobody writes),
+// the marks, and the look-down records of its own band.
+struct DotFilterPlanes {
+    std::vector<uint8_t> below;   // per sample: the value found below (raw's sample width)
+    std::vector<int32_t> open;    // per band and column: first row that needs the joined value
+    std::vector<int32_t> joined;  // per band and column: the value from the bands below
+    std::vector<int32_t> lowest;  // per band and column: its lowest unmarked sample, or -1
+    std::vector<int32_t> above;   // per band and column: the value from the bands above
+};
+struct DotFilterPlan {
+    CDibImage* raw = nullptr;
+    uint8_t* samples = nullptr;  // raw's first memory row
+    ptrdiff_t sampleStride = 0;
+    const CDibImage* hotMap = nullptr;
+    const CDibImage* deadMap = nullptr;
+    uint8_t* marks = nullptr;  // the work map's first row, or ownMarks
+    ptrdiff_t markStride = 0;
+    int32_t markBytes = 1;
+    int32_t threshold = 0;
+    int32_t bands = 1;
+    DotFilterPlanes* planes = nullptr;
+    KernelLevel level = KernelLevel::kBaseline;  // ActiveKernelLevel(); every level gives the same samples
+};
+// Per-thread scratch of the passes, kept between frames.
+struct DotFilterScratch {
+    std::vector<uint8_t> flags;
+    std::vector<int32_t> above;
+};
+// As ApplyDotFilter chooses the marks' place: the work map when it can hold
+// them, otherwise ownMarks (resized). Sizes `planes` for `bands` bands.
+// False when raw is not 8- or 16-bit.
+bool PrepareDotFilter(CDibImage& raw, const CDibImage& hotMap, const CDibImage& deadMap, CDibImage& workMap,
+                      std::vector<uint8_t>& ownMarks, DotFilterPlanes& planes, int32_t bands, DotFilterPlan* plan);
+void DotFilterMarkRows(const DotFilterPlan& plan, int32_t rowBegin, int32_t rowEnd, DotFilterScratch& scratch);
+// `band` is band `band.index` of the plan's split.
+void DotFilterLookDownRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch);
+void DotFilterJoinBands(const DotFilterPlan& plan);
+void DotFilterFillRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch);
+
+// Hot-pixel filter in two passes. The screen pass, by bands, marks in
+// `candidates` (one byte per sample, `candidateStride` bytes per row) the
+// samples whose mean test passes on the frame as delivered; it reads raw
+// rows two above and below its own. The resolve pass then runs over the
+// whole frame on one thread, in memory order like the whole-image filter,
+// testing the candidates, the samples whose screen a replacement two rows
+// up or two samples to the left may have changed, and nothing else.
+void HotPixelScreenRows(const CDibImage& raw, int32_t rowBegin, int32_t rowEnd, uint8_t* candidates,
+                        ptrdiff_t candidateStride);
+struct HotPixelScratch {
+    std::vector<int32_t> replaced[3];  // columns replaced in the last rows
+};
+void HotPixelResolve(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
+                     ptrdiff_t candidateStride, HotPixelScratch& scratch);
+
+// Point filters on rows [rowBegin, rowEnd) of the image, in place.
+void ApplyHueSaturationRows(CDibImage& image, int32_t hue, int32_t saturation, int32_t rowBegin, int32_t rowEnd,
+                            KernelLevel level);
+// table.sampleBytes must match the image's channel width.
+void MapToneTableRows(CDibImage& image, const filter_detail::ToneTable& table, int32_t rowBegin, int32_t rowEnd,
+                      KernelLevel level);
+
+// Gives scratch the image's size, depth and stride (re-creating it only
+// when they differ), without copying pixels. 1 on success, 0 when image is
+// empty or scratch cannot be created.
+int PrepareFilterScratch(const CDibImage& image, CDibImage& scratch);
+
+// Sharpness of the image's rows [rowBegin, rowEnd) from scratch (a copy of
+// the image, reading its rows two above and one below); `sums` is per-thread
+// scratch. The image's two-pixel border is left alone.
+void ApplySharpnessRows(CDibImage& image, const CDibImage& scratch, int32_t sharpness, int32_t rowBegin,
+                        int32_t rowEnd, std::vector<int32_t>& sums, KernelLevel level);
+
+}  // namespace vantix

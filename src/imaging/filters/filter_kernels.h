@@ -1,0 +1,93 @@
+#pragma once
+// Row kernels of the picture filters and the flat-field correction, in one variant per instruction set,
+// and the one place that picks among them (FilterKernelsFor). Every variant
+// of a kernel gives the same bytes as its portable variant; the choice only
+// affects speed. Internal to the filters.
+#include <cstdint>
+
+#include "imaging/cpu_dispatch.h"
+
+namespace vantix::filter_detail {
+
+// Samples of one row through a lookup table: `pixels` pixels of `step`
+// samples each (1, 3 or 4); with step 4 the fourth sample of every pixel is
+// left as it is. The 16-bit table has 65536 entries plus kToneTablePad
+// spare ones after them.
+inline constexpr int32_t kToneTablePad = 2;
+using ToneRow8 = void (*)(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
+using ToneRow16 = void (*)(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
+
+// A hue turn and saturation scale in the terms of the 1530-step colour
+// circle (see hue_saturation.cpp).
+struct HueShift {
+    int32_t offset;      // hue offset a in steps of the 1530-step circle, 0..1529
+    int32_t sextants;    // a / 255
+    int32_t remainder;   // a % 255
+    int32_t saturation;  // s + 256, 1..511
+};
+// One row of hue and saturation, in place: `pixels` pixels of
+// bytesPerPixel 3, 4 (8-bit channels, the fourth byte left alone), 6 or 8
+// (16-bit channels worked on in their high byte; with 8 the fourth word is
+// cleared).
+using HueRow = void (*)(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
+
+// One output row of the sharpness filter: from the four source rows y - 2 ..
+// y + 1 (r0..r3) and the source row y (r2), writes samples
+// [2 step, (pixels - 2) step) of out. `sums` holds pixels * step entries of
+// scratch (uint16_t for 8-bit samples, int32_t for 16-bit ones). With step 4
+// the fourth sample of every pixel keeps the value out holds.
+struct SharpenRowJob {
+    const void* r0;
+    const void* r1;
+    const void* r2;
+    const void* r3;
+    void* out;
+    void* sums;
+    int32_t pixels;
+    int32_t step;  // 1, 3 or 4
+    int32_t strength;  // 0..30
+};
+using SharpenRow = void (*)(const SharpenRowJob& job);
+
+// One row of the flat-field correction, in place: `count` samples with their
+// dark and bright reference samples (see flat_field_kernels.cpp).
+using FlatFieldRow8 = void (*)(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+using FlatFieldRow16 = void (*)(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+
+struct FilterKernels {
+    ToneRow8 tone8;
+    ToneRow16 tone16;
+    HueRow hue;
+    SharpenRow sharpen8;
+    SharpenRow sharpen16;
+    FlatFieldRow8 flatField8;
+    FlatFieldRow16 flatField16;
+};
+
+// The kernels of the best level at or below `level` that the processor has.
+const FilterKernels& FilterKernelsFor(KernelLevel level);
+
+// The variants, for FilterKernelsFor.
+void ToneRow8Baseline(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
+void ToneRow16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
+void ToneRow16PerPixel(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
+void HueRowBaseline(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
+void SharpenRow8Baseline(const SharpenRowJob& job);
+void SharpenRow16Baseline(const SharpenRowJob& job);
+void FlatFieldRow8Baseline(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+void FlatFieldRow16Baseline(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+#if VANTIX_HAVE_AVX2_KERNELS
+void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
+void SharpenRow8Avx2(const SharpenRowJob& job);
+void SharpenRow16Avx2(const SharpenRowJob& job);
+void ToneRow8Avx512(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
+void HueRowAvx512(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
+void SharpenRow8Avx512(const SharpenRowJob& job);
+void SharpenRow16Avx512(const SharpenRowJob& job);
+void FlatFieldRow8Avx2(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+void FlatFieldRow16Avx2(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+void FlatFieldRow8Avx512(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
+void FlatFieldRow16Avx512(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+#endif
+
+}  // namespace vantix::filter_detail

@@ -1,0 +1,92 @@
+// Row kernels of the sharpness filter (see sharpness.cpp). One source text,
+// compiled for each instruction set: the loops run over contiguous samples
+// and the compiler vectorises them at each level's width.
+#include <algorithm>
+#include <type_traits>
+
+#include "imaging/filters/filter_kernels.h"
+
+namespace vantix::filter_detail {
+
+namespace {
+
+constexpr int32_t kBorder = 2;
+
+// One output row: samples [first, last) of the destination row from the
+// source row c and the column sums. With four samples per pixel the fourth
+// is written back as it was, which keeps the loop a single vector loop. The
+// destination never shares memory with the source or the sums.
+template <int32_t kStep>
+VANTIX_KERNEL_INLINE void SharpenSamples(uint8_t* __restrict out, const uint8_t* __restrict c,
+                                         const uint16_t* __restrict sums, int32_t first, int32_t last,
+                                         int32_t strength) {
+    // Everything fits in 16 bits here (|s * (c - b)| <= 30 * 255), which
+    // lets the compiler work on 16-bit lanes.
+    const auto s = static_cast<int16_t>(strength);
+    for (int32_t i = first; i < last; ++i) {
+        const auto blurred =
+            static_cast<int16_t>((sums[i - 2 * kStep] + sums[i - kStep] + sums[i] + sums[i + kStep]) >> 4);
+        const auto v = static_cast<int16_t>(c[i]);
+        const auto correction = static_cast<int16_t>(s * static_cast<int16_t>(v - blurred));
+        const auto value = static_cast<int16_t>(v + correction / 10);
+        const auto sharpened = static_cast<uint8_t>(std::clamp<int16_t>(value, 0, 255));
+        const uint8_t previous = out[i];
+        out[i] = kStep == 4 && (i & 3) == 3 ? previous : sharpened;
+    }
+}
+
+template <int32_t kStep>
+VANTIX_KERNEL_INLINE void SharpenSamples(uint16_t* __restrict out, const uint16_t* __restrict c,
+                                         const int32_t* __restrict sums, int32_t first, int32_t last,
+                                         int32_t strength) {
+    for (int32_t i = first; i < last; ++i) {
+        const int32_t blurred = (sums[i - 2 * kStep] + sums[i - kStep] + sums[i] + sums[i + kStep]) >> 4;
+        const int32_t v = c[i];
+        const int32_t value = v + strength * (v - blurred) / 10;
+        const auto sharpened = static_cast<uint16_t>(std::clamp(value, 0, 65535));
+        const uint16_t previous = out[i];
+        out[i] = kStep == 4 && (i & 3) == 3 ? previous : sharpened;
+    }
+}
+
+template <typename T, int32_t kStep>
+VANTIX_KERNEL_INLINE void SharpenRowOf(const SharpenRowJob& job) {
+    // Column sums of four rows: at most 4 * 255 for 8-bit channels, so 16
+    // bits suffice there.
+    using Sum = std::conditional_t<sizeof(T) == 1, uint16_t, int32_t>;
+    const int32_t rowSamples = job.pixels * kStep;
+    const T* __restrict r0 = static_cast<const T*>(job.r0);
+    const T* __restrict r1 = static_cast<const T*>(job.r1);
+    const T* __restrict r2 = static_cast<const T*>(job.r2);
+    const T* __restrict r3 = static_cast<const T*>(job.r3);
+    Sum* __restrict sums = static_cast<Sum*>(job.sums);
+    for (int32_t i = 0; i < rowSamples; ++i) {
+        sums[i] = static_cast<Sum>(r0[i] + r1[i] + r2[i] + r3[i]);
+    }
+    // Output samples: all samples of pixels 2..width - 3.
+    SharpenSamples<kStep>(static_cast<T*>(job.out), r2, sums, kBorder * kStep, (job.pixels - kBorder) * kStep,
+                          job.strength);
+}
+
+template <typename T>
+VANTIX_KERNEL_INLINE void SharpenRowByStep(const SharpenRowJob& job) {
+    switch (job.step) {
+    case 1: SharpenRowOf<T, 1>(job); break;
+    case 3: SharpenRowOf<T, 3>(job); break;
+    default: SharpenRowOf<T, 4>(job); break;
+    }
+}
+
+}  // namespace
+
+void SharpenRow8Baseline(const SharpenRowJob& job) { SharpenRowByStep<uint8_t>(job); }
+void SharpenRow16Baseline(const SharpenRowJob& job) { SharpenRowByStep<uint16_t>(job); }
+
+#if VANTIX_HAVE_AVX2_KERNELS
+VANTIX_KERNEL_AVX2 void SharpenRow8Avx2(const SharpenRowJob& job) { SharpenRowByStep<uint8_t>(job); }
+VANTIX_KERNEL_AVX2 void SharpenRow16Avx2(const SharpenRowJob& job) { SharpenRowByStep<uint16_t>(job); }
+VANTIX_KERNEL_AVX512 void SharpenRow8Avx512(const SharpenRowJob& job) { SharpenRowByStep<uint8_t>(job); }
+VANTIX_KERNEL_AVX512 void SharpenRow16Avx512(const SharpenRowJob& job) { SharpenRowByStep<uint16_t>(job); }
+#endif
+
+}  // namespace vantix::filter_detail
