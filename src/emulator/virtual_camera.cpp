@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "transport/model_table.h"
+#include "catalog/model_catalog.h"
 
 namespace vantix::emulator {
 namespace {

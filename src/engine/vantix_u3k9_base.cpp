@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "engine/fpga_registers.h"
 #include "engine/sensor_factory.h"
 #include "platform/clock.h"
 #include "transport/device_table.h"
@@ -16,6 +17,8 @@ namespace vantix {
 namespace {
 
 constexpr int32_t kNoModel = -1;
+// The one model the engine names by its id: slot 18 asks for it.
+constexpr int32_t kModel3042 = 0x3042;
 constexpr int32_t kMaxDevices = 32;
 constexpr int32_t kDefaultReadTimeoutMs = 5000;
 constexpr int32_t kUsb3SpeedCode = 4;
@@ -26,29 +29,10 @@ constexpr size_t kDeviceBlockVersionOffset = 24;
 // The camera's EEPROM keeps an area for the application from this address on.
 constexpr uint16_t kUserSromBase = 0x1080;
 
-// FPGA registers named by the engine.
-constexpr uint8_t kFpgaFrameCounter = 8;
-constexpr uint8_t kFpgaHeightLow = 64;
-constexpr uint8_t kFpgaWidthLow = 68;
-constexpr uint8_t kFpgaAltHeightLow = 154;
-constexpr uint8_t kFpgaAltWidthLow = 156;
-constexpr uint8_t kFpgaReadoutStart = 72;   // 72/73: first line or column the FPGA keeps
-constexpr uint8_t kFpgaReadoutOffset = 76;  // 76/77
-constexpr uint8_t kFpgaStreamControl = 104;
-constexpr uint8_t kFpgaBitDepth = 0x3C;
-constexpr uint8_t kFpgaConverterDepth = 0x3D;
-constexpr uint8_t kFpgaAltBitDepth = 0xA3;
-constexpr uint8_t kFpgaTrigger = 36;
-constexpr uint8_t kFpgaTriggerArm = 48;
-constexpr uint8_t kFpgaOptionSwitch = 144;
-constexpr uint8_t kFpgaOptionBits = 209;
-
 // Bytes per frame-buffer size unit: buffers are whole multiples of this.
 constexpr uint64_t kBufferGranule = 8192;
 // Margin around the image in every direction that the buffer allows for.
 constexpr uint64_t kBufferMargin = 128;
-
-bool UsesWideRegisterMap(int32_t model) { return model == 0x31E0 || model == 0x32D0; }
 
 }  // namespace
 
@@ -76,57 +60,14 @@ int32_t CVantixU3K9Base::InitCamera() {
     if (!controller_ || !controller_->PrepareStreaming()) return 0;
     controller_->ReadDeviceBlockA(deviceBlockA_);
     if (!sensor_) return 0;
-    switch (modelId_) {
-        case 0x3042:
-            // The camera, not the host, owns this model's sensor bus.
-            sensor_->SetControlFlags(0x10000);
-            break;
-        case 0x3140:
-            WriteFpgaRegister(56, 0);
-            WriteFpgaRegister(62, 3);
-            WriteFpgaRegister(56, 1);
-            break;
-        case 0x3180:
-            if (!sensor_->Detect()) sensor_->Handshake();
-            break;
-        case 0x31E0: {
-            // The head boots its own processor; wait until it reports ready.
-            uint8_t status = 0;
-            uint8_t level = 0;
-            controller_->ReadFpgaRegister(16, &status);
-            controller_->ReadFpgaRegister(19, &level);
-            if (status != 0 || level > 25) {
-                for (int attempt = 0; attempt < 40; ++attempt) {
-                    uint8_t ready = 0;
-                    controller_->ReadReadyFlag(&ready);
-                    if (ready == 1) break;
-                    Sleep(500);
-                }
-            }
-            break;
-        }
-        default:
-            break;
-    }
+    WakeUpHead();
     if (!sensor_->Detect()) return 0;
     return sensor_->Initialize();
 }
 
 int32_t CVantixU3K9Base::Close() {
     StopCapture();
-    const bool ccdHead = modelId_ == 0x3090 || modelId_ == 0x30B0 || modelId_ == 0x30C0;
-    if (ccdHead && sensor_) {
-        // Put the CCD head's clocks to rest before the camera is let go.
-        sensor_->WriteRegister(0, 3);
-        sensor_->WriteRegister(0x8000, 3);
-        if (controller_) {
-            controller_->WriteFpgaRegister(37, 0);
-            for (uint8_t reg : {36, 31, 35, 34, 32, 33, 224}) {
-                Sleep(1);
-                controller_->WriteFpgaRegister(reg, 0);
-            }
-        }
-    }
+    if (Facts().restClocksOnClose && sensor_) RestHeadClocks();
     if (controller_) {
         controller_->CloseStream();
         controller_.reset();
@@ -169,7 +110,7 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
     if (EnumerateDevices(0) == 0 || !IsDeviceAttached(instance)) return 0;
     // A model whose sensor class the library does not contain fails here,
     // before anything of the current camera is touched.
-    if (!IsSensorClassAvailable(static_cast<uint16_t>(modelId_))) return 0;
+    if (!IsSensorClassAvailable(Model())) return 0;
     const DeviceTable& table = ProcessDeviceTable();
     int32_t index = -1;
     for (int32_t i = 0; i < table.Count(); ++i) {
@@ -185,7 +126,7 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
     if (index >= 0 && controller_->SelectDeviceIndex(index)) {
         sensor_.reset();
         SensorCreation outcome = SensorCreation::Created;
-        sensor_ = CreateSensorForModel(static_cast<uint16_t>(modelId_), controller_.get(), &outcome);
+        sensor_ = CreateSensorForModel(Model(), controller_.get(), &outcome);
         if (!sensor_) return 0;
         selectedInstance_ = instance;
     }
@@ -246,7 +187,7 @@ int32_t CVantixU3K9Base::GetDeviceInstance(int32_t index) {
     return ProcessDeviceTable().InstanceNumber(index);
 }
 
-int32_t CVantixU3K9Base::IsModel3042() { return modelId_ == 0x3042; }
+int32_t CVantixU3K9Base::IsModel3042() { return modelId_ == kModel3042; }
 
 int32_t CVantixU3K9Base::GetSelectedInstance() { return selectedInstance_; }
 
@@ -254,15 +195,15 @@ int32_t CVantixU3K9Base::GetSelectedInstance() { return selectedInstance_; }
 
 int32_t CVantixU3K9Base::ResetStream() {
     if (!controller_) return 0;
-    if (modelId_ == 0x3042) {
+    if (Facts().stream == StreamKind::DirectFrames) {
         controller_->ResetPort();
     } else {
         const uint16_t firmware = static_cast<uint16_t>(deviceBlockA_[kDeviceBlockVersionOffset] |
                                                         deviceBlockA_[kDeviceBlockVersionOffset + 1] << 8);
         if (firmware > kPipeResetFirmware) controller_->ResetPipe(kStreamEndpoint);
-        if (sensor_ && modelId_ != 0x30C0) sensor_->SettingsStrobe();
-        controller_->WriteFpgaRegister(kFpgaStreamControl, 2);
-        if (modelId_ == 0x3150) Sleep(100);
+        if (sensor_ && Facts().strobeOnStreamReset) sensor_->SettingsStrobe();
+        controller_->WriteFpgaRegister(fpga::kStreamControl, 2);
+        if (Facts().streamResetPauseMs != 0) Sleep(Facts().streamResetPauseMs);
     }
     controller_->RestartStream();
     return 1;
@@ -277,7 +218,7 @@ int32_t CVantixU3K9Base::AllocateFrameBuffers() {
     const SensorInfo& info = sensor_->Info();
     const uint64_t w = static_cast<uint64_t>(std::max(0, info.areaWidth));
     const uint64_t h = static_cast<uint64_t>(std::max(0, info.areaHeight));
-    const uint64_t planes = modelId_ == 0x3130 ? 3 : 1;  // the video converter sends three planes
+    const uint64_t planes = Facts().planes;
     const uint64_t size =
         ((w + kBufferMargin) * (h + kBufferMargin) * 2 + kBufferGranule - 1) / kBufferGranule * kBufferGranule * planes;
     const uint64_t frameBytes = w * h * ((bitMode_ == 1 || bitMode_ == 2) ? 2 : 1) * planes;
@@ -292,9 +233,10 @@ int32_t CVantixU3K9Base::AllocateFrameBuffers() {
         slot.reset(new (std::nothrow) uint8_t[size]);
         if (!slot) return 0;
     }
-    if (modelId_ == 0x3042) return 0;  // the camera sizes its own frames
-    const uint8_t widthReg = UsesWideRegisterMap(modelId_) ? kFpgaAltWidthLow : kFpgaWidthLow;
-    const uint8_t heightReg = UsesWideRegisterMap(modelId_) ? kFpgaAltHeightLow : kFpgaHeightLow;
+    if (Facts().fpgaWindow == FpgaWindow::CameraSized) return 0;  // the camera sizes its own frames
+    const bool wide = Facts().fpgaWindow == FpgaWindow::Wide;
+    const uint8_t widthReg = wide ? fpga::kWideWidthLow : fpga::kWidthLow;
+    const uint8_t heightReg = wide ? fpga::kWideHeightLow : fpga::kHeightLow;
     WriteFpgaRegister(widthReg, static_cast<int32_t>(w & 0xFF));
     WriteFpgaRegister(widthReg + 1, static_cast<int32_t>(w >> 8));
     WriteFpgaRegister(heightReg, static_cast<int32_t>(h & 0xFF));
@@ -304,131 +246,11 @@ int32_t CVantixU3K9Base::AllocateFrameBuffers() {
     return 1;
 }
 
-// Where each model's FPGA starts keeping lines and columns of the sensor's
-// readout, which depends on the window, the area mode and the mirrors.
-void CVantixU3K9Base::WriteModelReadoutRegisters() {
-    const SensorInfo& info = sensor_->Info();
-    const int32_t w = info.areaWidth;
-    const int32_t h = info.areaHeight;
-    const int32_t x = info.areaX;
-    const int32_t y = info.areaY;
-    const int32_t mode = info.areaMode;
-    const int32_t mirrorH = info.mirrorH;
-    const int32_t mirrorV = info.mirrorV;
-    const auto write16 = [this](uint8_t lowReg, int32_t value) {
-        WriteFpgaRegister(lowReg, value & 0xFF);
-        WriteFpgaRegister(lowReg + 1, (value >> 8) & 0xFF);
-    };
-    switch (modelId_) {
-        case 0x3020:
-            Sleep(200);
-            break;
-        case 0x30B0:
-            WriteFpgaRegister(kFpgaHeightLow, 192);
-            Sleep(1);
-            break;
-        case 0x30C0:
-            WriteFpgaRegister(kFpgaHeightLow, 34);
-            Sleep(1);
-            sensor_->SettingsStrobe();
-            break;
-        case 0x30F0: {
-            int32_t ok = 0;
-            const int32_t u = ReadFpgaRegister(17, &ok);
-            write16(kFpgaReadoutStart, u < 19 ? 0 : 31);
-            WriteFpgaRegister(kFpgaReadoutOffset, u < 19 ? 0 : 12);
-            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
-            break;
-        }
-        case 0x3100:
-            write16(kFpgaReadoutStart, 11);
-            WriteFpgaRegister(kFpgaReadoutOffset, 0);
-            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
-            WriteFpgaRegister(kFpgaStreamControl, 0);
-            break;
-        case 0x3130:
-            write16(kFpgaReadoutStart, 20);
-            write16(kFpgaReadoutOffset, 136);
-            break;
-        case 0x31B0:
-        case 0x31B4:
-        case 0x32A0:
-            write16(kFpgaReadoutStart, 11);
-            write16(kFpgaReadoutOffset, mode == 1 ? 0 : info.maxWidth - x - w);
-            break;
-        case 0x31C0:
-            write16(kFpgaReadoutStart, mode == 1 ? 11 : 12);
-            write16(kFpgaReadoutOffset, mode == 1 ? 0 : info.maxWidth - x - w);
-            break;
-        case 0x31C4:
-            write16(kFpgaReadoutStart, mode == 1 ? 11 : 12);
-            write16(kFpgaReadoutOffset, 0);
-            break;
-        case 0x31E0:
-        case 0x32D0:
-            WriteFpgaRegister(kFpgaReadoutStart, 20);
-            WriteFpgaRegister(kFpgaReadoutStart + 1, 0);
-            WriteFpgaRegister(kFpgaReadoutOffset, 136);
-            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
-            break;
-        case 0x31F0: {
-            const int32_t f = mode == 0 ? 1 : 0;
-            const int32_t c = (f == 1 && mirrorH == 1) ? y + 41 : y + 26 * f + 14;
-            write16(kFpgaReadoutStart, c);
-            write16(kFpgaReadoutOffset, x + 32 * f + 32);
-            break;
-        }
-        case 0x3260:
-        case 0x3270:
-        case 0x3280:
-        case 0x3290:
-            if (mode == 0) {
-                write16(kFpgaReadoutStart, h == info.maxHeight ? 25 : 21);
-                write16(kFpgaReadoutOffset, mirrorV ? 104 : 8);
-            } else if (mode == 1) {
-                write16(kFpgaReadoutStart, 23);
-                write16(kFpgaReadoutOffset, mirrorV ? 52 : 4);
-            } else {
-                write16(kFpgaReadoutStart, 21);
-                write16(kFpgaReadoutOffset, mirrorV ? 104 : 8);
-            }
-            break;
-        case 0x32B0:
-            WriteFpgaRegister(kFpgaReadoutStart, 39);
-            WriteFpgaRegister(kFpgaReadoutStart + 1, 0);
-            WriteFpgaRegister(kFpgaReadoutOffset, 79);
-            WriteFpgaRegister(kFpgaReadoutOffset + 1, 0);
-            sensor_->SettingsStrobe();
-            break;
-        case 0x32C0:
-            write16(kFpgaReadoutStart, 10);
-            write16(kFpgaReadoutOffset, 32);
-            break;
-        case 0x32E0:
-        case 0x32F0:
-            write16(kFpgaReadoutStart, mode != 0 ? 44 : 68);
-            write16(kFpgaReadoutOffset, 0);
-            break;
-        case 0x3300:
-            if (mode != 0) {
-                write16(kFpgaReadoutStart, mirrorH == 1 ? 11 : 15);
-                write16(kFpgaReadoutOffset, 4);
-            } else {
-                const bool full = w == info.maxWidth && h == info.maxHeight;
-                write16(kFpgaReadoutStart, full ? (mirrorH == 1 ? 11 : 19) : 11);
-                write16(kFpgaReadoutOffset, w == info.maxWidth ? 8 : 0);
-            }
-            break;
-        default:
-            break;
-    }
-}
-
 int32_t CVantixU3K9Base::GetMaxDevices() { return kMaxDevices; }
 
 int32_t CVantixU3K9Base::ReadFrameCounter() {
     uint8_t counter = 0;
-    if (!controller_ || !controller_->ReadFpgaRegister(kFpgaFrameCounter, &counter)) counter = 0;
+    if (!controller_ || !controller_->ReadFpgaRegister(fpga::kFrameCounter, &counter)) counter = 0;
     lastFrameCounter_ = counter;
     return 1;
 }
@@ -444,34 +266,14 @@ int32_t CVantixU3K9Base::Slot36() { return 0; }
 
 int32_t CVantixU3K9Base::SetBitMode(int32_t mode) {
     if (!controller_) return 0;
-    switch (modelId_) {
-        case 0x3100: case 0x31B0: case 0x31B4: case 0x31C0: case 0x31C4: case 0x3260: case 0x3270:
-        case 0x3280: case 0x3290: case 0x32A0: case 0x32E0: case 0x32F0: case 0x3300:
-            if (sensor_) sensor_->SetBitDepth(mode);
-            break;
-        case 0x3130:
-            if (static_cast<uint32_t>(mode) > 2) return 0;
-            if (controller_->WriteFpgaRegister(kFpgaConverterDepth, static_cast<uint8_t>(mode))) {
-                bitMode_ = mode != 0;
-                return AllocateFrameBuffers();
-            }
-            break;
-        case 0x31E0:
-        case 0x32D0:
-            if (controller_->WriteFpgaRegister(kFpgaAltBitDepth, mode == 1 ? 2 : 1)) {
-                bitMode_ = mode != 0;
-                return AllocateFrameBuffers();
-            }
-            break;
-        default:
-            break;
-    }
-    const bool sixteen = mode == 1 || modelId_ == 0x3180;
+    int32_t result = 0;
+    if (ApplyModelDepth(mode, &result)) return result;
+    const bool sixteen = mode == 1 || Facts().depth == DepthControl::FixedSixteenBits;
     int32_t ok;
-    if (modelId_ == 0x3042) {
+    if (Facts().depth == DepthControl::ModeByte) {
         ok = controller_->WriteModeByte(sixteen ? 1 : 0);
     } else {
-        ok = controller_->WriteFpgaRegister(kFpgaBitDepth, sixteen ? 2 : 1);
+        ok = controller_->WriteFpgaRegister(fpga::kBitDepth, sixteen ? 2 : 1);
     }
     if (!ok) return 0;
     const int32_t newMode = sixteen ? 1 : mode;
@@ -481,7 +283,7 @@ int32_t CVantixU3K9Base::SetBitMode(int32_t mode) {
 }
 
 int32_t CVantixU3K9Base::SetClockMode(int32_t mode) {
-    if (modelId_ != 0x3042 && mode == 2 && controller_) {
+    if (Facts().fastClockNeedsSuperSpeed && mode == 2 && controller_) {
         uint32_t speed = 0;
         controller_->GetSpeed(&speed);
         if (speed != kUsb3SpeedCode) mode = 0;  // the fastest clock needs SuperSpeed
@@ -546,57 +348,7 @@ int32_t CVantixU3K9Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!force && mode == triggerMode_) return 1;
     StopCapture();
     OpenFrameEvent();
-    switch (modelId_) {
-        case 0x3030:
-        case 0x3050:
-            WriteFpgaRegister(kFpgaTrigger, mode != 0);
-            sensor_->SetTriggerMode(mode);
-            if (mode != 0) {
-                // Read one header to learn the frame counter, then wait for
-                // triggered frames.
-                lastFrameCounter_ = 0;
-                if (StartCapture(kCaptureHeaderOnly)) {
-                    Sleep(10);
-                    if (stopEvent_.Wait(5000) == WaitResult::Signalled) {
-                        Sleep(10);
-                        StartCapture(kCaptureOnCounterChange);
-                    }
-                }
-            }
-            break;
-        case 0x30F0:
-        case 0x3100:
-            sensor_->SetTriggerMode(1);
-            WriteFpgaRegister(kFpgaTriggerArm, 0);
-            if (mode != 0) {
-                WriteFpgaRegister(kFpgaTriggerArm, 1);
-            } else {
-                sensor_->SetTriggerMode(0);
-            }
-            break;
-        case 0x3150:
-        case 0x3170:
-            WriteFpgaRegister(kFpgaTrigger, mode & 0x83);
-            triggerMode_ = mode & 0x83;
-            return 1;
-        case 0x3260:
-        case 0x3270:
-        case 0x3280:
-        case 0x3290:
-            if (mode == 0) {
-                sensor_->SetTriggerMode(0);
-            } else if (mode == 1) {
-                const int32_t started = StartCapture(kCaptureOnCounterChange);
-                sensor_->SetTriggerMode(1);
-                if (started && WaitFrame(60000) == kWaitNewFrame) ReadFrameCounter();
-            }
-            break;
-        default:
-            sensor_->SetTriggerMode(mode);
-            if (mode == 1) ReadFrameCounter();
-            break;
-    }
-    triggerMode_ = mode;
+    triggerMode_ = ApplyTriggerRule(mode);
     return 1;
 }
 
@@ -648,7 +400,7 @@ int32_t CVantixU3K9Base::SetExposureTime(int32_t tenthsOfMs) {
     if (!sensor_) return 0;
     // Long exposures need a longer wait for each payload piece.
     readTimeoutMs_ = tenthsOfMs <= 50000 ? kDefaultReadTimeoutMs : tenthsOfMs / 5;
-    if (modelId_ == 0x3200) {
+    if (Facts().exposureBetweenFrames) {
         // This head is reprogrammed between frames by the acquisition thread.
         pendingExposure_ = tenthsOfMs;
         exposurePending_ = true;
@@ -742,12 +494,12 @@ int32_t CVantixU3K9Base::ReadSensorRegister(int32_t address, int32_t* ok) {
 }
 
 int32_t CVantixU3K9Base::WriteFpgaRegister(int32_t reg, int32_t value) {
-    if (!controller_ || modelId_ == 0x3042) return 0;
+    if (!controller_ || !Facts().fpgaRegisters) return 0;
     return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
 }
 
 int32_t CVantixU3K9Base::ReadFpgaRegister(int32_t reg, int32_t* ok) {
-    if (!controller_ || modelId_ == 0x3042) return 0;
+    if (!controller_ || !Facts().fpgaRegisters) return 0;
     uint8_t value = 0;
     if (!controller_->ReadFpgaRegister(static_cast<uint8_t>(reg), &value)) return 0;
     if (ok != nullptr) *ok = 1;
@@ -777,77 +529,10 @@ int32_t CVantixU3K9Base::IsOutputModeSupported() { return sensor_ ? sensor_->IsO
 int32_t CVantixU3K9Base::SetOutputMode(int32_t mode) { return sensor_ ? sensor_->SetOutputMode(mode) : 0; }
 int32_t CVantixU3K9Base::GetOutputMode() { return sensor_ ? sensor_->GetOutputMode() : -1; }
 
-// ---- Option switch ----
-
-int32_t CVantixU3K9Base::IsOptionSwitchSupported() {
-    switch (modelId_) {
-        case 0x3150:
-        case 0x3170:
-        case 0x31E0:
-        case 0x3220:
-            return 1;
-        case 0x3260:
-            return sensor_ && (sensor_->FirmwareVersion() & 0x8000) ? 1 : 0;
-        default:
-            return 0;
-    }
-}
-
-int32_t CVantixU3K9Base::GetOptionSwitch() {
-    if (!IsOptionSwitchSupported() || !sensor_) return 0;
-    int32_t ok = 0;
-    switch (modelId_) {
-        case 0x3150:
-        case 0x3170:
-        case 0x3220:
-            return ReadFpgaRegister(kFpgaOptionSwitch, &ok) == 15;
-        case 0x31E0: {
-            int32_t c = 0;
-            sensor_->GetReadoutMode(&c);
-            if (c <= 0 || c >= 9) return 0;
-            // Remember the last real readout mode so "on" can restore it.
-            uint8_t stored = 0;
-            ReadUserSrom(0, &stored);
-            if (stored == 0 || stored > 8) WriteUserSrom(0, c);
-            return 1;
-        }
-        case 0x3260:
-            return ReadFpgaRegister(kFpgaOptionBits, &ok) & 1;
-        default:
-            return 0;
-    }
-}
-
-int32_t CVantixU3K9Base::SetOptionSwitch(int32_t on) {
-    if (!IsOptionSwitchSupported()) return 0;
-    const bool wanted = on != 0;
-    if ((GetOptionSwitch() != 0) == wanted) return 1;
-    int32_t ok = 0;
-    switch (modelId_) {
-        case 0x3150:
-        case 0x3170:
-        case 0x3220:
-            return WriteFpgaRegister(kFpgaOptionSwitch, wanted ? 15 : 8);
-        case 0x31E0: {
-            if (!sensor_) return 0;
-            if (!wanted) return sensor_->SetReadoutMode(0);
-            uint8_t mode = 0;
-            if (!ReadUserSrom(0, &mode)) return 0;
-            return sensor_->SetReadoutMode(mode);
-        }
-        case 0x3260: {
-            const int32_t bits = ReadFpgaRegister(kFpgaOptionBits, &ok);
-            return WriteFpgaRegister(kFpgaOptionBits, wanted ? (bits | 1) : (bits & ~1));
-        }
-        default:
-            return 0;
-    }
-}
-
 // ---- Text channel of the serial-controlled head ----
 
 int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
-    if (modelId_ != 0x3180 || !sensor_ || buffer == nullptr || length < 0) return 0;
+    if (!Facts().textChannel || !sensor_ || buffer == nullptr || length < 0) return 0;
     char received[256] = {};
     const int32_t count = sensor_->ReceiveText(received, sizeof received);
     const int32_t copied = std::clamp(std::min(length, count), 0, static_cast<int32_t>(sizeof received));
@@ -856,7 +541,7 @@ int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
 }
 
 int32_t CVantixU3K9Base::SendText(const char* text, int32_t length) {
-    if (modelId_ != 0x3180 || !sensor_ || text == nullptr || length < 0) return 0;
+    if (!Facts().textChannel || !sensor_ || text == nullptr || length < 0) return 0;
     std::string copy(text, static_cast<size_t>(length));
     return sensor_->SendText(copy.c_str(), length + 1);
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "catalog/model_catalog.h"
 #include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/thread.h"
@@ -223,7 +224,21 @@ protected:
     // Acquisition-thread helpers.
     void PublishFrame(const uint8_t* source);
     void RaiseFrameEvent();
+
+    // The catalog row of the model set by SetModelId (the generic row for
+    // none), and what the engine does differently for it. Looked up at each
+    // use: a short table, and never out of step with modelId_.
+    const ModelRow& Model() const { return LookupModel(static_cast<uint16_t>(modelId_)); }
+    const EngineFacts& Facts() const { return Model().engine; }
+    // The per-model rules of the catalog row (model_hooks.cpp).
+    void WakeUpHead();
+    void RestHeadClocks();
     void WriteModelReadoutRegisters();
+    // True when the model's depth control has finished SetBitMode, with its
+    // result in *result; false to go on with the common depth setting.
+    bool ApplyModelDepth(int32_t mode, int32_t* result);
+    // Returns the trigger mode to store.
+    int32_t ApplyTriggerRule(int32_t mode);
     // Copies the newest ring slot (or slot 0) under the slot-reader protocol;
     // with markRead the frames up to the copied one count as read. 1 when
     // copied, 0 otherwise.
@@ -233,7 +248,6 @@ protected:
     void EndCaptureLoop(bool failed);
     // Opens the frame event, not signalled, unless it is open already.
     void OpenFrameEvent();
-    bool IsModel(int32_t model) const { return modelId_ == model; }
 
     std::unique_ptr<CVtxCy3Cam> controller_;
     uint8_t deviceBlockA_[64] = {};

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/debug_output.h"
-#include "transport/model_table.h"
+#include "catalog/model_catalog.h"
 
 namespace vantix {
 namespace {

@@ -55,7 +55,23 @@ constexpr RegisterValue kFinalSettings[] = {
     {0x31C6, 1036}, {0x31AE, 772},
 };
 
+// The board probe: the identity register read at the sensor's bus address.
+constexpr uint8_t kProbeBusAddress = 0x20;
+constexpr uint8_t kProbeIdentity[2] = {0x2E, 0x01};
+constexpr uint32_t kProbeTimeoutMs = 3000;
+
 }  // namespace
+
+SensorProbe CSensorMT9F002::Probe(CControllerBase* controller) {
+    const uint8_t address[2] = {0x00, 0x00};
+    uint8_t identity[2] = {0, 0};
+    if (controller == nullptr || !controller->BusWrite(kProbeBusAddress, address, sizeof address, kProbeTimeoutMs) ||
+        !controller->BusRead(kProbeBusAddress, identity, sizeof identity, kProbeTimeoutMs)) {
+        return SensorProbe::NoAnswer;
+    }
+    const bool fitted = identity[0] == kProbeIdentity[0] && identity[1] == kProbeIdentity[1];
+    return fitted ? SensorProbe::Fitted : SensorProbe::NotFitted;
+}
 
 CSensorMT9F002::CSensorMT9F002(CControllerBase* controller, uint8_t deviceAddress)
     : CSensorBase(controller, deviceAddress), readModeShadow_(kModel.readModeInitial) {

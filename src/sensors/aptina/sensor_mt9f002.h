@@ -11,6 +11,11 @@ class CSensorMT9F002 : public CSensorBase {
 public:
     CSensorMT9F002(CControllerBase* controller, uint8_t deviceAddress);
 
+    // The 0x3020 board carries this sensor or MT9F001; only this one answers
+    // a read of its identity register at bus address 0x20 with 0x2E, 0x01.
+    // NoAnswer when the bus transfer fails.
+    static SensorProbe Probe(CControllerBase* controller);
+
     // Register 0 (chip version) reads non-zero.
     int32_t Detect() override;
     // FPGA and sensor reset, clocks and the power-on settings, then the

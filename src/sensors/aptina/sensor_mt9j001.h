@@ -8,11 +8,8 @@ namespace vantix {
 
 class CSensorMT9J001 : public CSensorBase {
 public:
-    // Control flag: the camera reaches the sensor through its own registers
-    // (the 0x3042 board). Register transfers then go through the
-    // controller's camera registers, and the camera has already loaded the
-    // sensor's power-on settings.
-    static constexpr uint32_t kControlCameraRegisterPath = 0x10000;
+    // The control flag this class interprets (the 0x3042 board sets it).
+    static constexpr uint32_t kControlCameraRegisterPath = kControlCameraOwnsSensorBus;
 
     CSensorMT9J001(CControllerBase* controller, uint8_t deviceAddress);
 
@@ -46,7 +43,10 @@ public:
     int32_t GetClockMode(int32_t* mode) override;
 
 private:
-    bool ThroughCameraRegisters() const { return (controlFlags_ & kControlCameraRegisterPath) != 0; }
+    // The camera reaches the sensor through its own registers (the 0x3042
+    // board): register transfers go through the controller's camera
+    // registers, and the camera has already loaded the power-on settings.
+    bool ThroughCameraRegisters() const { return (controlFlags_ & kControlCameraOwnsSensorBus) != 0; }
 
     uint16_t readModeShadow_;
 };
