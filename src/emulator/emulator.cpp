@@ -6,7 +6,7 @@
 #include <map>
 #include <mutex>
 
-#include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/personality_factory.h"
 #include "transport/camera_interface_class.h"
 #include "transport/transfer_record.h"
 
@@ -144,11 +144,7 @@ std::string Emulator::Plug(uint16_t modelId) {
     std::snprintf(path, sizeof path, "\\\\?\\usb#vid_%04x&pid_%04x#emu%d#%s", profile.vendorId, modelId, instance,
                   GuidToString(kCameraInterfaceClass).c_str());
     auto camera = std::make_shared<VirtualCamera>(profile);
-    // Each sensor family brings its own register model; others keep the
-    // plain register file.
-    if (std::unique_ptr<SensorPersonality> sensor = MakeAptinaPersonality(modelId)) {
-        camera->ReplaceSensor(std::move(sensor));
-    }
+    camera->ReplaceSensor(MakeSensorPersonality(profile.model.sensor));
     impl_->cameras.emplace_back(path, std::move(camera));
     return path;
 }

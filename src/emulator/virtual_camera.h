@@ -1,9 +1,9 @@
 #pragma once
-// The firmware of one virtual camera: the controller's vendor requests, the
-// devices on its serial bus (FPGA register file, auxiliary registers,
-// configuration EEPROM, image sensor), the camera registers, and the frame
-// stream on the bulk endpoints. The emulator driver presents it behind the
-// same device-file interface as a real camera.
+// The firmware of one virtual camera: the USB controller's vendor requests
+// and the frame stream on the bulk endpoints, in front of a head personality
+// (head_personality.h) that answers the serial bus, the FPGA and camera
+// registers and gives each frame its geometry and timing. The emulator driver
+// presents it behind the same device-file interface as a real camera.
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -12,10 +12,11 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
+#include "emulator/head_personality.h"
 #include "emulator/scene.h"
 #include "emulator/sensor_personality.h"
+#include "emulator/virtual_models.h"
 #include "platform/device_file.h"
 #include "transport/transfer_record.h"
 
@@ -37,16 +38,14 @@ struct FaultPlan {
     uint64_t removeAfterPayloadBytes = UINT64_MAX;
 };
 
-// What a virtual camera of a model looks like.
+// What a virtual camera of a model looks like: the controller's vendor id
+// and the head of the emulator's model table.
 struct CameraProfile {
     uint16_t vendorId = 0x04B4;
-    uint16_t modelId = 0;
-    uint8_t sensorAddress = 0x20;  // 8-bit write address on the serial bus
-    uint32_t sensorWidth = 1280;
-    uint32_t sensorHeight = 1024;
-    BayerPattern pattern = BayerPattern::Mono;
+    VirtualModel model;
 };
 
+// The profile of a model from the emulator's model table.
 CameraProfile ProfileForModel(uint16_t modelId);
 
 class VirtualCamera {
@@ -92,6 +91,11 @@ public:
     void ReplaceSensor(std::unique_ptr<SensorPersonality> sensor);
     // For inspection in tests while the camera is idle.
     SensorPersonality& Sensor();
+    // Replaces the head (the standard head until then); for heads with
+    // controllers of their own.
+    void ReplaceHead(std::unique_ptr<HeadPersonality> head);
+    // See HeadPersonality::SetSensorBusBusyReads.
+    void SetSensorBusBusyReads(uint32_t reads);
 
 private:
     enum class Readiness { Ready, At, Blocked, Never, Gone };
@@ -106,9 +110,6 @@ private:
     };
 
     // All below run with mutex_ held.
-    bool BusWrite(uint8_t address, const uint8_t* data, size_t count);
-    bool BusRead(uint8_t address, uint8_t* data, size_t count);
-    FrameGeometry CurrentGeometry() const;
     void RequestFrame();
     void StopStream();
     Readiness Evaluate(uint8_t endpoint, std::chrono::steady_clock::time_point* at);
@@ -123,15 +124,7 @@ private:
     bool present_ = true;
     bool stopping_ = false;
 
-    std::array<uint8_t, 256> fpga_{};
-    std::array<uint8_t, 256> aux_{};
-    uint8_t fpgaPointer_ = 0;
-    uint8_t auxPointer_ = 0;
-    std::unique_ptr<std::array<uint8_t, 0x10000>> eeprom_;
-    uint16_t eepromPointer_ = 0;
-    std::chrono::steady_clock::time_point eepromBusyUntil_{};
-    std::unique_ptr<SensorPersonality> sensor_;
-    std::unordered_map<uint16_t, uint32_t> cameraRegisters_;  // key: bank << 15 | address
+    std::unique_ptr<HeadPersonality> head_;
     std::array<uint8_t, 64> blockA_{};
     std::array<uint8_t, 64> blockB_{};
     uint8_t modeByte_ = 0;
