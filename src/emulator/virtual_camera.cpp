@@ -54,7 +54,7 @@ VirtualCamera::~VirtualCamera() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        for (const PendingRead& read : queue_) Complete(read, kErrorOperationAborted, 0, 0);
+        for (const PendingRead& read : queue_) read.done(kErrorOperationAborted, 0, 0);
         queue_.clear();
     }
     changed_.notify_all();
@@ -63,11 +63,9 @@ VirtualCamera::~VirtualCamera() {
 
 // ---- Endpoint 0 ----
 
-uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
+uint32_t VirtualCamera::ControlRequest(const SetupPacket& h, uint8_t* data, uint32_t* replyBytes) {
     std::lock_guard lock(mutex_);
     if (!present_) return kErrorDeviceNotConnected;
-    const TransferHeader& h = record.header;
-    uint8_t* data = record.data;
     if (faults_.stallCount > 0 && faults_.stallRequest == h.request) {
         --faults_.stallCount;
         return kErrorGenFailure;
@@ -77,10 +75,10 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
     bool ok = true;
     switch (h.request) {
         case kBusWrite:
-            ok = !in && h.value <= kEp0DataSize && head_->BusWrite(static_cast<uint8_t>(h.index), data, h.value);
+            ok = !in && h.value <= kControlDataBytes && head_->BusWrite(static_cast<uint8_t>(h.index), data, h.value);
             break;
         case kBusRead:
-            ok = in && h.value <= kEp0DataSize &&
+            ok = in && h.value <= kControlDataBytes &&
                  head_->BusRead(static_cast<uint8_t>(h.index & ~1u), data, h.value);
             dataCount = h.value;
             break;
@@ -104,8 +102,8 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
             break;
         case kDeviceBlockA:
         case kDeviceBlockB:
-            std::memcpy(data, (h.request == kDeviceBlockA ? blockA_ : blockB_).data(), kEp0DataSize);
-            dataCount = kEp0DataSize;
+            std::memcpy(data, (h.request == kDeviceBlockA ? blockA_ : blockB_).data(), kControlDataBytes);
+            dataCount = kControlDataBytes;
             break;
         case kRestartStream:
             StopStream();
@@ -114,9 +112,9 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
             RequestFrame();
             break;
         case kReadyFlag:
-            std::memset(data, 0, kEp0DataSize);
+            std::memset(data, 0, kControlDataBytes);
             data[0] = 1;
-            dataCount = kEp0DataSize;
+            dataCount = kControlDataBytes;
             break;
         case kRequestCC:
             break;
@@ -127,11 +125,11 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
             break;
         }
         case kCameraRegisterRead: {
-            std::memset(data, 0, kEp0DataSize);
+            std::memset(data, 0, kControlDataBytes);
             const uint32_t value = head_->ReadCameraRegister(h.index);
             data[0] = static_cast<uint8_t>(value);
             data[1] = static_cast<uint8_t>(value >> 8);
-            dataCount = kEp0DataSize;
+            dataCount = kControlDataBytes;
             break;
         }
         default:
@@ -142,7 +140,7 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
         --faults_.shortCount;
         dataCount = std::min(dataCount, faults_.shortBytes);
     }
-    *returned = kTransferHeaderSize + (in ? dataCount : kEp0DataSize);
+    *replyBytes = in ? dataCount : 0;
     return kErrorSuccess;
 }
 
@@ -185,10 +183,10 @@ void VirtualCamera::StartFrame() {
 VirtualCamera::Readiness VirtualCamera::Evaluate(uint8_t endpoint, Clock::time_point* at) {
     if (!present_) return Readiness::Gone;
     if (!frameRequested_) return Readiness::Blocked;
-    if (endpoint == kStreamEndpoint && headerServed_) {
+    if (endpoint == kFrameEndpoint && headerServed_) {
         return faults_.payloadTimeouts > 0 ? Readiness::Never : Readiness::Ready;
     }
-    if (endpoint == kStreamEndpoint && faults_.headerTimeouts > 0) return Readiness::Never;
+    if (endpoint == kFrameEndpoint && faults_.headerTimeouts > 0) return Readiness::Never;
     if (Clock::now() < frameDue_) {
         *at = frameDue_;
         return Readiness::At;
@@ -203,7 +201,7 @@ uint32_t VirtualCamera::Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, ui
         --faults_.badStatusTransfers;
         *status = 1;
     }
-    if (endpoint != kStreamEndpoint) {
+    if (endpoint != kFrameEndpoint) {
         // Direct frames: the whole payload without a header, one read per frame.
         StartFrame();
         const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, payloadBytes_));
@@ -241,32 +239,19 @@ uint32_t VirtualCamera::Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, ui
     return static_cast<uint32_t>(n);
 }
 
-void VirtualCamera::Complete(const PendingRead& read, uint32_t error, uint32_t bytes, uint32_t status) {
-    if (read.header != nullptr) {
-        read.header->statusA = status;
-        read.header->statusB = 0;
-    }
-    read.overlapped->Complete(error, error == kErrorSuccess ? bytes + read.bias : 0);
-}
-
-uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, TransferHeader* header,
-                                   Overlapped* overlapped, const void* owner, uint32_t bias, uint32_t* got) {
+uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, const void* owner, bool mayWait,
+                                   ReadCompletion done, uint32_t* got, uint32_t* status) {
     std::unique_lock lock(mutex_);
     if (!present_) return kErrorDeviceNotConnected;
-    if (endpoint != kStreamEndpoint && endpoint != kDirectFrameEndpoint) return kErrorInvalidParameter;
+    if (endpoint != kFrameEndpoint && endpoint != kDirectFrameEndpointIn) return kErrorInvalidParameter;
     Clock::time_point at;
     // Reads on an endpoint finish in order: a read can only be served at once
     // when nothing is queued before it.
     if (queue_.empty() && Evaluate(endpoint, &at) == Readiness::Ready) {
-        uint32_t status = 0;
-        *got = Serve(endpoint, dst, count, &status);
-        if (header != nullptr) {
-            header->statusA = status;
-            header->statusB = 0;
-        }
+        *got = Serve(endpoint, dst, count, status);
         return kErrorSuccess;
     }
-    if (overlapped == nullptr) return kErrorSemTimeout;  // a request handle never waits
+    if (!mayWait) return kErrorSemTimeout;  // a request handle never waits
     if (Evaluate(endpoint, &at) == Readiness::Never) {
         // This read is the one that never completes; the fault is used up.
         if (headerServed_) {
@@ -274,10 +259,10 @@ uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t coun
         } else {
             --faults_.headerTimeouts;
         }
-        queue_.push_back({0, dst, count, header, overlapped, owner, bias});  // endpoint 0: never served
+        queue_.push_back({0, dst, count, owner, std::move(done)});  // endpoint 0: never served
         return kErrorIoPending;
     }
-    queue_.push_back({endpoint, dst, count, header, overlapped, owner, bias});
+    queue_.push_back({endpoint, dst, count, owner, std::move(done)});
     changed_.notify_all();
     return kErrorIoPending;
 }
@@ -297,7 +282,7 @@ void VirtualCamera::ServeQueue() {
         if (readiness == Readiness::Gone) {
             const PendingRead read = *it;
             queue_.erase(it);
-            Complete(read, kErrorDeviceNotConnected, 0, 0);
+            read.done(kErrorDeviceNotConnected, 0, 0);
             continue;
         }
         if (readiness == Readiness::At) {
@@ -312,7 +297,7 @@ void VirtualCamera::ServeQueue() {
         queue_.erase(it);
         uint32_t status = 0;
         const uint32_t n = Serve(read.endpoint, read.dst, read.count, &status);
-        Complete(read, kErrorSuccess, n, status);
+        read.done(kErrorSuccess, n, status);
         changed_.notify_all();
     }
 }
@@ -321,10 +306,10 @@ void VirtualCamera::Abort(uint8_t endpoint, const void* owner) {
     std::lock_guard lock(mutex_);
     for (auto it = queue_.begin(); it != queue_.end();) {
         // Reads parked as "never" (endpoint 0) belong to the stream endpoint.
-        const uint8_t readEndpoint = it->endpoint == 0 ? kStreamEndpoint : it->endpoint;
+        const uint8_t readEndpoint = it->endpoint == 0 ? kFrameEndpoint : it->endpoint;
         const bool match = endpoint != 0 ? readEndpoint == endpoint : it->owner == owner;
         if (match) {
-            Complete(*it, kErrorOperationAborted, 0, 0);
+            it->done(kErrorOperationAborted, 0, 0);
             it = queue_.erase(it);
         } else {
             ++it;
@@ -342,7 +327,7 @@ void VirtualCamera::SetPresent(bool present) {
     std::lock_guard lock(mutex_);
     present_ = present;
     if (!present) {
-        for (const PendingRead& read : queue_) Complete(read, kErrorDeviceNotConnected, 0, 0);
+        for (const PendingRead& read : queue_) read.done(kErrorDeviceNotConnected, 0, 0);
         queue_.clear();
         frameRequested_ = false;
         headerServed_ = false;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,10 +18,25 @@
 #include "emulator/scene.h"
 #include "emulator/sensor_personality.h"
 #include "emulator/virtual_models.h"
-#include "platform/device_file.h"
-#include "transport/transfer_record.h"
+#include "platform/win_errors.h"
 
 namespace vantix::emulator {
+
+// A control transfer's setup packet as the camera sees it.
+struct SetupPacket {
+    uint8_t requestType;  // bit 7: device to host
+    uint8_t request;
+    uint16_t value;
+    uint16_t index;
+};
+inline constexpr uint32_t kControlDataBytes = 64;
+// The bulk endpoints: frames with a header, and direct frames.
+inline constexpr uint8_t kFrameEndpoint = 0x81;
+inline constexpr uint8_t kDirectFrameEndpointIn = 0x83;
+
+// How a queued read ends: the error (kErrorSuccess when data came), the
+// bytes delivered and the transfer's status word.
+using ReadCompletion = std::function<void(uint32_t error, uint32_t bytes, uint32_t status)>;
 
 // Faults to inject; each counter applies to that many upcoming events.
 struct FaultPlan {
@@ -57,18 +73,21 @@ public:
 
     const CameraProfile& Profile() const { return profile_; }
 
-    // ---- Host side, called by the emulator driver ----
-    // An endpoint-0 request on `record` (102 bytes). Returns kErrorSuccess with
-    // *returned = 38 + data bytes, or a failure code.
-    uint32_t ControlRequest(Ep0Record& record, uint32_t* returned);
-    // A bulk read from `endpoint` into dst. Completes at once (kErrorSuccess,
-    // *got set) when data is ready; with an Overlapped it may be queued and
-    // return kErrorIoPending; `header` (may be null) receives the completion
-    // status words. `owner` identifies the handle for Cancel.
-    // `bias` is added to the byte count of a queued read's completion (the
-    // buffered transfer reports its 38-byte header too).
-    uint32_t StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, TransferHeader* header,
-                        Overlapped* overlapped, const void* owner, uint32_t bias, uint32_t* got);
+    // ---- Host side, called by the virtual-camera driver ----
+    // A control transfer on endpoint 0: the setup packet and its 64-byte
+    // data stage (sent for out requests, filled for in requests). Returns
+    // kErrorSuccess with *replyBytes = the data bytes of an in request's
+    // reply, or a failure code (the request stalls).
+    uint32_t ControlRequest(const SetupPacket& setup, uint8_t* data, uint32_t* replyBytes);
+    // A bulk read of up to `count` bytes from `endpoint` into dst. Completes
+    // at once (kErrorSuccess, *got and *status set) when data is ready;
+    // otherwise, when `mayWait`, it is queued (kErrorIoPending) and `done`
+    // reports its end later, called with the camera's lock held; without
+    // `mayWait` a read that is not ready fails with kErrorSemTimeout. `owner`
+    // identifies the handle for Abort. *status and done's status are the
+    // transfer's completion status word (0: good).
+    uint32_t StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, const void* owner, bool mayWait,
+                        ReadCompletion done, uint32_t* got, uint32_t* status);
     // Completes every queued read of `endpoint` (or of `owner` when endpoint
     // is 0) with kErrorOperationAborted, and waits until none is being served.
     void Abort(uint8_t endpoint, const void* owner);
@@ -103,10 +122,8 @@ private:
         uint8_t endpoint;
         uint8_t* dst;
         uint32_t count;
-        TransferHeader* header;
-        Overlapped* overlapped;
         const void* owner;
-        uint32_t bias;
+        ReadCompletion done;
     };
 
     // All below run with mutex_ held.
@@ -115,7 +132,6 @@ private:
     Readiness Evaluate(uint8_t endpoint, std::chrono::steady_clock::time_point* at);
     uint32_t Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, uint32_t* status);
     void StartFrame();
-    void Complete(const PendingRead& read, uint32_t error, uint32_t bytes, uint32_t status);
     void ServeQueue();
 
     const CameraProfile profile_;

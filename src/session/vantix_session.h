@@ -22,7 +22,7 @@
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "session/error_history.h"
-#include "session/session_settings.h"
+#include "settings/settings_records.h"
 #include "settings/settings_persistence.h"
 
 namespace vantix {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/device_file.h"
+#include "drivers/device_file.h"
+#include "drivers/transfer_record.h"
 #include "platform/event.h"
-#include "transport/transfer_record.h"
 
 namespace vantix {
 

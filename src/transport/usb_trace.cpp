@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "drivers/transfer_record.h"
 #include "platform/clock.h"
-#include "transport/transfer_record.h"
 
 namespace vantix {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "drivers/camera_interface_class.h"
 #include "platform/clock.h"
-#include "transport/camera_interface_class.h"
 
 namespace vantix {
 namespace {

@@ -15,12 +15,13 @@
 #include "emulator/virtual_camera.h"
 #include "emulator/virtual_models.h"
 #include "engine/sensor_factory.h"
-#include "transport/transfer_record.h"
 
 namespace vantix::emulator {
 namespace {
 
 constexpr uint8_t kFpga = 0x40;
+constexpr uint8_t kVendorOut = 0x40;
+constexpr uint8_t kVendorIn = 0xC0;
 constexpr uint8_t kBusyWord = 2;
 
 uint8_t ReadFpgaOverBus(HeadPersonality& head, uint8_t reg) {
@@ -66,35 +67,32 @@ public:
 };
 
 uint32_t Request(VirtualCamera& camera, uint8_t type, uint8_t request, uint16_t value, uint16_t index,
-                 std::vector<uint8_t> data, Ep0Record* reply) {
-    Ep0Record record{};
-    record.header.requestType = type;
-    record.header.request = request;
-    record.header.value = value;
-    record.header.index = index;
-    for (size_t i = 0; i < data.size(); ++i) record.data[i] = data[i];
-    uint32_t returned = 0;
-    const uint32_t result = camera.ControlRequest(record, &returned);
-    if (reply != nullptr) *reply = record;
+                 std::vector<uint8_t> data, std::vector<uint8_t>* reply) {
+    uint8_t stage[kControlDataBytes] = {};
+    for (size_t i = 0; i < data.size(); ++i) stage[i] = data[i];
+    uint32_t replyBytes = 0;
+    const uint32_t result = camera.ControlRequest({type, request, value, index}, stage, &replyBytes);
+    if (reply != nullptr) reply->assign(stage, stage + replyBytes);
     return result;
 }
 
 TEST(HeadPersonality, ADerivedHeadAnswersOnTheWireThroughItsOwnPorts) {
     VirtualCamera camera(ProfileForModel(0x3040));
-    Ep0Record reply{};
+    std::vector<uint8_t> reply;
     // The standard head has nothing at the bridge's address.
-    EXPECT_NE(Request(camera, kRequestVendorDeviceOut, 0x30, 2, BridgeHead::kBridge, {'O', 'K'}, nullptr),
+    EXPECT_NE(Request(camera, kVendorOut, 0x30, 2, BridgeHead::kBridge, {'O', 'K'}, nullptr),
               kErrorSuccess);
     auto bridge = std::make_unique<BridgeHead>(LookupVirtualModel(0x3040));
     BridgeHead* head = bridge.get();
     camera.ReplaceHead(std::move(bridge));
-    EXPECT_EQ(Request(camera, kRequestVendorDeviceOut, 0x30, 2, BridgeHead::kBridge, {'O', 'K'}, nullptr),
+    EXPECT_EQ(Request(camera, kVendorOut, 0x30, 2, BridgeHead::kBridge, {'O', 'K'}, nullptr),
               kErrorSuccess);
     EXPECT_EQ(head->received, (std::vector<uint8_t>{'O', 'K'}));
-    ASSERT_EQ(Request(camera, kRequestVendorDeviceIn, 0xD1, 0, 5, {}, &reply), kErrorSuccess);
-    EXPECT_EQ(reply.data[0] | reply.data[1] << 8, 0xCAFE);
+    ASSERT_EQ(Request(camera, kVendorIn, 0xD1, 0, 5, {}, &reply), kErrorSuccess);
+    ASSERT_GE(reply.size(), 2u);
+    EXPECT_EQ(reply[0] | reply[1] << 8, 0xCAFE);
     // What the head does not override stays the standard head's.
-    ASSERT_EQ(Request(camera, kRequestVendorDeviceOut, 0x30, 3, kFpga, {68, 0, 0x2A}, nullptr), kErrorSuccess);
+    ASSERT_EQ(Request(camera, kVendorOut, 0x30, 3, kFpga, {68, 0, 0x2A}, nullptr), kErrorSuccess);
     EXPECT_EQ(camera.FpgaRegister(68), 0x2A);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/usb_device_path.h"
+#include "drivers/usb_device_path.h"
 
 #include <gtest/gtest.h>
 #include <libusb-1.0/libusb.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/libusb_driver.h"
+#include "drivers/libusb_driver.h"
 
 namespace vantix {
 namespace {

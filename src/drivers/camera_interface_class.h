@@ -1,7 +1,7 @@
 #pragma once
 // The device-interface class under which the camera driver publishes every
 // camera.
-#include "platform/device_file.h"
+#include "drivers/device_file.h"
 
 namespace vantix {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/device_file.h"
+#include "drivers/device_file.h"
 
 namespace vantix {
 

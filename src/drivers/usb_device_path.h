@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/device_file.h"
-#include "transport/camera_interface_class.h"
-#include "transport/transfer_record.h"
+#include "drivers/camera_interface_class.h"
+#include "drivers/device_file.h"
+#include "drivers/transfer_record.h"
 
 namespace vantix {
 

@@ -1,4 +1,4 @@
-#include "platform/device_file.h"
+#include "drivers/device_file.h"
 
 #include <cstdio>
 
@@ -48,6 +48,17 @@ DriverList& Drivers() {
     static DriverList list;
     return list;
 }
+
+// The first registered driver that claims the path; null for none.
+DeviceDriver* DriverClaiming(std::string_view path) {
+    DriverList& list = Drivers();
+    std::lock_guard lock(list.mutex);
+    for (DeviceDriver* driver : list.drivers) {
+        if (driver->Claims(path)) return driver;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void RegisterDeviceDriver(DeviceDriver* driver) {
@@ -60,17 +71,7 @@ void RegisterDeviceDriver(DeviceDriver* driver) {
 }
 
 std::unique_ptr<DeviceConnection> OpenDeviceFile(std::string_view path, bool overlapped, uint32_t* error) {
-    DeviceDriver* owner = nullptr;
-    {
-        DriverList& list = Drivers();
-        std::lock_guard lock(list.mutex);
-        for (DeviceDriver* driver : list.drivers) {
-            if (driver->Claims(path)) {
-                owner = driver;
-                break;
-            }
-        }
-    }
+    DeviceDriver* owner = DriverClaiming(path);
     if (owner == nullptr) {
         if (error != nullptr) *error = kErrorFileNotFound;
         return nullptr;
@@ -79,6 +80,11 @@ std::unique_ptr<DeviceConnection> OpenDeviceFile(std::string_view path, bool ove
     std::unique_ptr<DeviceConnection> connection = owner->Open(path, overlapped, &openError);
     if (error != nullptr) *error = connection ? kErrorSuccess : openError;
     return connection;
+}
+
+bool IsVirtualDevice(std::string_view path) {
+    const DeviceDriver* owner = DriverClaiming(path);
+    return owner != nullptr && owner->IsVirtual(path);
 }
 
 std::vector<std::string> EnumerateDeviceInterfaces(const Guid& interfaceClass) {

@@ -1,4 +1,4 @@
-#include "platform/usb_device_path.h"
+#include "drivers/usb_device_path.h"
 
 #include <libusb-1.0/libusb.h>
 

@@ -1,4 +1,4 @@
-#include "platform/libusb_driver.h"
+#include "drivers/libusb_driver.h"
 
 #include <libusb-1.0/libusb.h>
 
@@ -18,10 +18,11 @@
 
 #include <sys/time.h>
 
+#include "drivers/ioctl_decoder.h"
+#include "drivers/transfer_record.h"
+#include "drivers/usb_device_path.h"
 #include "platform/debug_output.h"
 #include "platform/thread.h"
-#include "platform/usb_device_path.h"
-#include "transport/transfer_record.h"
 
 namespace vantix {
 
@@ -105,7 +106,6 @@ constexpr int kCameraInterface = 0;
 // bound only limits how long a missed wake-up could delay the stop.
 constexpr int kEventWaitMicroseconds = 500 * 1000;
 constexpr std::chrono::milliseconds kEventRetryDelay{10};
-constexpr uint8_t kEndpointDirectionIn = LIBUSB_ENDPOINT_IN;
 
 class UsbContext;
 
@@ -141,10 +141,9 @@ public:
     UsbDevice(const UsbDevice&) = delete;
     UsbDevice& operator=(const UsbDevice&) = delete;
 
-    uint32_t ControlTransfer(const void* in, uint32_t inSize, void* out, uint32_t outSize, uint32_t* bytes);
-    // Queues a read; kErrorIoPending, or a parameter error before anything is queued.
-    uint32_t StartRead(bool direct, void* in, uint32_t inSize, void* out, uint32_t outSize, const void* owner,
-                       Overlapped* overlapped);
+    uint32_t ControlTransfer(IoRequest& request, uint32_t* bytes);
+    // Queues a read; kErrorIoPending.
+    uint32_t StartRead(const IoRequest& request, const void* owner, Overlapped* overlapped);
     uint32_t AbortPipe(uint8_t endpoint);
     // Aborts the reads of one connection and waits until all have completed.
     void AbortOwner(const void* owner);
@@ -362,12 +361,8 @@ UsbDevice::~UsbDevice() {
     context_->DeviceClosed();
 }
 
-uint32_t UsbDevice::ControlTransfer(const void* in, uint32_t inSize, void* out, uint32_t outSize,
-                                    uint32_t* bytes) {
-    if (in == nullptr || out == nullptr || inSize < kEp0RecordSize) return kErrorInvalidParameter;
-    if (outSize < kEp0RecordSize) return kErrorInsufficientBuffer;
-    Ep0Record record;
-    std::memcpy(&record, in, kEp0RecordSize);
+uint32_t UsbDevice::ControlTransfer(IoRequest& request, uint32_t* bytes) {
+    Ep0Record& record = request.record;
     const UsbControlSetup setup = ControlSetupFromHeader(record.header);
     const int result = libusb_control_transfer(handle_, setup.requestType, setup.request, setup.value, setup.index,
                                                record.data, setup.length, setup.timeoutMs);
@@ -380,38 +375,20 @@ uint32_t UsbDevice::ControlTransfer(const void* in, uint32_t inSize, void* out, 
     record.header.statusB = 0;
     // Like a buffered reply, only the returned bytes are written back.
     *bytes = kTransferHeaderSize + static_cast<uint32_t>(result);
-    std::memmove(out, &record, *bytes);
+    std::memmove(request.reply, &record, *bytes);
     return kErrorSuccess;
 }
 
-uint32_t UsbDevice::StartRead(bool direct, void* in, uint32_t inSize, void* out, uint32_t outSize,
-                              const void* owner, Overlapped* overlapped) {
-    if (in == nullptr || inSize < kTransferHeaderSize) return kErrorInvalidParameter;
-    TransferHeader header;
-    std::memcpy(&header, in, kTransferHeaderSize);
-    if ((header.endpoint & kEndpointDirectionIn) == 0) return kErrorInvalidParameter;
-
+uint32_t UsbDevice::StartRead(const IoRequest& io, const void* owner, Overlapped* overlapped) {
     auto request = std::make_unique<StreamRequest>();
     request->owner = owner;
-    request->endpoint = header.endpoint;
-    request->timeoutMs = header.timeoutMs;
+    request->endpoint = io.endpoint;
+    request->timeoutMs = io.header.timeoutMs;
     request->overlapped = overlapped;
-    if (direct) {
-        // The caller's buffer is the transfer buffer; the status goes to the header.
-        if (out == nullptr && outSize != 0) return kErrorInvalidParameter;
-        request->data = static_cast<uint8_t*>(out);
-        request->length = outSize;
-        request->statusHeader = static_cast<TransferHeader*>(in);
-    } else {
-        // A buffered record: the reply is the header followed by the data.
-        if (out == nullptr) return kErrorInvalidParameter;
-        if (outSize < kTransferHeaderSize) return kErrorInsufficientBuffer;
-        std::memmove(out, in, kTransferHeaderSize);
-        request->data = static_cast<uint8_t*>(out) + kTransferHeaderSize;
-        request->length = outSize - kTransferHeaderSize;
-        request->statusHeader = static_cast<TransferHeader*>(out);
-        request->bytesBias = kTransferHeaderSize;
-    }
+    request->data = io.data;
+    request->length = io.dataSize;
+    request->statusHeader = io.statusHeader;
+    request->bytesBias = io.bytesBias;
 
     std::vector<StreamRequest*> finished;
     {
@@ -560,55 +537,51 @@ public:
 
     uint32_t IoControl(uint32_t code, void* in, uint32_t inSize, void* out, uint32_t outSize,
                        uint32_t* bytesReturned, Overlapped* overlapped) override {
+        IoRequest request;
+        if (const uint32_t error = DecodeIoRequest(code, in, inSize, out, outSize, &request); error != kErrorSuccess) {
+            return error;
+        }
         uint32_t bytes = 0;
         uint32_t result = kErrorSuccess;
-        switch (code) {
-        case kIoctlEp0Transfer:
-            result = device_->ControlTransfer(in, inSize, out, outSize, &bytes);
-            break;
-        case kIoctlBulkTransfer:
-        case kIoctlDirectTransfer: {
-            const bool direct = code == kIoctlDirectTransfer;
-            if (overlapped != nullptr && overlapped_) {
-                if (bytesReturned != nullptr) *bytesReturned = 0;
-                return device_->StartRead(direct, in, inSize, out, outSize, this, overlapped);
+        switch (request.kind) {
+            case IoRequestKind::Ep0Transfer:
+                result = device_->ControlTransfer(request, &bytes);
+                break;
+            case IoRequestKind::BulkTransfer:
+            case IoRequestKind::DirectTransfer: {
+                if (overlapped != nullptr && overlapped_) {
+                    if (bytesReturned != nullptr) *bytesReturned = 0;
+                    return device_->StartRead(request, this, overlapped);
+                }
+                // A request handle, or no Overlapped: the read completes before the call returns.
+                Event done(EventReset::Manual);
+                Overlapped own(&done);
+                result = device_->StartRead(request, this, &own);
+                if (result != kErrorIoPending) break;
+                done.Wait(kInfinite);
+                own.Result(&bytes, &result);
+                break;
             }
-            // A request handle, or no Overlapped: the read completes before the call returns.
-            Event done(EventReset::Manual);
-            Overlapped own(&done);
-            result = device_->StartRead(direct, in, inSize, out, outSize, this, &own);
-            if (result != kErrorIoPending) break;
-            done.Wait(kInfinite);
-            own.Result(&bytes, &result);
-            break;
+            case IoRequestKind::AbortPipe:
+                result = device_->AbortPipe(request.endpoint);
+                break;
+            case IoRequestKind::ResetPipe:
+                result = device_->ResetPipe(request.endpoint);
+                break;
+            case IoRequestKind::ResetPort:
+                result = device_->ResetPort();
+                break;
+            case IoRequestKind::GetSpeed: {
+                const uint32_t speed = device_->Speed();
+                std::memcpy(request.speed, &speed, sizeof speed);
+                bytes = sizeof speed;
+                break;
+            }
         }
-        case kIoctlAbortPipe:
-            if (in == nullptr || inSize < 1) return kErrorInvalidParameter;
-            result = device_->AbortPipe(*static_cast<const uint8_t*>(in));
-            break;
-        case kIoctlResetPipe:
-            if (in == nullptr || inSize < 1) return kErrorInvalidParameter;
-            result = device_->ResetPipe(*static_cast<const uint8_t*>(in));
-            break;
-        case kIoctlResetPort:
-            result = device_->ResetPort();
-            break;
-        case kIoctlGetSpeed: {
-            if (out == nullptr || outSize < sizeof(uint32_t)) return kErrorInsufficientBuffer;
-            const uint32_t speed = device_->Speed();
-            std::memcpy(out, &speed, sizeof speed);
-            bytes = sizeof speed;
-            break;
-        }
-        default:
-            return kErrorInvalidParameter;
-        }
-        if (bytesReturned != nullptr) *bytesReturned = result == kErrorSuccess ? bytes : 0;
         // A call that finished at once still completes its Overlapped, as an
         // overlapped call that succeeds synchronously does; failures returned
         // directly leave it untouched.
-        if (result == kErrorSuccess && overlapped != nullptr) overlapped->Complete(kErrorSuccess, bytes);
-        return result;
+        return FinishAtOnce(result, bytes, bytesReturned, overlapped);
     }
 
 private:

@@ -92,6 +92,9 @@ public:
     virtual std::unique_ptr<DeviceConnection> Open(std::string_view path, bool overlapped, uint32_t* error) = 0;
     // Appends the paths of the present devices of an interface class.
     virtual void Enumerate(const Guid& interfaceClass, std::vector<std::string>& paths) = 0;
+    // True when the path is a device this driver emulates rather than
+    // reaches over a bus.
+    virtual bool IsVirtual(std::string_view) const { return false; }
 };
 
 // Drivers are registered for the life of the process (they are static
@@ -102,6 +105,9 @@ void RegisterDeviceDriver(DeviceDriver* driver);
 // Opens a device path through the driver that claims it. Null with *error set
 // (kErrorFileNotFound for a path no driver claims or a device that is gone).
 std::unique_ptr<DeviceConnection> OpenDeviceFile(std::string_view path, bool overlapped, uint32_t* error);
+
+// Whether the driver that claims the path emulates that device.
+bool IsVirtualDevice(std::string_view path);
 
 // The paths of every present device of an interface class, from all drivers.
 std::vector<std::string> EnumerateDeviceInterfaces(const Guid& interfaceClass);
