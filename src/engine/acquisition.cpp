@@ -30,7 +30,7 @@
 #include <thread>
 
 #include "engine/fpga_registers.h"
-#include "engine/vantix_u3k9_base.h"
+#include "engine/camera_engine.h"
 #include "platform/clock.h"
 
 namespace vantix {

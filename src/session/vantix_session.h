@@ -14,7 +14,7 @@
 #include <vantix/exports.h>
 #include <vantix/linux_ext.h>
 
-#include "engine/vantix_u3k9_base.h"
+#include "engine/camera_engine.h"
 #include "imaging/dib_image.h"
 #include "output/avi_recorder.h"
 #include "platform/clock.h"

@@ -22,7 +22,7 @@
 
 #include "emulator/emulator.h"
 #include "emulator/personalities/aptina_personality.h"
-#include "engine/vantix_u3k9_base.h"
+#include "engine/camera_engine.h"
 #include "session/vantix_session.h"
 #include "transport/device_drivers.h"
 #include "transport/device_table.h"

@@ -1,4 +1,4 @@
-#include "transport/fx3_api.h"
+#include "transport/request_layer.h"
 
 #include <cstring>
 #include <string>

@@ -4,7 +4,10 @@
 // model, sizes the frame buffers, runs the acquisition thread that fills the
 // four-slot frame ring, and passes property calls through to the sensor. The
 // virtual operations are declared in slot order; the session calls nothing
-// else.
+// else. Defined by concern: engine_selection.cpp (opening, closing, choosing
+// a camera), engine_buffers.cpp (buffers, depth, window, stream reset),
+// engine_properties.cpp (the pass-through), acquisition.cpp (the acquisition
+// thread and frame ring), model_hooks.cpp (the per-model rules).
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -15,7 +18,7 @@
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "sensors/sensor_base.h"
-#include "transport/vtx_cy3_cam.h"
+#include "transport/controller.h"
 
 namespace vantix {
 

@@ -1,4 +1,4 @@
-#include "transport/vtx_cy3_cam.h"
+#include "transport/controller.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "transport/controller_base.h"
-#include "transport/fx3_api.h"
+#include "transport/request_layer.h"
 
 namespace vantix {
 
