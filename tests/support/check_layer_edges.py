@@ -32,7 +32,8 @@ ALLOWED = {
     "dialogs": {"platform", "settings"},
     "session": {"vantix", "platform", "catalog", "drivers", "transport", "engine", "settings", "dialogs",
                 "imaging", "output", "preview"},
-    "api": {"vantix", "platform", "session", "settings"},
+    # The virtual-camera control export plugs the emulator's cameras itself.
+    "api": {"vantix", "platform", "session", "settings", "transport", "emulator"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([a-z_]+)/[^"]*"|<(vantix)/[^>]*>)', re.MULTILINE)
