@@ -185,7 +185,7 @@ public:
         libusb_context* context = nullptr;
         const int result = libusb_init(&context);
         if (result != LIBUSB_SUCCESS) {
-            DebugPrintf("libusb driver: USB is not available (%s)", libusb_error_name(result));
+            DebugPrintf(DebugCategory::Drivers, "libusb driver: USB is not available (%s)", libusb_error_name(result));
             return nullptr;
         }
         return std::shared_ptr<UsbContext>(new UsbContext(context));
@@ -211,7 +211,7 @@ public:
         if (openDevices_ == 0) {
             stop_ = false;
             if (!events_.Start([this] { HandleEvents(); }, ThreadPriority::AboveNormal)) {
-                DebugOutput("libusb driver: cannot start the USB event thread");
+                DebugOutput(DebugCategory::Drivers, "libusb driver: cannot start the USB event thread");
                 return false;
             }
         }
@@ -231,7 +231,8 @@ private:
             timeval wait{0, kEventWaitMicroseconds};
             const int result = libusb_handle_events_timeout_completed(context_, &wait, nullptr);
             if (result < 0 && result != LIBUSB_ERROR_INTERRUPTED) {
-                DebugPrintf("libusb driver: event handling failed (%s)", libusb_error_name(result));
+                DebugPrintf(DebugCategory::Drivers, "libusb driver: event handling failed (%s)",
+                            libusb_error_name(result));
                 std::this_thread::sleep_for(kEventRetryDelay);  // no busy loop on a persistent failure
             }
         }
@@ -324,7 +325,8 @@ std::shared_ptr<UsbDevice> UsbContext::OpenDevice(const UsbDevicePath& path, uin
         if (result != LIBUSB_SUCCESS) libusb_close(handle);
     }
     if (result != LIBUSB_SUCCESS) {
-        DebugPrintf("libusb driver: cannot open the camera at %s (%s)%s", key.c_str(), libusb_error_name(result),
+        DebugPrintf(DebugCategory::Drivers, "libusb driver: cannot open the camera at %s (%s)%s", key.c_str(),
+                    libusb_error_name(result),
                     result == LIBUSB_ERROR_ACCESS ? "; install the udev rules for the camera" : "");
         *error = OpenErrorFromLibusbResult(result);
         return nullptr;
@@ -367,8 +369,8 @@ uint32_t UsbDevice::ControlTransfer(IoRequest& request, uint32_t* bytes) {
     const int result = libusb_control_transfer(handle_, setup.requestType, setup.request, setup.value, setup.index,
                                                record.data, setup.length, setup.timeoutMs);
     if (result < 0) {
-        DebugPrintf("libusb driver: request 0x%02x/0x%02x failed (%s)", setup.requestType, setup.request,
-                    libusb_error_name(result));
+        DebugPrintf(DebugCategory::Drivers, "libusb driver: request 0x%02x/0x%02x failed (%s)", setup.requestType,
+                    setup.request, libusb_error_name(result));
         return ErrorFromLibusbResult(result);
     }
     record.header.statusA = 0;
@@ -421,7 +423,7 @@ void UsbDevice::PumpLocked(uint8_t endpoint, std::vector<StreamRequest*>& finish
             }
         }
         if (result != LIBUSB_SUCCESS) {
-            DebugPrintf("libusb driver: read on endpoint 0x%02x not started (%s)", endpoint,
+            DebugPrintf(DebugCategory::Drivers, "libusb driver: read on endpoint 0x%02x not started (%s)", endpoint,
                         libusb_error_name(result));
             if (pipe.Done(*segment, ErrorFromLibusbResult(result), result, 0)) finished.push_back(request);
         }

@@ -127,12 +127,14 @@ DeviceDriver& VirtualCameraDriver() {
         Emulator& emulator = Emulator::Instance();
         if (const char* emulate = std::getenv("VANTIX_EMULATE"); emulate != nullptr && *emulate != '\0') {
             if (!emulator.PlugFromList(emulate)) {
-                DebugPrintf("vantix: VANTIX_EMULATE=\"%s\" is not a list like 3040 or 3040:2,3100", emulate);
+                DebugPrintf(DebugCategory::Drivers,
+                            "vantix: VANTIX_EMULATE=\"%s\" is not a list like 3040 or 3040:2,3100", emulate);
             }
         }
         // Benchmarks of the host side want frames as fast as they are read,
         // not at the emulated sensor's frame rate.
-        if (const char* fast = std::getenv("VANTIX_EMULATE_UNTHROTTLED"); fast != nullptr && std::strcmp(fast, "1") == 0) {
+        if (const char* fast = std::getenv("VANTIX_EMULATE_UNTHROTTLED");
+            fast != nullptr && std::strcmp(fast, "1") == 0) {
             for (const std::string& path : emulator.Paths()) emulator.Find(path)->SetUnthrottled(true);
         }
         return created;

@@ -136,9 +136,11 @@ int32_t CVantixU3K9Base::StartCapture(int32_t mode) {
     if (buffersStale_) AllocateFrameBuffers();
     // Without a complete set of buffers the thread would have nowhere to put
     // a frame; refuse instead of starting a thread that fails at once.
-    if (!transferBuffer_ || frameBytes_ == 0 || frameBytes_ > transferBufferSize_) return 0;
+    if (!transferBuffer_ || frameBytes_ == 0 || frameBytes_ > transferBufferSize_) {
+        return Refuse("start capture: no frame buffers for the window");
+    }
     for (const auto& slot : ring_) {
-        if (!slot) return 0;
+        if (!slot) return Refuse("start capture: no frame buffers for the window");
     }
     // A failure of the previous run is over; its leftover signal must not
     // wake the next waiter.

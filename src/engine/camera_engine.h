@@ -219,6 +219,8 @@ public:
     bool TransferFailed() const { return transferFailed_.load(); }
 
 protected:
+    // Says on the debug output why a request is refused; returns 0.
+    int32_t Refuse(const char* why) const;
     // Getter convention: sensor slot with a zeroed result cell; 0 without sensor.
     template <typename Getter>
     int32_t SensorGetter(Getter&& getter);

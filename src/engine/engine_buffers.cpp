@@ -44,7 +44,7 @@ int32_t CVantixU3K9Base::AllocateFrameBuffers() {
     if (running_) StopCapture();
     transferBuffer_.reset();
     transferBufferSize_ = 0;
-    if (!sensor_) return 0;
+    if (!sensor_) return Refuse("frame buffers: no sensor (no camera selected)");
     const SensorInfo& info = sensor_->Info();
     const uint64_t w = static_cast<uint64_t>(std::max(0, info.areaWidth));
     const uint64_t h = static_cast<uint64_t>(std::max(0, info.areaHeight));
@@ -54,14 +54,14 @@ int32_t CVantixU3K9Base::AllocateFrameBuffers() {
     const uint64_t frameBytes = w * h * ((bitMode_ == 1 || bitMode_ == 2) ? 2 : 1) * planes;
     // A transfer reads at most 64 MiB per piece count in 32 bits; anything
     // larger is not a camera this engine can stream.
-    if (size > UINT32_MAX || frameBytes > size) return 0;
+    if (size > UINT32_MAX || frameBytes > size) return Refuse("frame buffers: the window is too large to stream");
     transferBuffer_.reset(new (std::nothrow) uint8_t[size]);
-    if (!transferBuffer_) return 0;
+    if (!transferBuffer_) return Refuse("frame buffers: out of memory");
     transferBufferSize_ = static_cast<uint32_t>(size);
     frameBytes_ = static_cast<uint32_t>(frameBytes);
     for (auto& slot : ring_) {
         slot.reset(new (std::nothrow) uint8_t[size]);
-        if (!slot) return 0;
+        if (!slot) return Refuse("frame buffers: out of memory");
     }
     if (Facts().fpgaWindow == FpgaWindow::CameraSized) return 0;  // the camera sizes its own frames
     const bool wide = Facts().fpgaWindow == FpgaWindow::Wide;
@@ -93,7 +93,7 @@ int32_t CVantixU3K9Base::SetReadTimeout(int32_t milliseconds) {
 int32_t CVantixU3K9Base::Slot36() { return 0; }
 
 int32_t CVantixU3K9Base::SetBitMode(int32_t mode) {
-    if (!controller_) return 0;
+    if (!controller_) return Refuse("bit mode: no controller (Open first)");
     int32_t result = 0;
     if (ApplyModelDepth(mode, &result)) return result;
     const bool sixteen = mode == 1 || Facts().depth == DepthControl::FixedSixteenBits;
@@ -103,7 +103,7 @@ int32_t CVantixU3K9Base::SetBitMode(int32_t mode) {
     } else {
         ok = controller_->WriteFpgaRegister(fpga::kBitDepth, sixteen ? 2 : 1);
     }
-    if (!ok) return 0;
+    if (!ok) return Refuse("bit mode: the camera did not take the depth setting");
     const int32_t newMode = sixteen ? 1 : mode;
     if (bitMode_ == newMode) return 1;
     bitMode_ = newMode;
@@ -128,13 +128,13 @@ int32_t CVantixU3K9Base::GetClockMode(int32_t* value, int32_t, int32_t) {
 }
 
 int32_t CVantixU3K9Base::SetCaptureWindow(int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode) {
-    if (!sensor_) return 0;
+    if (!sensor_) return Refuse("capture window: no sensor (no camera selected)");
     const SensorInfo& info = sensor_->Info();
     if (x == info.areaX && y == info.areaY && width == info.areaWidth && height == info.areaHeight &&
         mode == info.areaMode) {
         return 1;
     }
-    if (!sensor_->SetArea(x, width, y, height, mode)) return 0;
+    if (!sensor_->SetArea(x, width, y, height, mode)) return Refuse("capture window: the sensor refused the window");
     // The sensor keeps the effective area in its record; reading it back
     // confirms what the next frames will carry.
     int32_t ax = 0, aw = 0, ay = 0, ah = 0, am = 0;

@@ -193,12 +193,14 @@ int32_t CVantixU3K9Base::ReadSensorRegister(int32_t address, int32_t* ok) {
 }
 
 int32_t CVantixU3K9Base::WriteFpgaRegister(int32_t reg, int32_t value) {
-    if (!controller_ || !Facts().fpgaRegisters) return 0;
+    if (!controller_) return 0;
+    if (!Facts().fpgaRegisters) return Refuse("FPGA register write: this camera gives the host no FPGA registers");
     return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
 }
 
 int32_t CVantixU3K9Base::ReadFpgaRegister(int32_t reg, int32_t* ok) {
-    if (!controller_ || !Facts().fpgaRegisters) return 0;
+    if (!controller_) return 0;
+    if (!Facts().fpgaRegisters) return Refuse("FPGA register read: this camera gives the host no FPGA registers");
     uint8_t value = 0;
     if (!controller_->ReadFpgaRegister(static_cast<uint8_t>(reg), &value)) return 0;
     if (ok != nullptr) *ok = 1;
@@ -231,7 +233,8 @@ int32_t CVantixU3K9Base::GetOutputMode() { return sensor_ ? sensor_->GetOutputMo
 // ---- Text channel of the serial-controlled head ----
 
 int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
-    if (!Facts().textChannel || !sensor_ || buffer == nullptr || length < 0) return 0;
+    if (!Facts().textChannel) return Refuse("receive text: this camera has no text channel");
+    if (!sensor_ || buffer == nullptr || length < 0) return 0;
     char received[256] = {};
     const int32_t count = sensor_->ReceiveText(received, sizeof received);
     const int32_t copied = std::clamp(std::min(length, count), 0, static_cast<int32_t>(sizeof received));
@@ -240,7 +243,8 @@ int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
 }
 
 int32_t CVantixU3K9Base::SendText(const char* text, int32_t length) {
-    if (!Facts().textChannel || !sensor_ || text == nullptr || length < 0) return 0;
+    if (!Facts().textChannel) return Refuse("send text: this camera has no text channel");
+    if (!sensor_ || text == nullptr || length < 0) return 0;
     std::string copy(text, static_cast<size_t>(length));
     return sensor_->SendText(copy.c_str(), length + 1);
 }

@@ -5,6 +5,7 @@
 
 #include "engine/camera_engine.h"
 #include "engine/sensor_factory.h"
+#include "platform/debug_output.h"
 #include "transport/device_table.h"
 
 namespace vantix {
@@ -19,6 +20,11 @@ constexpr int32_t kMaxDevices = 32;
 
 CVantixU3K9Base::CVantixU3K9Base() = default;
 
+int32_t CVantixU3K9Base::Refuse(const char* why) const {
+    DebugPrintf(DebugCategory::Engine, "engine: %s", why);
+    return 0;
+}
+
 CVantixU3K9Base::~CVantixU3K9Base() { Close(); }
 
 int32_t CVantixU3K9Base::Open(int32_t /*reserved*/, const Guid* interfaceClass) {
@@ -28,12 +34,15 @@ int32_t CVantixU3K9Base::Open(int32_t /*reserved*/, const Guid* interfaceClass) 
 }
 
 int32_t CVantixU3K9Base::InitCamera() {
-    if (!controller_ || !controller_->PrepareStreaming()) return 0;
+    if (!controller_) return Refuse("initialise: no controller (Open first)");
+    if (!controller_->PrepareStreaming()) return Refuse("initialise: the camera did not prepare its stream");
     controller_->ReadDeviceBlockA(deviceBlockA_);
-    if (!sensor_) return 0;
+    if (!sensor_) return Refuse("initialise: no sensor (no camera selected)");
     WakeUpHead();
-    if (!sensor_->Detect()) return 0;
-    return sensor_->Initialize();
+    if (!sensor_->Detect()) return Refuse("initialise: the sensor did not answer detection");
+    const int32_t initialised = sensor_->Initialize();
+    if (!initialised) Refuse("initialise: the sensor's initialisation failed");
+    return initialised;
 }
 
 int32_t CVantixU3K9Base::Close() {
@@ -77,11 +86,20 @@ int32_t CVantixU3K9Base::ChangeDevice(int32_t instance) {
 }
 
 int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
-    if (!controller_ || modelId_ == kNoModel) return 0;
-    if (EnumerateDevices(0) == 0 || !IsDeviceAttached(instance)) return 0;
+    if (!controller_) return Refuse("select: no controller (Open first)");
+    if (modelId_ == kNoModel) return Refuse("select: no model id set");
+    if (EnumerateDevices(0) == 0 || !IsDeviceAttached(instance)) {
+        DebugPrintf(DebugCategory::Engine, "engine: select refused: no camera %d of model 0x%04x is attached", instance,
+                    static_cast<unsigned>(modelId_));
+        return 0;
+    }
     // A model whose sensor class the library does not contain fails here,
     // before anything of the current camera is touched.
-    if (!IsSensorClassAvailable(Model())) return 0;
+    if (!IsSensorClassAvailable(Model())) {
+        DebugPrintf(DebugCategory::Engine, "engine: select refused: the sensor class %s of model 0x%04x is not built",
+                    SensorClassName(Model().sensorClass), static_cast<unsigned>(modelId_));
+        return 0;
+    }
     const DeviceTable& table = ProcessDeviceTable();
     int32_t index = -1;
     for (int32_t i = 0; i < table.Count(); ++i) {
@@ -98,7 +116,7 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
         sensor_.reset();
         SensorCreation outcome = SensorCreation::Created;
         sensor_ = CreateSensorForModel(Model(), controller_.get(), &outcome);
-        if (!sensor_) return 0;
+        if (!sensor_) return Refuse("select: the board's sensor probe got no answer");
         selectedInstance_ = instance;
     }
     buffersStale_ = 1;

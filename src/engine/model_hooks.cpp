@@ -208,7 +208,7 @@ bool CVantixU3K9Base::ApplyModelDepth(int32_t mode, int32_t* result) {
             return false;
         case DepthControl::ConverterRegister:
             if (static_cast<uint32_t>(mode) > 2) {
-                *result = 0;
+                *result = Refuse("bit mode: the video converter's modes are 0, 1 and 2");
                 return true;
             }
             if (controller_->WriteFpgaRegister(fpga::kConverterDepth, static_cast<uint8_t>(mode))) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/debug_output.h"
+
 namespace vantix {
 namespace {
 
@@ -63,16 +65,27 @@ int32_t CAptinaSensor::Detect() {
 }
 
 int32_t CAptinaSensor::WriteRegister(uint32_t address, uint32_t value) {
-    if (!controller_ || value > 0xFFFF) return 0;
+    if (!controller_) return 0;
+    if (value > 0xFFFF) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: register 0x%04x = 0x%x refused: registers hold 16 bits", address,
+                    value);
+        return 0;
+    }
     const auto hi = static_cast<uint8_t>(value >> 8);
     const auto lo = static_cast<uint8_t>(value);
     ScopedLock hold(busLock_);
     if (k_.busFormat == BusFormat::Address8) {
-        if (address > 0xFF) return 0;
+        if (address > 0xFF) {
+            DebugPrintf(DebugCategory::Sensor, "sensor: register 0x%x refused: addresses are 8 bits", address);
+            return 0;
+        }
         const uint8_t bytes[3] = {static_cast<uint8_t>(address), hi, lo};
         return controller_->BusWrite(deviceAddress_, bytes, sizeof bytes, kBusTimeoutMs) ? 1 : 0;
     }
-    if (address > 0xFFFF) return 0;
+    if (address > 0xFFFF) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: register 0x%x refused: addresses are 16 bits", address);
+        return 0;
+    }
     const uint8_t bytes[4] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), hi, lo};
     return controller_->BusWrite(deviceAddress_, bytes, sizeof bytes, kBusTimeoutMs) ? 1 : 0;
 }
@@ -80,7 +93,11 @@ int32_t CAptinaSensor::WriteRegister(uint32_t address, uint32_t value) {
 int32_t CAptinaSensor::ReadRegister(uint32_t address, uint32_t* value) {
     if (!controller_) return 0;
     const bool narrow = k_.busFormat == BusFormat::Address8;
-    if (address > (narrow ? 0xFFu : 0xFFFFu)) return 0;
+    if (address > (narrow ? 0xFFu : 0xFFFFu)) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: read of register 0x%x refused: addresses are %d bits", address,
+                    narrow ? 8 : 16);
+        return 0;
+    }
     const uint8_t request[2] = {narrow ? static_cast<uint8_t>(address) : static_cast<uint8_t>(address >> 8),
                                 static_cast<uint8_t>(address)};
     uint8_t reply[2] = {0, 0};
@@ -104,13 +121,26 @@ bool CAptinaSensor::WriteEach(std::span<const aptina::RegisterValue> table) {
 // ---- Exposure ----
 
 int32_t CAptinaSensor::SetExposureLines(int32_t lines) {
-    if (lines < 0 || lines > 0xFFFF) return 0;
+    if (lines < 0 || lines > 0xFFFF) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: exposure of %d lines refused: the register holds 0 to 65535",
+                    lines);
+        return 0;
+    }
     info_.exposureLines.current = lines;
     return WriteRegister(k_.exposureRegister, static_cast<uint32_t>(lines));
 }
 
 int32_t CAptinaSensor::SetExposureTime(int32_t tenthsOfMs) {
-    if (tenthsOfMs <= 0 || info_.pixelClockKHz <= 0 || info_.totalWidth <= 0) return 0;
+    if (tenthsOfMs <= 0) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: exposure time %d refused: it must be at least 1 (0.1 ms)",
+                    tenthsOfMs);
+        return 0;
+    }
+    if (info_.pixelClockKHz <= 0 || info_.totalWidth <= 0) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: exposure time refused: no line time (clock %d kHz, line %d)",
+                    info_.pixelClockKHz, info_.totalWidth);
+        return 0;
+    }
     // Time of one line in 0.1 ms: pixels per line / (kHz) gives ms, x10.
     const double lineTime = info_.totalWidth * 10.0 / info_.pixelClockKHz;
     const double exact = std::trunc(tenthsOfMs / lineTime);
@@ -128,7 +158,11 @@ int32_t CAptinaSensor::SetExposureTime(int32_t tenthsOfMs) {
 
 int32_t CAptinaSensor::ApplyGain(ParameterRange& range, uint16_t address, int32_t code) {
     if (k_.gainClampsToMax) code = std::min(code, range.max);
-    if (code < range.min || code > range.max) return 0;
+    if (code < range.min || code > range.max) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: gain code %d for register 0x%04x refused: the range is %d to %d",
+                    code, address, range.min, range.max);
+        return 0;
+    }
     range.current = code;
     return WriteRegister(address, (static_cast<uint32_t>(code) & k_.gainCodeMask) | k_.gainEncoding);
 }
@@ -167,11 +201,25 @@ int32_t CAptinaSensor::GetMirrorV(int32_t* on) { return PutWord(on, info_.mirror
 // ---- Window arithmetic ----
 
 bool CAptinaSensor::WindowIsValid(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) const {
-    if (mode < 0 || mode > 2) return false;
-    if (x < 0 || y < 0 || width < k_.minWidth || height < k_.minHeight) return false;
-    if (int64_t{x} + width > k_.maxWidth || int64_t{y} + height > k_.maxHeight) return false;
-    const aptina::WindowAlignment& a = k_.alignment[static_cast<size_t>(mode)];
-    return x % a.origin == 0 && y % a.origin == 0 && width % a.width == 0 && height % a.height == 0;
+    const char* reason = nullptr;
+    if (mode < 0 || mode > 2) {
+        reason = "area modes are 0, 1 and 2";
+    } else if (x < 0 || y < 0) {
+        reason = "the origin is negative";
+    } else if (width < k_.minWidth || height < k_.minHeight) {
+        reason = "smaller than the smallest window";
+    } else if (int64_t{x} + width > k_.maxWidth || int64_t{y} + height > k_.maxHeight) {
+        reason = "outside the pixel array";
+    } else {
+        const aptina::WindowAlignment& a = k_.alignment[static_cast<size_t>(mode)];
+        if (x % a.origin != 0 || y % a.origin != 0 || width % a.width != 0 || height % a.height != 0) {
+            reason = "off the area mode's grid";
+        }
+    }
+    if (reason == nullptr) return true;
+    DebugPrintf(DebugCategory::Sensor, "sensor: window %d, %d, %d x %d in area mode %d refused: %s", x, y, width,
+                height, mode, reason);
+    return false;
 }
 
 int32_t CAptinaSensor::LineLength(int32_t mode, int32_t outputWidth) const {

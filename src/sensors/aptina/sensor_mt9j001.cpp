@@ -4,6 +4,7 @@
 #include "sensors/aptina/sensor_mt9j001.h"
 
 #include "platform/clock.h"
+#include "platform/debug_output.h"
 #include "sensors/aptina/aptina_members.h"
 #include "sensors/aptina/aptina_sensors.h"
 
@@ -60,7 +61,10 @@ int32_t CSensorMT9J001::Initialize() {
 }
 
 int32_t CSensorMT9J001::SetClockMode(int32_t mode) {
-    if (mode < 0 || mode > 2) return 0;
+    if (mode < 0 || mode > 2) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: clock mode %d refused: the modes are 0, 1 and 2", mode);
+        return 0;
+    }
     const aptina::PllSetting& pll = k_.clockModes[static_cast<size_t>(mode)];
     // The PLL is changed with streaming stopped, then streaming resumes with
     // the read mode as it was.
@@ -148,7 +152,12 @@ int32_t CSensorMT9J001::WriteRegister(uint32_t address, uint32_t value) {
     }
     // Camera registers have 15-bit addresses (bit 15 selects a bank), which
     // every sensor register fits.
-    if (!controller_ || address > 0x7FFF || value > 0xFFFF) return 0;
+    if (!controller_) return 0;
+    if (address > 0x7FFF || value > 0xFFFF) {
+        DebugPrintf(DebugCategory::Sensor,
+                    "sensor: camera register 0x%x = 0x%x refused: 15-bit addresses, 16-bit values", address, value);
+        return 0;
+    }
     ScopedLock hold(busLock_);
     return controller_->WriteCameraRegister(static_cast<uint16_t>(address), value) ? 1 : 0;
 }
@@ -157,7 +166,12 @@ int32_t CSensorMT9J001::ReadRegister(uint32_t address, uint32_t* value) {
     if (!ThroughCameraRegisters()) {
         return CAptinaSensor::ReadRegister(address, value);
     }
-    if (!controller_ || address > 0x7FFF) return 0;
+    if (!controller_) return 0;
+    if (address > 0x7FFF) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: read of camera register 0x%x refused: addresses are 15 bits",
+                    address);
+        return 0;
+    }
     uint32_t read = 0;
     ScopedLock hold(busLock_);
     if (!controller_->ReadCameraRegister(static_cast<uint16_t>(address), &read)) return 0;
