@@ -12,7 +12,7 @@
 #include "emulator/emulator.h"
 #include "transport/device_drivers.h"
 #include "transport/device_table.h"
-#include "transport/vtx_cy3_cam.h"
+#include "transport/controller.h"
 
 namespace {
 

@@ -24,9 +24,9 @@ Result CallSession(int32_t handle, Result failure, Operation&& operation) noexce
     } catch (const std::bad_alloc&) {
         session->RecordError(kErrorMemory);
     } catch (const std::exception& e) {
-        DebugPrintf("vantix: operation failed: %s", e.what());
+        DebugPrintf(DebugCategory::Api, "vantix: operation failed: %s", e.what());
     } catch (...) {
-        DebugOutput("vantix: operation failed with an unknown exception");
+        DebugOutput(DebugCategory::Api, "vantix: operation failed with an unknown exception");
     }
     return failure;
 }

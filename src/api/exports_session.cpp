@@ -26,7 +26,7 @@ VANTIX_API int32_t Vantix_Release(int32_t handle) {
     try {
         delete session;
     } catch (...) {
-        vantix::DebugOutput("vantix: releasing a session failed");
+        vantix::DebugOutput(vantix::DebugCategory::Api, "vantix: releasing a session failed");
     }
     return 1;
 }

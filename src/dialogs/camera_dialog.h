@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dialogs/dialog_base.h"
-#include "session/session_settings.h"
+#include "settings/settings_records.h"
 
 namespace vantix::dialogs {
 

@@ -26,13 +26,14 @@ public:
         const std::string path = ViewModulePath();
         void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module == nullptr) {
-            DebugPrintf("dialogs: cannot load the view: %s\n", dlerror());
+            DebugPrintf(DebugCategory::Dialogs, "dialogs: cannot load the view: %s\n", dlerror());
             return false;
         }
         auto prepare = reinterpret_cast<VantixDialogViewPrepareFn>(dlsym(module, kDialogViewPrepareSymbol));
         auto run = reinterpret_cast<VantixDialogViewRunFn>(dlsym(module, kDialogViewRunSymbol));
         if (prepare == nullptr || run == nullptr || prepare(kDialogInterfaceVersion) != 1) {
-            DebugPrintf("dialogs: the view module %s cannot show dialogs on this display\n", path.c_str());
+            DebugPrintf(DebugCategory::Dialogs, "dialogs: the view module %s cannot show dialogs on this display\n",
+                        path.c_str());
             return false;
         }
         run_ = run;

@@ -5,7 +5,7 @@
 // know nothing else of it.
 #include <cstdint>
 
-#include "session/session_settings.h"
+#include "settings/settings_records.h"
 
 namespace vantix::dialogs {
 

@@ -6,89 +6,20 @@
 #include <map>
 #include <mutex>
 
-#include "emulator/personalities/aptina_personality.h"
-#include "transport/camera_interface_class.h"
-#include "transport/transfer_record.h"
+#include "emulator/personalities/personality_factory.h"
 
 namespace vantix::emulator {
 namespace {
 
 constexpr std::string_view kPathPrefix = "\\\\?\\usb#vid_";
 constexpr std::string_view kEmulatedMarker = "#emu";
-constexpr uint32_t kSuperSpeed = 4;
-
-// One open device file of a virtual camera.
-class EmulatedConnection final : public DeviceConnection {
-public:
-    explicit EmulatedConnection(std::shared_ptr<VirtualCamera> camera) : camera_(std::move(camera)) {}
-    ~EmulatedConnection() override { camera_->Abort(0, this); }
-
-    uint32_t IoControl(uint32_t code, void* in, uint32_t inSize, void* out, uint32_t outSize,
-                       uint32_t* bytesReturned, Overlapped* overlapped) override {
-        if (!camera_->Present()) return kErrorDeviceNotConnected;
-        uint32_t returned = 0;
-        uint32_t error = kErrorSuccess;
-        switch (code) {
-            case kIoctlEp0Transfer: {
-                if (in == nullptr || out == nullptr || inSize < kEp0RecordSize || outSize < kEp0RecordSize) {
-                    return kErrorInvalidParameter;
-                }
-                if (out != in) std::memcpy(out, in, kEp0RecordSize);
-                auto* record = static_cast<Ep0Record*>(out);
-                error = camera_->ControlRequest(*record, &returned);
-                break;
-            }
-            case kIoctlBulkTransfer: {
-                if (in == nullptr || out == nullptr || inSize < kTransferHeaderSize || outSize < inSize) {
-                    return kErrorInvalidParameter;
-                }
-                if (out != in) std::memcpy(out, in, kTransferHeaderSize);
-                auto* header = static_cast<TransferHeader*>(out);
-                uint8_t* data = static_cast<uint8_t*>(out) + kTransferHeaderSize;
-                error = camera_->StreamRead(header->endpoint, data, inSize - kTransferHeaderSize, header, overlapped,
-                                            this, kTransferHeaderSize, &returned);
-                if (error == kErrorSuccess) returned += kTransferHeaderSize;
-                break;
-            }
-            case kIoctlDirectTransfer: {
-                if (in == nullptr || inSize < kTransferHeaderSize || (out == nullptr && outSize != 0)) {
-                    return kErrorInvalidParameter;
-                }
-                auto* header = static_cast<TransferHeader*>(in);
-                error = camera_->StreamRead(header->endpoint, static_cast<uint8_t*>(out), outSize, header,
-                                            overlapped, this, 0, &returned);
-                break;
-            }
-            case kIoctlAbortPipe:
-                if (in == nullptr || inSize < 1) return kErrorInvalidParameter;
-                camera_->Abort(*static_cast<const uint8_t*>(in), nullptr);
-                break;
-            case kIoctlResetPipe:
-            case kIoctlResetPort:
-                break;
-            case kIoctlGetSpeed:
-                if (out == nullptr || outSize < 4) return kErrorInvalidParameter;
-                std::memcpy(out, &kSuperSpeed, 4);
-                returned = 4;
-                break;
-            default:
-                return kErrorInvalidParameter;
-        }
-        if (error != kErrorSuccess) return error;
-        if (bytesReturned != nullptr) *bytesReturned = returned;
-        // A request that completes at once still signals its overlapped
-        // result, as the system does for overlapped handles.
-        if (overlapped != nullptr) overlapped->Complete(kErrorSuccess, returned);
-        return kErrorSuccess;
-    }
-
-private:
-    std::shared_ptr<VirtualCamera> camera_;
-};
+// The device-interface class the cameras are published under, as it ends
+// every device path.
+constexpr const char* kInterfaceClassText = "{328184c5-93e6-49b7-94b8-2ada13aabb39}";
 
 }  // namespace
 
-struct Emulator::Impl : DeviceDriver {
+struct Emulator::Impl {
     mutable std::mutex mutex;
     // Plug order is enumeration order.
     std::vector<std::pair<std::string, std::shared_ptr<VirtualCamera>>> cameras;
@@ -99,31 +30,6 @@ struct Emulator::Impl : DeviceDriver {
             if (cameraPath == path) return camera;
         }
         return nullptr;
-    }
-
-    bool Claims(std::string_view path) const override {
-        return path.substr(0, kPathPrefix.size()) == kPathPrefix && path.find(kEmulatedMarker) != std::string_view::npos;
-    }
-
-    std::unique_ptr<DeviceConnection> Open(std::string_view path, bool, uint32_t* error) override {
-        std::shared_ptr<VirtualCamera> camera;
-        {
-            std::lock_guard lock(mutex);
-            camera = FindLocked(path);
-        }
-        if (camera == nullptr || !camera->Present()) {
-            *error = kErrorFileNotFound;
-            return nullptr;
-        }
-        return std::make_unique<EmulatedConnection>(std::move(camera));
-    }
-
-    void Enumerate(const Guid& interfaceClass, std::vector<std::string>& paths) override {
-        if (!(interfaceClass == kCameraInterfaceClass)) return;
-        std::lock_guard lock(mutex);
-        for (const auto& [path, camera] : cameras) {
-            if (camera->Present()) paths.push_back(path);
-        }
     }
 };
 
@@ -142,13 +48,9 @@ std::string Emulator::Plug(uint16_t modelId) {
     CameraProfile profile = ProfileForModel(modelId);
     char path[128];
     std::snprintf(path, sizeof path, "\\\\?\\usb#vid_%04x&pid_%04x#emu%d#%s", profile.vendorId, modelId, instance,
-                  GuidToString(kCameraInterfaceClass).c_str());
+                  kInterfaceClassText);
     auto camera = std::make_shared<VirtualCamera>(profile);
-    // Each sensor family brings its own register model; others keep the
-    // plain register file.
-    if (std::unique_ptr<SensorPersonality> sensor = MakeAptinaPersonality(modelId)) {
-        camera->ReplaceSensor(std::move(sensor));
-    }
+    camera->ReplaceSensor(MakeSensorPersonality(profile.model.sensor));
     impl_->cameras.emplace_back(path, std::move(camera));
     return path;
 }
@@ -192,7 +94,18 @@ std::vector<std::string> Emulator::Paths() const {
     return paths;
 }
 
-DeviceDriver& Emulator::Driver() { return *impl_; }
+std::vector<std::string> Emulator::PresentPaths() const {
+    std::lock_guard lock(impl_->mutex);
+    std::vector<std::string> paths;
+    for (const auto& [path, camera] : impl_->cameras) {
+        if (camera->Present()) paths.push_back(path);
+    }
+    return paths;
+}
+
+bool Emulator::IsEmulatorPath(std::string_view path) {
+    return path.substr(0, kPathPrefix.size()) == kPathPrefix && path.find(kEmulatedMarker) != std::string_view::npos;
+}
 
 bool ParseEmulateVariable(std::string_view text, std::vector<uint16_t>* models) {
     std::vector<uint16_t> parsed;

@@ -1,11 +1,12 @@
 #pragma once
-// The virtual cameras of this process and the driver that presents them as
-// device files. Cameras are plugged from the VANTIX_EMULATE environment
-// variable (for example "3040" or "3040:2,3100": model ids in hexadecimal,
-// with an optional count) when the drivers are installed, and at run time
-// through this interface by tests and tools. Device paths are deterministic,
-// \\?\usb#vid_04b4&pid_3040#emu0#{...}, so every process that emulates the
-// same cameras sees the same paths.
+// The virtual cameras of this process. Cameras are plugged from the
+// VANTIX_EMULATE environment variable (for example "3040" or "3040:2,3100":
+// model ids in hexadecimal, with an optional count) when the drivers are
+// installed, and at run time through this interface by tests and tools.
+// Device paths are deterministic, \\?\usb#vid_04b4&pid_3040#emu0#{...}, so
+// every process that emulates the same cameras sees the same paths. The
+// virtual-camera driver (drivers/virtual_camera_driver.h) presents them as
+// device files.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "emulator/virtual_camera.h"
-#include "platform/device_file.h"
 
 namespace vantix::emulator {
 
@@ -37,8 +37,10 @@ public:
 
     std::shared_ptr<VirtualCamera> Find(std::string_view path) const;
     std::vector<std::string> Paths() const;
-
-    DeviceDriver& Driver();
+    // The paths of the cameras that are plugged in, in plug order.
+    std::vector<std::string> PresentPaths() const;
+    // True for a path of the form the emulator gives its cameras.
+    static bool IsEmulatorPath(std::string_view path);
 
 private:
     Emulator();

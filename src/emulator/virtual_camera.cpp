@@ -3,31 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "transport/model_table.h"
-
 namespace vantix::emulator {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Serial-bus devices of the camera (8-bit write addresses; reads use +1).
-constexpr uint8_t kFpgaAddress = 0x40;
-constexpr uint8_t kAuxAddress = 0x5A;
-constexpr uint8_t kEepromAddress = 0xA2;
-// An EEPROM ignores the bus while it programs a byte; the library waits
-// longer than this after every write.
-constexpr auto kEepromWriteCycle = std::chrono::milliseconds(5);
-
-// FPGA registers the virtual camera gives meaning to.
-constexpr uint8_t kFpgaBusyWord = 2;       // reads 0: never busy
-constexpr uint8_t kFpgaFrameCounter = 8;   // low byte of the frame counter
-constexpr uint8_t kFpgaHeightLow = 64;     // window height, low and high byte
-constexpr uint8_t kFpgaWidthLow = 68;      // window width, low and high byte
-constexpr uint8_t kFpgaAltHeightLow = 154; // the same for models with a wider register map
-constexpr uint8_t kFpgaAltWidthLow = 156;
-constexpr uint8_t kFpgaBitDepth = 0x3C;    // 2: 16-bit samples, otherwise 8-bit
-constexpr uint8_t kFpgaConverterDepth = 0x3D;
-constexpr uint8_t kFpgaAltBitDepth = 0xA3;
 
 // Vendor requests.
 constexpr uint8_t kBusWrite = 0x30;
@@ -50,8 +29,6 @@ constexpr size_t kHeaderPayloadCount = 16;
 constexpr size_t kHeaderFrameCounter = 32;
 constexpr size_t kDeviceBlockVersion = 24;
 
-bool UsesWideRegisterMap(uint16_t model) { return model == 0x31E0 || model == 0x32D0; }
-
 void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -60,47 +37,16 @@ void PutLe32(uint8_t* p, uint32_t v) {
 
 CameraProfile ProfileForModel(uint16_t modelId) {
     CameraProfile profile;
-    profile.modelId = modelId;
-    // The sensor answers at the bus address the library's model table gives.
-    profile.sensorAddress = static_cast<uint8_t>(LookupModel(modelId).busAddress);
-    struct SensorArray {
-        uint16_t modelId;
-        uint32_t width;
-        uint32_t height;
-        BayerPattern pattern;
-    };
-    // Pixel arrays of the models whose sensors the emulator models.
-    static constexpr SensorArray kArrays[] = {
-        {0x3020, 4608, 3288, BayerPattern::GRBG},
-        {0x3030, 2592, 1944, BayerPattern::GRBG},
-        {0x3040, 3856, 2764, BayerPattern::GRBG},
-        {0x3042, 3856, 2764, BayerPattern::GRBG},
-    };
-    for (const SensorArray& array : kArrays) {
-        if (array.modelId == modelId) {
-            profile.sensorWidth = array.width;
-            profile.sensorHeight = array.height;
-            profile.pattern = array.pattern;
-        }
-    }
+    profile.model = LookupVirtualModel(modelId);
     return profile;
 }
 
 VirtualCamera::VirtualCamera(const CameraProfile& profile)
-    : profile_(profile),
-      eeprom_(std::make_unique<std::array<uint8_t, 0x10000>>()),
-      sensor_(MakePlainRegisterFile()) {
-    eeprom_->fill(0xFF);  // an erased EEPROM
+    : profile_(profile), head_(std::make_unique<HeadPersonality>(profile.model)) {
     blockA_[kDeviceBlockVersion] = 0x00;
     blockA_[kDeviceBlockVersion + 1] = 0x12;  // firmware 0x1200
-    scene_.pattern = profile.pattern;
-    const bool wide = UsesWideRegisterMap(profile.modelId);
-    const uint8_t widthReg = wide ? kFpgaAltWidthLow : kFpgaWidthLow;
-    const uint8_t heightReg = wide ? kFpgaAltHeightLow : kFpgaHeightLow;
-    fpga_[widthReg] = static_cast<uint8_t>(profile.sensorWidth);
-    fpga_[widthReg + 1] = static_cast<uint8_t>(profile.sensorWidth >> 8);
-    fpga_[heightReg] = static_cast<uint8_t>(profile.sensorHeight);
-    fpga_[heightReg + 1] = static_cast<uint8_t>(profile.sensorHeight >> 8);
+    scene_.pattern = profile.model.pattern;
+    head_->SetFrameCounter(frameCounter_);
     server_ = std::thread([this] { ServeQueue(); });
 }
 
@@ -108,7 +54,7 @@ VirtualCamera::~VirtualCamera() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        for (const PendingRead& read : queue_) Complete(read, kErrorOperationAborted, 0, 0);
+        for (const PendingRead& read : queue_) read.done(kErrorOperationAborted, 0, 0);
         queue_.clear();
     }
     changed_.notify_all();
@@ -117,11 +63,9 @@ VirtualCamera::~VirtualCamera() {
 
 // ---- Endpoint 0 ----
 
-uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
+uint32_t VirtualCamera::ControlRequest(const SetupPacket& h, uint8_t* data, uint32_t* replyBytes) {
     std::lock_guard lock(mutex_);
     if (!present_) return kErrorDeviceNotConnected;
-    const TransferHeader& h = record.header;
-    uint8_t* data = record.data;
     if (faults_.stallCount > 0 && faults_.stallRequest == h.request) {
         --faults_.stallCount;
         return kErrorGenFailure;
@@ -131,10 +75,11 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
     bool ok = true;
     switch (h.request) {
         case kBusWrite:
-            ok = !in && h.value <= kEp0DataSize && BusWrite(static_cast<uint8_t>(h.index), data, h.value);
+            ok = !in && h.value <= kControlDataBytes && head_->BusWrite(static_cast<uint8_t>(h.index), data, h.value);
             break;
         case kBusRead:
-            ok = in && h.value <= kEp0DataSize && BusRead(static_cast<uint8_t>(h.index & ~1u), data, h.value);
+            ok = in && h.value <= kControlDataBytes &&
+                 head_->BusRead(static_cast<uint8_t>(h.index & ~1u), data, h.value);
             dataCount = h.value;
             break;
         case kWriteMode:
@@ -157,8 +102,8 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
             break;
         case kDeviceBlockA:
         case kDeviceBlockB:
-            std::memcpy(data, (h.request == kDeviceBlockA ? blockA_ : blockB_).data(), kEp0DataSize);
-            dataCount = kEp0DataSize;
+            std::memcpy(data, (h.request == kDeviceBlockA ? blockA_ : blockB_).data(), kControlDataBytes);
+            dataCount = kControlDataBytes;
             break;
         case kRestartStream:
             StopStream();
@@ -167,25 +112,24 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
             RequestFrame();
             break;
         case kReadyFlag:
-            std::memset(data, 0, kEp0DataSize);
+            std::memset(data, 0, kControlDataBytes);
             data[0] = 1;
-            dataCount = kEp0DataSize;
+            dataCount = kControlDataBytes;
             break;
         case kRequestCC:
             break;
         case kCameraRegisterWrite: {
             const uint32_t value = static_cast<uint32_t>(data[0]) | data[1] << 8 | data[2] << 16 |
                                    static_cast<uint32_t>(data[3]) << 24;
-            cameraRegisters_[static_cast<uint16_t>((h.value & 1) << 15 | (h.index & 0x7FFF))] = value;
+            head_->WriteCameraRegister(static_cast<uint16_t>((h.value & 1) << 15 | (h.index & 0x7FFF)), value);
             break;
         }
         case kCameraRegisterRead: {
-            std::memset(data, 0, kEp0DataSize);
-            const auto it = cameraRegisters_.find(h.index);
-            const uint32_t value = it == cameraRegisters_.end() ? 0 : it->second;
+            std::memset(data, 0, kControlDataBytes);
+            const uint32_t value = head_->ReadCameraRegister(h.index);
             data[0] = static_cast<uint8_t>(value);
             data[1] = static_cast<uint8_t>(value >> 8);
-            dataCount = kEp0DataSize;
+            dataCount = kControlDataBytes;
             break;
         }
         default:
@@ -196,79 +140,11 @@ uint32_t VirtualCamera::ControlRequest(Ep0Record& record, uint32_t* returned) {
         --faults_.shortCount;
         dataCount = std::min(dataCount, faults_.shortBytes);
     }
-    *returned = kTransferHeaderSize + (in ? dataCount : kEp0DataSize);
+    *replyBytes = in ? dataCount : 0;
     return kErrorSuccess;
 }
 
-bool VirtualCamera::BusWrite(uint8_t address, const uint8_t* data, size_t count) {
-    if (address == kFpgaAddress) {
-        // [register] moves the pointer; [register, 0x00, value] writes.
-        if (count == 0) return false;
-        fpgaPointer_ = data[0];
-        if (count >= 3) fpga_[data[0]] = data[2];
-        return true;
-    }
-    if (address == kAuxAddress) {
-        if (count == 0) return false;
-        auxPointer_ = data[0];
-        if (count >= 2) aux_[data[0]] = data[1];
-        return true;
-    }
-    if (address == kEepromAddress) {
-        if (count < 2 || Clock::now() < eepromBusyUntil_) return false;
-        eepromPointer_ = static_cast<uint16_t>(data[0] << 8 | data[1]);
-        if (count >= 3) {
-            for (size_t i = 2; i < count; ++i) (*eeprom_)[static_cast<uint16_t>(eepromPointer_ + i - 2)] = data[i];
-            eepromBusyUntil_ = Clock::now() + kEepromWriteCycle;
-        }
-        return true;
-    }
-    if (address == profile_.sensorAddress) return sensor_->Write(data, count);
-    return false;
-}
-
-bool VirtualCamera::BusRead(uint8_t address, uint8_t* data, size_t count) {
-    if (address == kFpgaAddress) {
-        // Two bytes: a zero high byte, then the register.
-        uint8_t value = fpga_[fpgaPointer_];
-        if (fpgaPointer_ == kFpgaBusyWord) value = 0;
-        if (fpgaPointer_ == kFpgaFrameCounter) value = static_cast<uint8_t>(frameCounter_);
-        for (size_t i = 0; i < count; ++i) data[i] = i == 1 ? value : 0;
-        return true;
-    }
-    if (address == kAuxAddress) {
-        for (size_t i = 0; i < count; ++i) data[i] = aux_[static_cast<uint8_t>(auxPointer_ + i)];
-        return true;
-    }
-    if (address == kEepromAddress) {
-        if (Clock::now() < eepromBusyUntil_) return false;
-        for (size_t i = 0; i < count; ++i) data[i] = (*eeprom_)[eepromPointer_++];
-        return true;
-    }
-    if (address == profile_.sensorAddress) return sensor_->Read(data, count);
-    return false;
-}
-
 // ---- Stream ----
-
-FrameGeometry VirtualCamera::CurrentGeometry() const {
-    const bool wide = UsesWideRegisterMap(profile_.modelId);
-    const uint8_t widthReg = wide ? kFpgaAltWidthLow : kFpgaWidthLow;
-    const uint8_t heightReg = wide ? kFpgaAltHeightLow : kFpgaHeightLow;
-    FrameGeometry g;
-    g.width = static_cast<uint32_t>(fpga_[widthReg] | fpga_[widthReg + 1] << 8);
-    g.height = static_cast<uint32_t>(fpga_[heightReg] | fpga_[heightReg + 1] << 8);
-    bool sixteen;
-    switch (profile_.modelId) {
-        case 0x3042: sixteen = modeByte_ == 1; break;
-        case 0x3130: sixteen = fpga_[kFpgaConverterDepth] != 0; break;
-        case 0x31E0:
-        case 0x32D0: sixteen = fpga_[kFpgaAltBitDepth] == 2; break;
-        default: sixteen = fpga_[kFpgaBitDepth] == 2; break;
-    }
-    g.bytesPerSample = sixteen ? 2 : 1;
-    return g;
-}
 
 void VirtualCamera::RequestFrame() {
     // A request in the middle of a frame makes the firmware drop the rest of
@@ -277,7 +153,7 @@ void VirtualCamera::RequestFrame() {
     const Clock::time_point now = Clock::now();
     Clock::time_point due = now;
     if (!unthrottled_) {
-        const uint32_t periodUs = framePeriodUs_ ? framePeriodUs_ : sensor_->FramePeriodUs();
+        const uint32_t periodUs = framePeriodUs_ ? framePeriodUs_ : head_->FramePeriodUs();
         due = std::max(now, lastFrameDue_ + std::chrono::microseconds(periodUs));
     }
     frameRequested_ = true;
@@ -295,9 +171,10 @@ void VirtualCamera::StopStream() {
 
 void VirtualCamera::StartFrame() {
     ++frameCounter_;
+    head_->SetFrameCounter(frameCounter_);
     SceneSettings scene = scene_;
-    scene.brightness *= sensor_->Brightness();
-    const FrameGeometry geometry = CurrentGeometry();
+    scene.brightness *= head_->Brightness();
+    const FrameGeometry geometry = head_->Geometry(modeByte_);
     renderer_.Prepare(scene, geometry, frameCounter_);
     payloadBytes_ = geometry.PayloadBytes();
     payloadServed_ = 0;
@@ -306,10 +183,10 @@ void VirtualCamera::StartFrame() {
 VirtualCamera::Readiness VirtualCamera::Evaluate(uint8_t endpoint, Clock::time_point* at) {
     if (!present_) return Readiness::Gone;
     if (!frameRequested_) return Readiness::Blocked;
-    if (endpoint == kStreamEndpoint && headerServed_) {
+    if (endpoint == kFrameEndpoint && headerServed_) {
         return faults_.payloadTimeouts > 0 ? Readiness::Never : Readiness::Ready;
     }
-    if (endpoint == kStreamEndpoint && faults_.headerTimeouts > 0) return Readiness::Never;
+    if (endpoint == kFrameEndpoint && faults_.headerTimeouts > 0) return Readiness::Never;
     if (Clock::now() < frameDue_) {
         *at = frameDue_;
         return Readiness::At;
@@ -324,7 +201,7 @@ uint32_t VirtualCamera::Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, ui
         --faults_.badStatusTransfers;
         *status = 1;
     }
-    if (endpoint != kStreamEndpoint) {
+    if (endpoint != kFrameEndpoint) {
         // Direct frames: the whole payload without a header, one read per frame.
         StartFrame();
         const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, payloadBytes_));
@@ -362,32 +239,19 @@ uint32_t VirtualCamera::Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, ui
     return static_cast<uint32_t>(n);
 }
 
-void VirtualCamera::Complete(const PendingRead& read, uint32_t error, uint32_t bytes, uint32_t status) {
-    if (read.header != nullptr) {
-        read.header->statusA = status;
-        read.header->statusB = 0;
-    }
-    read.overlapped->Complete(error, error == kErrorSuccess ? bytes + read.bias : 0);
-}
-
-uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, TransferHeader* header,
-                                   Overlapped* overlapped, const void* owner, uint32_t bias, uint32_t* got) {
+uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, const void* owner, bool mayWait,
+                                   ReadCompletion done, uint32_t* got, uint32_t* status) {
     std::unique_lock lock(mutex_);
     if (!present_) return kErrorDeviceNotConnected;
-    if (endpoint != kStreamEndpoint && endpoint != kDirectFrameEndpoint) return kErrorInvalidParameter;
+    if (endpoint != kFrameEndpoint && endpoint != kDirectFrameEndpointIn) return kErrorInvalidParameter;
     Clock::time_point at;
     // Reads on an endpoint finish in order: a read can only be served at once
     // when nothing is queued before it.
     if (queue_.empty() && Evaluate(endpoint, &at) == Readiness::Ready) {
-        uint32_t status = 0;
-        *got = Serve(endpoint, dst, count, &status);
-        if (header != nullptr) {
-            header->statusA = status;
-            header->statusB = 0;
-        }
+        *got = Serve(endpoint, dst, count, status);
         return kErrorSuccess;
     }
-    if (overlapped == nullptr) return kErrorSemTimeout;  // a request handle never waits
+    if (!mayWait) return kErrorSemTimeout;  // a request handle never waits
     if (Evaluate(endpoint, &at) == Readiness::Never) {
         // This read is the one that never completes; the fault is used up.
         if (headerServed_) {
@@ -395,10 +259,10 @@ uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t coun
         } else {
             --faults_.headerTimeouts;
         }
-        queue_.push_back({0, dst, count, header, overlapped, owner, bias});  // endpoint 0: never served
+        queue_.push_back({0, dst, count, owner, std::move(done)});  // endpoint 0: never served
         return kErrorIoPending;
     }
-    queue_.push_back({endpoint, dst, count, header, overlapped, owner, bias});
+    queue_.push_back({endpoint, dst, count, owner, std::move(done)});
     changed_.notify_all();
     return kErrorIoPending;
 }
@@ -418,7 +282,7 @@ void VirtualCamera::ServeQueue() {
         if (readiness == Readiness::Gone) {
             const PendingRead read = *it;
             queue_.erase(it);
-            Complete(read, kErrorDeviceNotConnected, 0, 0);
+            read.done(kErrorDeviceNotConnected, 0, 0);
             continue;
         }
         if (readiness == Readiness::At) {
@@ -433,7 +297,7 @@ void VirtualCamera::ServeQueue() {
         queue_.erase(it);
         uint32_t status = 0;
         const uint32_t n = Serve(read.endpoint, read.dst, read.count, &status);
-        Complete(read, kErrorSuccess, n, status);
+        read.done(kErrorSuccess, n, status);
         changed_.notify_all();
     }
 }
@@ -442,10 +306,10 @@ void VirtualCamera::Abort(uint8_t endpoint, const void* owner) {
     std::lock_guard lock(mutex_);
     for (auto it = queue_.begin(); it != queue_.end();) {
         // Reads parked as "never" (endpoint 0) belong to the stream endpoint.
-        const uint8_t readEndpoint = it->endpoint == 0 ? kStreamEndpoint : it->endpoint;
+        const uint8_t readEndpoint = it->endpoint == 0 ? kFrameEndpoint : it->endpoint;
         const bool match = endpoint != 0 ? readEndpoint == endpoint : it->owner == owner;
         if (match) {
-            Complete(*it, kErrorOperationAborted, 0, 0);
+            it->done(kErrorOperationAborted, 0, 0);
             it = queue_.erase(it);
         } else {
             ++it;
@@ -463,7 +327,7 @@ void VirtualCamera::SetPresent(bool present) {
     std::lock_guard lock(mutex_);
     present_ = present;
     if (!present) {
-        for (const PendingRead& read : queue_) Complete(read, kErrorDeviceNotConnected, 0, 0);
+        for (const PendingRead& read : queue_) read.done(kErrorDeviceNotConnected, 0, 0);
         queue_.clear();
         frameRequested_ = false;
         headerServed_ = false;
@@ -507,23 +371,22 @@ void VirtualCamera::SetDeviceBlockAVersion(uint16_t value) {
 
 uint8_t VirtualCamera::FpgaRegister(uint8_t reg) const {
     std::lock_guard lock(mutex_);
-    return fpga_[reg];
+    return head_->FpgaRegisterValue(reg);
 }
 
 void VirtualCamera::SetFpgaRegister(uint8_t reg, uint8_t value) {
     std::lock_guard lock(mutex_);
-    fpga_[reg] = value;
+    head_->WriteFpgaRegister(reg, value);
 }
 
 uint32_t VirtualCamera::CameraRegister(uint16_t address) const {
     std::lock_guard lock(mutex_);
-    const auto it = cameraRegisters_.find(address);
-    return it == cameraRegisters_.end() ? 0 : it->second;
+    return head_->ReadCameraRegister(address);
 }
 
 uint8_t VirtualCamera::EepromByte(uint16_t address) const {
     std::lock_guard lock(mutex_);
-    return (*eeprom_)[address];
+    return head_->EepromByte(address);
 }
 
 uint32_t VirtualCamera::FrameCounter() const {
@@ -534,16 +397,28 @@ uint32_t VirtualCamera::FrameCounter() const {
 void VirtualCamera::SetFrameCounter(uint32_t counter) {
     std::lock_guard lock(mutex_);
     frameCounter_ = counter;
+    head_->SetFrameCounter(counter);
 }
 
 void VirtualCamera::ReplaceSensor(std::unique_ptr<SensorPersonality> sensor) {
     std::lock_guard lock(mutex_);
-    sensor_ = std::move(sensor);
+    head_->ReplaceSensor(std::move(sensor));
 }
 
 SensorPersonality& VirtualCamera::Sensor() {
     std::lock_guard lock(mutex_);
-    return *sensor_;
+    return head_->Sensor();
+}
+
+void VirtualCamera::ReplaceHead(std::unique_ptr<HeadPersonality> head) {
+    std::lock_guard lock(mutex_);
+    head->SetFrameCounter(frameCounter_);
+    head_ = std::move(head);
+}
+
+void VirtualCamera::SetSensorBusBusyReads(uint32_t reads) {
+    std::lock_guard lock(mutex_);
+    head_->SetSensorBusBusyReads(reads);
 }
 
 }  // namespace vantix::emulator

@@ -1,25 +1,42 @@
 #pragma once
-// The firmware of one virtual camera: the controller's vendor requests, the
-// devices on its serial bus (FPGA register file, auxiliary registers,
-// configuration EEPROM, image sensor), the camera registers, and the frame
-// stream on the bulk endpoints. The emulator driver presents it behind the
-// same device-file interface as a real camera.
+// The firmware of one virtual camera: the USB controller's vendor requests
+// and the frame stream on the bulk endpoints, in front of a head personality
+// (head_personality.h) that answers the serial bus, the FPGA and camera
+// registers and gives each frame its geometry and timing. The emulator driver
+// presents it behind the same device-file interface as a real camera.
 #include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
+#include "emulator/head_personality.h"
 #include "emulator/scene.h"
 #include "emulator/sensor_personality.h"
-#include "platform/device_file.h"
-#include "transport/transfer_record.h"
+#include "emulator/virtual_models.h"
+#include "platform/win_errors.h"
 
 namespace vantix::emulator {
+
+// A control transfer's setup packet as the camera sees it.
+struct SetupPacket {
+    uint8_t requestType;  // bit 7: device to host
+    uint8_t request;
+    uint16_t value;
+    uint16_t index;
+};
+inline constexpr uint32_t kControlDataBytes = 64;
+// The bulk endpoints: frames with a header, and direct frames.
+inline constexpr uint8_t kFrameEndpoint = 0x81;
+inline constexpr uint8_t kDirectFrameEndpointIn = 0x83;
+
+// How a queued read ends: the error (kErrorSuccess when data came), the
+// bytes delivered and the transfer's status word.
+using ReadCompletion = std::function<void(uint32_t error, uint32_t bytes, uint32_t status)>;
 
 // Faults to inject; each counter applies to that many upcoming events.
 struct FaultPlan {
@@ -37,16 +54,14 @@ struct FaultPlan {
     uint64_t removeAfterPayloadBytes = UINT64_MAX;
 };
 
-// What a virtual camera of a model looks like.
+// What a virtual camera of a model looks like: the controller's vendor id
+// and the head of the emulator's model table.
 struct CameraProfile {
     uint16_t vendorId = 0x04B4;
-    uint16_t modelId = 0;
-    uint8_t sensorAddress = 0x20;  // 8-bit write address on the serial bus
-    uint32_t sensorWidth = 1280;
-    uint32_t sensorHeight = 1024;
-    BayerPattern pattern = BayerPattern::Mono;
+    VirtualModel model;
 };
 
+// The profile of a model from the emulator's model table.
 CameraProfile ProfileForModel(uint16_t modelId);
 
 class VirtualCamera {
@@ -58,18 +73,21 @@ public:
 
     const CameraProfile& Profile() const { return profile_; }
 
-    // ---- Host side, called by the emulator driver ----
-    // An endpoint-0 request on `record` (102 bytes). Returns kErrorSuccess with
-    // *returned = 38 + data bytes, or a failure code.
-    uint32_t ControlRequest(Ep0Record& record, uint32_t* returned);
-    // A bulk read from `endpoint` into dst. Completes at once (kErrorSuccess,
-    // *got set) when data is ready; with an Overlapped it may be queued and
-    // return kErrorIoPending; `header` (may be null) receives the completion
-    // status words. `owner` identifies the handle for Cancel.
-    // `bias` is added to the byte count of a queued read's completion (the
-    // buffered transfer reports its 38-byte header too).
-    uint32_t StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, TransferHeader* header,
-                        Overlapped* overlapped, const void* owner, uint32_t bias, uint32_t* got);
+    // ---- Host side, called by the virtual-camera driver ----
+    // A control transfer on endpoint 0: the setup packet and its 64-byte
+    // data stage (sent for out requests, filled for in requests). Returns
+    // kErrorSuccess with *replyBytes = the data bytes of an in request's
+    // reply, or a failure code (the request stalls).
+    uint32_t ControlRequest(const SetupPacket& setup, uint8_t* data, uint32_t* replyBytes);
+    // A bulk read of up to `count` bytes from `endpoint` into dst. Completes
+    // at once (kErrorSuccess, *got and *status set) when data is ready;
+    // otherwise, when `mayWait`, it is queued (kErrorIoPending) and `done`
+    // reports its end later, called with the camera's lock held; without
+    // `mayWait` a read that is not ready fails with kErrorSemTimeout. `owner`
+    // identifies the handle for Abort. *status and done's status are the
+    // transfer's completion status word (0: good).
+    uint32_t StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t count, const void* owner, bool mayWait,
+                        ReadCompletion done, uint32_t* got, uint32_t* status);
     // Completes every queued read of `endpoint` (or of `owner` when endpoint
     // is 0) with kErrorOperationAborted, and waits until none is being served.
     void Abort(uint8_t endpoint, const void* owner);
@@ -92,6 +110,11 @@ public:
     void ReplaceSensor(std::unique_ptr<SensorPersonality> sensor);
     // For inspection in tests while the camera is idle.
     SensorPersonality& Sensor();
+    // Replaces the head (the standard head until then); for heads with
+    // controllers of their own.
+    void ReplaceHead(std::unique_ptr<HeadPersonality> head);
+    // See HeadPersonality::SetSensorBusBusyReads.
+    void SetSensorBusBusyReads(uint32_t reads);
 
 private:
     enum class Readiness { Ready, At, Blocked, Never, Gone };
@@ -99,22 +122,16 @@ private:
         uint8_t endpoint;
         uint8_t* dst;
         uint32_t count;
-        TransferHeader* header;
-        Overlapped* overlapped;
         const void* owner;
-        uint32_t bias;
+        ReadCompletion done;
     };
 
     // All below run with mutex_ held.
-    bool BusWrite(uint8_t address, const uint8_t* data, size_t count);
-    bool BusRead(uint8_t address, uint8_t* data, size_t count);
-    FrameGeometry CurrentGeometry() const;
     void RequestFrame();
     void StopStream();
     Readiness Evaluate(uint8_t endpoint, std::chrono::steady_clock::time_point* at);
     uint32_t Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, uint32_t* status);
     void StartFrame();
-    void Complete(const PendingRead& read, uint32_t error, uint32_t bytes, uint32_t status);
     void ServeQueue();
 
     const CameraProfile profile_;
@@ -123,15 +140,7 @@ private:
     bool present_ = true;
     bool stopping_ = false;
 
-    std::array<uint8_t, 256> fpga_{};
-    std::array<uint8_t, 256> aux_{};
-    uint8_t fpgaPointer_ = 0;
-    uint8_t auxPointer_ = 0;
-    std::unique_ptr<std::array<uint8_t, 0x10000>> eeprom_;
-    uint16_t eepromPointer_ = 0;
-    std::chrono::steady_clock::time_point eepromBusyUntil_{};
-    std::unique_ptr<SensorPersonality> sensor_;
-    std::unordered_map<uint16_t, uint32_t> cameraRegisters_;  // key: bank << 15 | address
+    std::unique_ptr<HeadPersonality> head_;
     std::array<uint8_t, 64> blockA_{};
     std::array<uint8_t, 64> blockB_{};
     uint8_t modeByte_ = 0;

@@ -29,13 +29,13 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/vantix_u3k9_base.h"
+#include "engine/fpga_registers.h"
+#include "engine/camera_engine.h"
 #include "platform/clock.h"
 
 namespace vantix {
 namespace {
 
-constexpr uint8_t kFpgaFrameCounterRegister = 8;
 // Consecutive failed frames after which the streaming loop gives up.
 constexpr int kMaxConsecutiveFailures = 5;
 // The direct-frame loop and the single-frame capture give up after the
@@ -43,27 +43,6 @@ constexpr int kMaxConsecutiveFailures = 5;
 constexpr int kMaxRetryIndex = 10;
 constexpr uint32_t kNoFrameGiveUpMs = 10000;
 constexpr uint32_t kSingleFramePayloadTimeoutMs = 3000;
-
-// Models whose stream pipe is reset before the stream is reopened after a
-// failed frame.
-bool ResetsPipeOnRecovery(int32_t model) {
-    switch (model) {
-        case 0x3100:
-        case 0x3130:
-        case 0x3150:
-        case 0x3170:
-        case 0x31B0:
-        case 0x31B4:
-        case 0x31C0:
-        case 0x31C4:
-        case 0x31E0:
-        case 0x32A0:
-        case 0x32D0:
-            return true;
-        default:
-            return false;
-    }
-}
 
 int RingIndex(int32_t value) { return static_cast<int>(static_cast<uint32_t>(value) % kRingSlots); }
 
@@ -157,9 +136,11 @@ int32_t CVantixU3K9Base::StartCapture(int32_t mode) {
     if (buffersStale_) AllocateFrameBuffers();
     // Without a complete set of buffers the thread would have nowhere to put
     // a frame; refuse instead of starting a thread that fails at once.
-    if (!transferBuffer_ || frameBytes_ == 0 || frameBytes_ > transferBufferSize_) return 0;
+    if (!transferBuffer_ || frameBytes_ == 0 || frameBytes_ > transferBufferSize_) {
+        return Refuse("start capture: no frame buffers for the window");
+    }
     for (const auto& slot : ring_) {
-        if (!slot) return 0;
+        if (!slot) return Refuse("start capture: no frame buffers for the window");
     }
     // A failure of the previous run is over; its leftover signal must not
     // wake the next waiter.
@@ -169,7 +150,7 @@ int32_t CVantixU3K9Base::StartCapture(int32_t mode) {
     stopEventOpen_ = true;
     const bool started = thread_.Start(
         [this] {
-            if (modelId_ == 0x3042) {
+            if (Facts().stream == StreamKind::DirectFrames) {
                 RunCaptureLoop3042();
             } else {
                 RunCaptureLoop();
@@ -258,7 +239,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
     bool failed = !controller_->OpenStream();
     int failures = 0;
     while (!failed && running_) {
-        if (modelId_ == 0x3200 && exposurePending_.exchange(false) && sensor_) {
+        if (Facts().exposureBetweenFrames && exposurePending_.exchange(false) && sensor_) {
             // This head is reprogrammed only between frames.
             sensor_->SetExposureTime(pendingExposure_);
         }
@@ -267,7 +248,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
             // Wait for the trigger: the FPGA's frame counter moves on. A
             // register read that fails counts as a lost frame.
             uint8_t counter = 0;
-            ok = controller_->ReadFpgaRegister(kFpgaFrameCounterRegister, &counter) != 0;
+            ok = controller_->ReadFpgaRegister(fpga::kFrameCounter, &counter) != 0;
             if (ok) {
                 if (counter == static_cast<uint8_t>(lastFrameCounter_)) {
                     Sleep(1);
@@ -294,11 +275,12 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
         }
         // A lost frame: close the stream, and give up or recover.
         controller_->CloseStream();
-        if ((modelId_ == 0x3190 && mode == kCaptureOnCounterChange) || ++failures >= kMaxConsecutiveFailures) {
+        if ((Facts().lostTriggeredFrameEndsCapture && mode == kCaptureOnCounterChange) ||
+            ++failures >= kMaxConsecutiveFailures) {
             failed = true;
             break;
         }
-        if (ResetsPipeOnRecovery(modelId_)) controller_->ResetPipe(kStreamEndpoint);
+        if (Facts().resetPipeOnRecovery) controller_->ResetPipe(kStreamEndpoint);
         if (sensor_) sensor_->SettingsStrobe();
         // A stream that does not reopen here is opened again by the next
         // header read, whose failure counts as the next lost frame.
@@ -378,7 +360,7 @@ int32_t CVantixU3K9Base::CaptureSingleFrame() {
     thread_.Join();
     if (buffersStale_) AllocateFrameBuffers();
     if (!transferBuffer_ || !ring_[0] || frameBytes_ > transferBufferSize_) return 2;
-    const bool direct = modelId_ == 0x3042;
+    const bool direct = Facts().stream == StreamKind::DirectFrames;
     if (direct) controller_->RestartStream();
     transferFailed_ = false;
     const uint32_t startTime = TickCount();
@@ -515,7 +497,7 @@ void CVantixU3K9Base::CopySlot(int slot, uint8_t* buffer, int32_t orientation) {
     const size_t rowBytes = geometryFits ? static_cast<size_t>(width) * pixelBytes : 0;
     const size_t rows = geometryFits ? static_cast<size_t>(height) : 0;
 
-    if (modelId_ == 0x31E0) {
+    if (Facts().lastRowCarriesStatus) {
         std::memcpy(buffer, source, bytes);
         // Without a valid information block the head's last row carries
         // status data; it is replaced by the row above it.

@@ -1,71 +1,87 @@
 #include "engine/sensor_factory.h"
 
-#include <string_view>
-
 #include "sensors/aptina/aptina_sensors.h"
-#include "transport/model_table.h"
+#include "sensors/aptina/sensor_mt9f002.h"
 
 namespace vantix {
 namespace {
 
-using SensorMaker = std::unique_ptr<CSensorBase> (*)(CControllerBase*, uint8_t);
-
-struct SensorClassEntry {
-    std::string_view className;
-    SensorMaker make;
-};
-
-// Sensor classes the library contains. A class named by the model table but
-// missing here makes its models fail to open.
-constexpr SensorClassEntry kSensorClasses[] = {
-    {"CSensorMT9F001", MakeSensorMT9F001},
-    {"CSensorMT9F002", MakeSensorMT9F002},
-    {"CSensorMT9J001", MakeSensorMT9J001},
-    {"CSensorMT9P001", MakeSensorMT9P001},
-};
-
-SensorMaker FindMaker(const char* className) {
-    if (className == nullptr) return nullptr;
-    for (const SensorClassEntry& entry : kSensorClasses) {
-        if (entry.className == className) return entry.make;
+// The sensor object of a class; null for a class the library does not
+// contain yet. No default: a class added to SensorClass must be answered here.
+std::unique_ptr<CSensorBase> MakeSensor(SensorClass sensorClass, CControllerBase* controller, uint8_t address) {
+    switch (sensorClass) {
+        case SensorClass::MT9F001: return MakeSensorMT9F001(controller, address);
+        case SensorClass::MT9F002: return MakeSensorMT9F002(controller, address);
+        case SensorClass::MT9P001: return MakeSensorMT9P001(controller, address);
+        case SensorClass::MT9J001: return MakeSensorMT9J001(controller, address);
+        case SensorClass::ICX274:
+        case SensorClass::Q105:
+        case SensorClass::Q106:
+        case SensorClass::Q107:
+        case SensorClass::IMX178:
+        case SensorClass::IMX174:
+        case SensorClass::IMX183:
+        case SensorClass::IMX159:
+        case SensorClass::IMX250:
+        case SensorClass::IMX264:
+        case SensorClass::IMX252:
+        case SensorClass::IMX226:
+        case SensorClass::IMX990:
+        case SensorClass::IMX991:
+        case SensorClass::IMX536:
+        case SensorClass::IMX487:
+        case SensorClass::IMX273:
+        case SensorClass::LI7050:
+        case SensorClass::GLUX9701:
+        case SensorClass::Q112:
+        case SensorClass::Q113:
+        case SensorClass::Q119:
+        case SensorClass::Q120:
+        case SensorClass::Q121:
+        case SensorClass::Q123:
+        case SensorClass::Q114:
+        case SensorClass::Q115:
+        case SensorClass::Q116:
+        case SensorClass::Q117:
+        case SensorClass::Q118:
+        case SensorClass::Q122:
+        case SensorClass::G1467x:
+            return nullptr;
     }
     return nullptr;
 }
 
-// The 0x3020 board carries one of two sensors; the newer one answers a read
-// of its identity register at bus address 0x20 with 0x2E, 0x01.
-constexpr uint8_t kProbeBusAddress = 0x20;
-constexpr uint8_t kProbeIdentity[2] = {0x2E, 0x01};
+// Whether the board carries the sensor of `sensorClass`, for rows with a
+// probed alternative. Only a class named first on such a row has a probe.
+SensorProbe ProbeSensorClass(SensorClass sensorClass, CControllerBase* controller) {
+    if (sensorClass == SensorClass::MT9F002) return CSensorMT9F002::Probe(controller);
+    return SensorProbe::Fitted;
+}
 
 }  // namespace
 
-bool IsSensorClassAvailable(uint16_t modelId) {
-    const ModelInfo& model = LookupModel(modelId);
-    return FindMaker(model.sensorClass) != nullptr &&
-           (!model.needsSensorProbe || FindMaker(model.alternateSensorClass) != nullptr);
+bool IsSensorClassBuilt(SensorClass sensorClass) { return MakeSensor(sensorClass, nullptr, 0) != nullptr; }
+
+bool IsSensorClassAvailable(const ModelRow& model) {
+    return IsSensorClassBuilt(model.sensorClass) &&
+           (!model.probedAlternative || IsSensorClassBuilt(*model.probedAlternative));
 }
 
-std::unique_ptr<CSensorBase> CreateSensorForModel(uint16_t modelId, CControllerBase* controller,
+std::unique_ptr<CSensorBase> CreateSensorForModel(const ModelRow& model, CControllerBase* controller,
                                                   SensorCreation* outcome) {
-    const ModelInfo& model = LookupModel(modelId);
-    if (!IsSensorClassAvailable(modelId)) {
+    if (!IsSensorClassAvailable(model)) {
         *outcome = SensorCreation::ClassNotAvailable;
         return nullptr;
     }
-    const char* className = model.sensorClass;
-    if (model.needsSensorProbe) {
-        const uint8_t address[2] = {0x00, 0x00};
-        uint8_t identity[2] = {0, 0};
-        if (!controller->BusWrite(kProbeBusAddress, address, sizeof address, 3000) ||
-            !controller->BusRead(kProbeBusAddress, identity, sizeof identity, 3000)) {
-            *outcome = SensorCreation::ProbeFailed;
-            return nullptr;
+    SensorClass sensorClass = model.sensorClass;
+    if (model.probedAlternative) {
+        switch (ProbeSensorClass(sensorClass, controller)) {
+            case SensorProbe::Fitted: break;
+            case SensorProbe::NotFitted: sensorClass = *model.probedAlternative; break;
+            case SensorProbe::NoAnswer: *outcome = SensorCreation::ProbeFailed; return nullptr;
         }
-        const bool newer = identity[0] == kProbeIdentity[0] && identity[1] == kProbeIdentity[1];
-        if (!newer) className = model.alternateSensorClass;
     }
-    std::unique_ptr<CSensorBase> sensor =
-        FindMaker(className)(controller, static_cast<uint8_t>(model.busAddress));
+    std::unique_ptr<CSensorBase> sensor = MakeSensor(sensorClass, controller, static_cast<uint8_t>(model.busAddress));
     if (model.variantCode) sensor->SetModelVariant(*model.variantCode);
     *outcome = SensorCreation::Created;
     return sensor;

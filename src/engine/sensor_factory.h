@@ -1,10 +1,11 @@
 #pragma once
-// Creates the sensor object of a camera model, as the model table names it.
+// Creates the sensor object of a camera model, as its catalog row names it.
 // Sensor classes are added to the library family by family; a model whose
 // class is not part of it yet gets no sensor rather than the wrong one.
 #include <cstdint>
 #include <memory>
 
+#include "catalog/model_catalog.h"
 #include "sensors/sensor_base.h"
 #include "transport/controller_base.h"
 
@@ -12,13 +13,17 @@ namespace vantix {
 
 enum class SensorCreation { Created, ClassNotAvailable, ProbeFailed };
 
-// True when the library can create the sensor class of `modelId`.
-bool IsSensorClassAvailable(uint16_t modelId);
+// True when the library contains the class (the compiler checks that every
+// class is answered).
+bool IsSensorClassBuilt(SensorClass sensorClass);
 
-// Creates and returns the sensor of `modelId` (with its model variant set),
-// or null with the reason in *outcome. Model 0x3020 probes the bus to tell
-// its two possible sensors apart.
-std::unique_ptr<CSensorBase> CreateSensorForModel(uint16_t modelId, CControllerBase* controller,
+// True when the library can create every sensor class the model's row names.
+bool IsSensorClassAvailable(const ModelRow& model);
+
+// Creates and returns the sensor of `model` (with its model variant set), or
+// null with the reason in *outcome. A row with a probed alternative asks its
+// sensor class's probe which of the two sensors the board carries.
+std::unique_ptr<CSensorBase> CreateSensorForModel(const ModelRow& model, CControllerBase* controller,
                                                   SensorCreation* outcome);
 
 }  // namespace vantix

@@ -9,21 +9,22 @@
 #include <cstdint>
 
 #include "imaging/cpu_dispatch.h"
+#include "catalog/library_model.h"
 #include "imaging/dib_image.h"
 
 namespace vantix {
 
 // The references are always full-sensor images.
-inline constexpr int32_t kMaskWidth = 3856;
-inline constexpr int32_t kMaskHeight = 2764;
+inline constexpr int32_t kMaskWidth = kLibrarySensorWidth;
+inline constexpr int32_t kMaskHeight = kLibrarySensorHeight;
 
 // Mask file layout (little-endian): a 16-byte magic, width, height and the
 // byte sizes of the four planes as uint32, then the planes dark8, bright8,
 // dark16, bright16, each as its buffer's rows in memory order.
 inline constexpr char kMaskFileMagic[16] = "MORVEK MASK1000";
 inline constexpr size_t kMaskFileHeaderBytes = 40;
-inline constexpr uint32_t kMaskPlane8Bytes = 10657984;   // 3856 x 2764 bytes
-inline constexpr uint32_t kMaskPlane16Bytes = 21315968;  // 3856 x 2764 x 2 bytes
+inline constexpr uint32_t kMaskPlane8Bytes = uint32_t{kMaskWidth} * kMaskHeight;
+inline constexpr uint32_t kMaskPlane16Bytes = 2 * kMaskPlane8Bytes;
 inline constexpr size_t kMaskFileBytes =
     kMaskFileHeaderBytes + 2 * size_t{kMaskPlane8Bytes} + 2 * size_t{kMaskPlane16Bytes};
 static_assert(kMaskFileBytes == 63947944);

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "catalog/library_model.h"
 #include "imaging/auto_exposure.h"
 #include "imaging/conversion_workspace.h"
 #include "imaging/dib_image.h"
@@ -71,8 +72,8 @@ struct ConversionSettings {
     // The capture window on the sensor, for the flat-field correction.
     int32_t windowX = 0;
     int32_t windowY = 0;
-    int32_t windowWidth = 3856;
-    int32_t windowHeight = 2764;
+    int32_t windowWidth = kLibrarySensorWidth;
+    int32_t windowHeight = kLibrarySensorHeight;
 
     int32_t bayerMode = 3;  // 0..3, the pattern of an unmirrored frame
     int32_t bayerGainRed = 100;  // percent, 0..400

@@ -10,6 +10,7 @@ namespace vantix {
 namespace {
 
 std::atomic<uint32_t> g_offsetMs{0};
+std::atomic<SleepObserver> g_sleepObserver{nullptr};
 
 uint32_t MonotonicMs() {
     timespec now{};
@@ -20,7 +21,10 @@ uint32_t MonotonicMs() {
 
 }  // namespace
 
+void SetSleepObserver(SleepObserver observer) { g_sleepObserver = observer; }
+
 void Sleep(uint32_t milliseconds) {
+    if (SleepObserver observer = g_sleepObserver.load(std::memory_order_relaxed)) observer(milliseconds);
     if (milliseconds == 0) {
         // Sleep(0) gives up the rest of the time slice.
         sched_yield();

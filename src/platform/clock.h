@@ -7,6 +7,12 @@ namespace vantix {
 
 void Sleep(uint32_t milliseconds);
 
+// Told the length of every Sleep before it sleeps, from the sleeping thread:
+// the detailed USB trace records the camera code's pauses between requests
+// this way. Null (the default) for none.
+using SleepObserver = void (*)(uint32_t milliseconds);
+void SetSleepObserver(SleepObserver observer);
+
 // Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount).
 uint32_t TickCount();
 // The multimedia timer's millisecond counter, wrapping the same way (timeGetTime).

@@ -60,8 +60,8 @@ ConnectionTable& Table() {
 int SwallowError(Display* display, xError* error, XExtCodes*, int* result) {
     if (ConnectionState* state = Table().Find(display)) {
         state->lastError = error->errorCode;
-        DebugPrintf("x11: request %u.%u failed with error %u\n", error->majorCode, error->minorCode,
-                    error->errorCode);
+        DebugPrintf(DebugCategory::Platform, "x11: request %u.%u failed with error %u\n", error->majorCode,
+                    error->minorCode, error->errorCode);
     }
     *result = 0;
     return 1;
@@ -71,7 +71,7 @@ int SwallowError(Display* display, xError* error, XExtCodes*, int* result) {
 // leaves the connection unusable.
 void MarkBroken(Display* display, void*) {
     if (ConnectionState* state = Table().Find(display)) state->broken = true;
-    DebugOutput("x11: connection to the display lost\n");
+    DebugOutput(DebugCategory::Platform, "x11: connection to the display lost\n");
 }
 
 }  // namespace

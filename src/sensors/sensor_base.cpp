@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/clock.h"
+#include "platform/debug_output.h"
 
 namespace vantix {
 
@@ -32,6 +33,13 @@ constexpr uint8_t kFpgaWindowHeightLow = 64;
 constexpr uint8_t kFpgaWindowHeightHigh = 65;
 constexpr uint8_t kFpgaWindowWidthLow = 68;
 constexpr uint8_t kFpgaWindowWidthHigh = 69;
+
+// The answer of an operation this sensor does not provide, said on the
+// debug output so a refused request is never silent.
+int32_t NotSupported(const char* operation) {
+    DebugPrintf(DebugCategory::Sensor, "sensor: %s refused: this sensor does not support it", operation);
+    return 0;
+}
 
 // Writes through an optional out pointer; returns `result` either way.
 template <typename T, typename U>
@@ -62,11 +70,11 @@ int32_t CSensorBase::SetControlFlags(uint32_t flags) {
 uint32_t CSensorBase::GetControlFlags() { return controlFlags_; }
 int32_t CSensorBase::Detect() { return 0; }
 int32_t CSensorBase::Initialize() { return 0; }
-int32_t CSensorBase::Handshake() { return 0; }
+int32_t CSensorBase::Handshake() { return NotSupported("Handshake"); }
 
 // ---- Area, trigger, aux, bit depth ----
 
-int32_t CSensorBase::SetArea(int32_t, int32_t, int32_t, int32_t, int32_t) { return 0; }
+int32_t CSensorBase::SetArea(int32_t, int32_t, int32_t, int32_t, int32_t) { return NotSupported("SetArea"); }
 int32_t CSensorBase::GetArea(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) {
     Put(x, info_.areaX, 1);
     Put(width, info_.areaWidth, 1);
@@ -74,26 +82,26 @@ int32_t CSensorBase::GetArea(int32_t* x, int32_t* width, int32_t* y, int32_t* he
     Put(height, info_.areaHeight, 1);
     return Put(mode, info_.areaMode, 1);
 }
-int32_t CSensorBase::SetTriggerMode(int32_t) { return 0; }
+int32_t CSensorBase::SetTriggerMode(int32_t) { return NotSupported("SetTriggerMode"); }
 int32_t CSensorBase::GetTriggerMode(int32_t*) { return 0; }
-int32_t CSensorBase::SetAuxMode(int32_t) { return 0; }
-int32_t CSensorBase::PulseAuxControl() { return 0; }
+int32_t CSensorBase::SetAuxMode(int32_t) { return NotSupported("SetAuxMode"); }
+int32_t CSensorBase::PulseAuxControl() { return NotSupported("PulseAuxControl"); }
 int32_t CSensorBase::IsAuxSupported() { return 0; }
-int32_t CSensorBase::SetBitDepth(int32_t) { return 0; }
+int32_t CSensorBase::SetBitDepth(int32_t) { return NotSupported("SetBitDepth"); }
 
 // ---- Exposure lines, gain, colour gains ----
 
-int32_t CSensorBase::SetExposureLines(int32_t) { return 0; }
+int32_t CSensorBase::SetExposureLines(int32_t) { return NotSupported("SetExposureLines"); }
 int32_t CSensorBase::GetExposureLines(int32_t* lines) { return Put(lines, info_.exposureLines.current, 1); }
-int32_t CSensorBase::SetGain(int32_t) { return 0; }
+int32_t CSensorBase::SetGain(int32_t) { return NotSupported("SetGain"); }
 int32_t CSensorBase::GetGain(int32_t* gain) { return Put(gain, info_.gain.current, 1); }
-int32_t CSensorBase::SetColorGainRed(int32_t) { return 0; }
+int32_t CSensorBase::SetColorGainRed(int32_t) { return NotSupported("SetColorGainRed"); }
 int32_t CSensorBase::GetColorGainRed(int32_t*) { return 0; }
-int32_t CSensorBase::SetColorGainGreen1(int32_t) { return 0; }
+int32_t CSensorBase::SetColorGainGreen1(int32_t) { return NotSupported("SetColorGainGreen1"); }
 int32_t CSensorBase::GetColorGainGreen1(int32_t*) { return 0; }
-int32_t CSensorBase::SetColorGainGreen2(int32_t) { return 0; }
+int32_t CSensorBase::SetColorGainGreen2(int32_t) { return NotSupported("SetColorGainGreen2"); }
 int32_t CSensorBase::GetColorGainGreen2(int32_t*) { return 0; }
-int32_t CSensorBase::SetColorGainBlue(int32_t) { return 0; }
+int32_t CSensorBase::SetColorGainBlue(int32_t) { return NotSupported("SetColorGainBlue"); }
 int32_t CSensorBase::GetColorGainBlue(int32_t*) { return 0; }
 int32_t CSensorBase::GetExposureLinesMin(int32_t* value) { return Put(value, info_.exposureLines.min, 1); }
 int32_t CSensorBase::GetExposureLinesMax(int32_t* value) { return Put(value, info_.exposureLines.max, 1); }
@@ -112,12 +120,12 @@ int32_t CSensorBase::GetColorGainDefault(int32_t* value) {
 
 // ---- Per-channel gain and offset (CCD heads only) ----
 
-int32_t CSensorBase::SetChannelGain(int32_t, int32_t) { return 0; }
+int32_t CSensorBase::SetChannelGain(int32_t, int32_t) { return NotSupported("SetChannelGain"); }
 int32_t CSensorBase::GetChannelGain(int32_t, int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelGainMin(int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelGainMax(int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelGainDefault(int32_t*) { return 0; }
-int32_t CSensorBase::SetChannelOffset(int32_t, int32_t) { return 0; }
+int32_t CSensorBase::SetChannelOffset(int32_t, int32_t) { return NotSupported("SetChannelOffset"); }
 int32_t CSensorBase::GetChannelOffset(int32_t, int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelOffsetMin(int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelOffsetMax(int32_t*) { return 0; }
@@ -127,7 +135,7 @@ int32_t CSensorBase::GetChannelOffsetDefault(int32_t*) { return 0; }
 // the supported flag, so 0 tells the caller the value means nothing ----
 
 int32_t CSensorBase::IsBlackLevelSupported() { return info_.blackLevel.stepOrSupported; }
-int32_t CSensorBase::SetBlackLevel(int32_t) { return 0; }
+int32_t CSensorBase::SetBlackLevel(int32_t) { return NotSupported("SetBlackLevel"); }
 int32_t CSensorBase::GetBlackLevel(int32_t* value) {
     return Put(value, info_.blackLevel.current, info_.blackLevel.stepOrSupported);
 }
@@ -153,13 +161,13 @@ int32_t CSensorBase::GetGainStepDefault(int32_t* value) {
 int32_t CSensorBase::GetGainStepCurrent(int32_t* value) {
     return Put(value, info_.gainStep.current, info_.gainStep.stepOrSupported);
 }
-int32_t CSensorBase::SetGainStep(int32_t) { return 0; }
+int32_t CSensorBase::SetGainStep(int32_t) { return NotSupported("SetGainStep"); }
 int32_t CSensorBase::GetGainStep(int32_t*) { return 0; }
 int32_t CSensorBase::GetGainStepLabel(int32_t, char*) { return 0; }
 
 // ---- Exposure time in 0.1 ms ----
 
-int32_t CSensorBase::SetExposureTime(int32_t) { return 0; }
+int32_t CSensorBase::SetExposureTime(int32_t) { return NotSupported("SetExposureTime"); }
 int32_t CSensorBase::GetExposureTime(int32_t* value) { return Put(value, info_.exposureTime.current, 1); }
 int32_t CSensorBase::GetExposureTimeMin(int32_t* value) { return Put(value, info_.exposureTime.min, 1); }
 int32_t CSensorBase::GetExposureTimeMax(int32_t* value) { return Put(value, info_.exposureTime.max, 1); }
@@ -169,9 +177,9 @@ int32_t CSensorBase::GetExposureTimeDefault(int32_t* value) {
 
 // ---- Mirroring ----
 
-int32_t CSensorBase::SetMirrorH(int32_t) { return 0; }
+int32_t CSensorBase::SetMirrorH(int32_t) { return NotSupported("SetMirrorH"); }
 int32_t CSensorBase::GetMirrorH(int32_t*) { return 0; }
-int32_t CSensorBase::SetMirrorV(int32_t) { return 0; }
+int32_t CSensorBase::SetMirrorV(int32_t) { return NotSupported("SetMirrorV"); }
 int32_t CSensorBase::GetMirrorV(int32_t*) { return 0; }
 int32_t CSensorBase::GetMirrorHDefault() { return info_.mirrorHDefault; }
 int32_t CSensorBase::GetMirrorVDefault() { return info_.mirrorVDefault; }
@@ -180,17 +188,17 @@ int32_t CSensorBase::IsMirrorVSupported() { return info_.mirrorVSupported; }
 
 // ---- Register access, reserved slots, clock mode ----
 
-int32_t CSensorBase::AccessDevice(int32_t, void*) { return 0; }
-int32_t CSensorBase::WriteRegister(uint32_t, uint32_t) { return 0; }
-int32_t CSensorBase::ReadRegister(uint32_t, uint32_t*) { return 0; }
-int32_t CSensorBase::WriteRegisterChecked(uint32_t, uint32_t) { return 0; }
-int32_t CSensorBase::ReadRegisterChecked(uint32_t, uint32_t*) { return 0; }
+int32_t CSensorBase::AccessDevice(int32_t, void*) { return NotSupported("AccessDevice"); }
+int32_t CSensorBase::WriteRegister(uint32_t, uint32_t) { return NotSupported("WriteRegister"); }
+int32_t CSensorBase::ReadRegister(uint32_t, uint32_t*) { return NotSupported("ReadRegister"); }
+int32_t CSensorBase::WriteRegisterChecked(uint32_t, uint32_t) { return NotSupported("WriteRegisterChecked"); }
+int32_t CSensorBase::ReadRegisterChecked(uint32_t, uint32_t*) { return NotSupported("ReadRegisterChecked"); }
 int32_t CSensorBase::Reserved78() { return 0; }
 int32_t CSensorBase::Reserved79() { return 0; }
 int32_t CSensorBase::Reserved80() { return 0; }
 int32_t CSensorBase::Reserved81() { return 0; }
 int32_t CSensorBase::Reserved82() { return 0; }
-int32_t CSensorBase::SetClockMode(int32_t) { return 0; }
+int32_t CSensorBase::SetClockMode(int32_t) { return NotSupported("SetClockMode"); }
 int32_t CSensorBase::GetClockMode(int32_t*) { return 0; }
 int32_t CSensorBase::Reserved85() { return 0; }
 int32_t CSensorBase::Reserved86() { return 0; }
@@ -205,28 +213,28 @@ int32_t CSensorBase::GetSensorInfo(SensorInfo* info) {
 
 void CSensorBase::RestartReadout() {}
 void CSensorBase::ResetReadout() {}
-int32_t CSensorBase::SetReadoutMode(int32_t) { return 0; }
+int32_t CSensorBase::SetReadoutMode(int32_t) { return NotSupported("SetReadoutMode"); }
 int32_t CSensorBase::GetReadoutMode(int32_t*) { return 0; }
 int32_t CSensorBase::IsCoolingSupported() { return 0; }
 int32_t CSensorBase::GetCooling(int32_t*) { return 0; }
-int32_t CSensorBase::SetCooling(int32_t) { return 0; }
+int32_t CSensorBase::SetCooling(int32_t) { return NotSupported("SetCooling"); }
 int32_t CSensorBase::IsTemperatureSupported() { return 0; }
 int32_t CSensorBase::GetTemperature(double*) { return 0; }
 void CSensorBase::StartTemperatureMonitor() {}
 void CSensorBase::StopTemperatureMonitor() {}
 int32_t CSensorBase::IsAuxPowerSupported() { return 0; }
 int32_t CSensorBase::GetAuxPower(int32_t*) { return 0; }
-int32_t CSensorBase::SetAuxPower(int32_t) { return 0; }
-int32_t CSensorBase::ReceiveText(char*, int32_t) { return 0; }
-int32_t CSensorBase::SendText(const char*, int32_t) { return 0; }
+int32_t CSensorBase::SetAuxPower(int32_t) { return NotSupported("SetAuxPower"); }
+int32_t CSensorBase::ReceiveText(char*, int32_t) { return NotSupported("ReceiveText"); }
+int32_t CSensorBase::SendText(const char*, int32_t) { return NotSupported("SendText"); }
 int32_t CSensorBase::IsSensorModeSupported() { return 0; }
 int32_t CSensorBase::GetSensorMode(int32_t*) { return 0; }
-int32_t CSensorBase::SetSensorMode(int32_t) { return 0; }
+int32_t CSensorBase::SetSensorMode(int32_t) { return NotSupported("SetSensorMode"); }
 int32_t CSensorBase::IsTargetTemperatureSupported() { return 0; }
 int32_t CSensorBase::Reserved108() { return 0; }
 int32_t CSensorBase::Reserved109() { return 0; }
 int32_t CSensorBase::GetTargetTemperature(double*) { return 0; }
-int32_t CSensorBase::SetTargetTemperature(double) { return 0; }
+int32_t CSensorBase::SetTargetTemperature(double) { return NotSupported("SetTargetTemperature"); }
 
 // ---- Exposure in seconds: values are always written, the result is the
 // supported flag ----
@@ -244,21 +252,21 @@ int32_t CSensorBase::GetExposureSecondsDefault(double* seconds) {
 int32_t CSensorBase::GetExposureSeconds(double* seconds) {
     return Put(seconds, info_.exposureSeconds, info_.exposureSecondsSupported);
 }
-int32_t CSensorBase::SetExposureSeconds(double) { return 0; }
+int32_t CSensorBase::SetExposureSeconds(double) { return NotSupported("SetExposureSeconds"); }
 
 // ---- Exposure mode, info block, output and scan modes ----
 
 int32_t CSensorBase::IsExposureModeSupported() { return 0; }
 int32_t CSensorBase::GetExposureMode(int32_t*) { return 0; }
-int32_t CSensorBase::SetExposureMode(int32_t) { return 0; }
+int32_t CSensorBase::SetExposureMode(int32_t) { return NotSupported("SetExposureMode"); }
 int32_t CSensorBase::IsInfoBlockValid() { return 0; }
 int32_t CSensorBase::GetInfoBlock(int32_t*, int16_t*, uint8_t*) { return 0; }
 int32_t CSensorBase::IsOutputModeSupported() { return 0; }
 int32_t CSensorBase::GetOutputMode() { return -1; }
-int32_t CSensorBase::SetOutputMode(int32_t) { return 0; }
+int32_t CSensorBase::SetOutputMode(int32_t) { return NotSupported("SetOutputMode"); }
 int32_t CSensorBase::IsScanModeSupported() { return 0; }
 int32_t CSensorBase::GetScanMode() { return -1; }
-int32_t CSensorBase::SetScanMode(int32_t) { return 0; }
+int32_t CSensorBase::SetScanMode(int32_t) { return NotSupported("SetScanMode"); }
 
 // ---- Helpers shared by the sensor classes ----
 

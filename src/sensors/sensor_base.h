@@ -12,6 +12,14 @@
 
 namespace vantix {
 
+// Control flag (SetControlFlags): the camera, not the host, owns the sensor's
+// bus, so register transfers go through the camera's registers.
+inline constexpr uint32_t kControlCameraOwnsSensorBus = 0x10000;
+
+// What a sensor class's static probe found on a board that carries one of
+// two sensors.
+enum class SensorProbe { Fitted, NotFitted, NoAnswer };
+
 class CSensorBase {
 public:
     // The record is zeroed; subclasses fill it with their constants. Nothing

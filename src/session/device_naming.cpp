@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "emulator/emulator.h"
+#include "drivers/device_file.h"
 #include "platform/text_encoding.h"
 #include "transport/device_table.h"
 #include "session/error_codes.h"
@@ -153,7 +153,7 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
         details->productId = entry.productId;
         std::memcpy(details->path, entry.path, sizeof details->path);
         details->path[sizeof details->path - 1] = '\0';
-        details->isVirtual = vantix::emulator::Emulator::Instance().Find(details->path) != nullptr ? 1 : 0;
+        details->isVirtual = vantix::IsVirtualDevice(details->path) ? 1 : 0;
         return 1;
     }
     RecordError(vantix::kErrorNoCamera);

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <new>
 
+#include "drivers/camera_interface_class.h"
 #include "platform/window_messages.h"
 #include "preview/x11_preview_window.h"
 #include "session/error_codes.h"
-#include "transport/camera_interface_class.h"
 
 namespace {
 

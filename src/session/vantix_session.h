@@ -14,7 +14,7 @@
 #include <vantix/exports.h>
 #include <vantix/linux_ext.h>
 
-#include "engine/vantix_u3k9_base.h"
+#include "engine/camera_engine.h"
 #include "imaging/conversion_workspace.h"
 #include "imaging/dib_image.h"
 #include "output/avi_recorder.h"
@@ -22,8 +22,9 @@
 #include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/thread.h"
+#include "platform/win_errors.h"
 #include "session/error_history.h"
-#include "session/session_settings.h"
+#include "settings/settings_records.h"
 #include "settings/settings_persistence.h"
 
 namespace vantix {
@@ -52,10 +53,14 @@ public:
     bool Initialize(VantixHwnd window);
 
     // ---- Error reporting ----
-    // Pushes `code` into the history and posts it to the notification window.
+    // Pushes `code` (a session error code, ErrorCode) into the history and
+    // posts it to the notification window. A device error is another
+    // vocabulary with clashing numbers: passing one does not compile.
     void RecordError(int32_t code);
+    void RecordError(vantix::DeviceError) = delete;
     // Posts `code` to the notification window without recording it.
     void NotifyOnly(int32_t code);
+    void NotifyOnly(vantix::DeviceError) = delete;
     // Removes and returns the newest recorded code, 0 when there is none.
     int32_t PopError();
     std::array<int32_t, vantix::ErrorHistory::kDepth> ErrorHistorySnapshot() const {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "session/session_settings.h"
+#include "settings/settings_records.h"
 
 namespace vantix {
 

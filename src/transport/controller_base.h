@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "drivers/device_file.h"
 #include "platform/critical_section.h"
-#include "platform/device_file.h"
 
 namespace vantix {
 

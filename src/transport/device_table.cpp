@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/debug_output.h"
-#include "transport/model_table.h"
+#include "catalog/model_catalog.h"
 
 namespace vantix {
 namespace {
@@ -72,7 +72,7 @@ class SharedLock {
 public:
     explicit SharedLock(int fd) : fd_(fd) {
         if (fd_ >= 0 && FlockRetrying(fd_, LOCK_EX) != 0) {
-            DebugPrintf("device table: cannot lock the shared block (errno %d)", errno);
+            DebugPrintf(DebugCategory::Transport, "device table: cannot lock the shared block (errno %d)", errno);
             fd_ = -1;
         }
     }
@@ -127,8 +127,8 @@ bool DeviceTable::IsShared() const {
 void DeviceTable::OpenLockObject() {
     lockFd_ = shm_open(lockName_.c_str(), O_RDWR | O_CREAT, kSharedObjectMode);
     if (lockFd_ < 0) {
-        DebugPrintf("device table: cannot open %s (errno %d); using the process table alone", lockName_.c_str(),
-                    errno);
+        DebugPrintf(DebugCategory::Transport, "device table: cannot open %s (errno %d); using the process table alone",
+                    lockName_.c_str(), errno);
     }
 }
 
@@ -151,7 +151,8 @@ bool DeviceTable::OpenBlock() {
         }
     }
     if (!usable) {
-        DebugPrintf("device table: cannot use shared block %s (errno %d); using the process table alone",
+        DebugPrintf(DebugCategory::Transport,
+                    "device table: cannot use shared block %s (errno %d); using the process table alone",
                     sharedName_.c_str(), errno);
         CloseBlock();
         return true;
@@ -162,7 +163,7 @@ bool DeviceTable::OpenBlock() {
     // attaches cannot both believe they are alone.
     const bool alone = FlockRetrying(sharedFd_, LOCK_EX | LOCK_NB) == 0;
     if (FlockRetrying(sharedFd_, LOCK_SH) != 0) {
-        DebugPrintf("device table: cannot take the presence lock (errno %d)", errno);
+        DebugPrintf(DebugCategory::Transport, "device table: cannot take the presence lock (errno %d)", errno);
     }
     return alone;
 }
@@ -180,7 +181,7 @@ void DeviceTable::LoadShared() const {
     // The block is writable by any process of the user: never trust it to be
     // well formed.
     if (table_.entryCount < 0 || table_.entryCount > kDeviceTableCapacity) {
-        DebugPrintf("device table: shared entry count %d out of range", table_.entryCount);
+        DebugPrintf(DebugCategory::Transport, "device table: shared entry count %d out of range", table_.entryCount);
         table_.entryCount = table_.entryCount < 0 ? 0 : kDeviceTableCapacity;
     }
     if (table_.openCount < 0) table_.openCount = 0;
@@ -213,7 +214,7 @@ void DeviceTable::Attach() {
 void DeviceTable::Detach() {
     std::lock_guard guard(mutex_);
     if (attachCount_ == 0) {
-        DebugOutput("device table: detach without attach");
+        DebugOutput(DebugCategory::Transport, "device table: detach without attach");
         return;
     }
     {
@@ -241,11 +242,11 @@ bool DeviceTable::AddEntry(const DeviceIds& ids, const std::string& path) {
         ++instance;
     }
     if (table_.entryCount >= kDeviceTableCapacity) {
-        DebugPrintf("device table: full, %s ignored", path.c_str());
+        DebugPrintf(DebugCategory::Transport, "device table: full, %s ignored", path.c_str());
         return false;
     }
     DeviceTableEntry& slot = table_.entries[table_.entryCount];
-    if (slot.productId != 0) DebugOutput("device table slot unexpectedly in use");
+    if (slot.productId != 0) DebugOutput(DebugCategory::Transport, "device table slot unexpectedly in use");
     std::memset(&slot, 0, sizeof slot);
     slot.vendorId = ids.vendorId;
     slot.productId = ids.productId;
@@ -264,16 +265,16 @@ int32_t DeviceTable::Enumerate(const Guid& interfaceClass) {
     std::vector<std::pair<DeviceIds, std::string>> candidates;
     for (std::string& path : paths) {
         if (path.size() >= kDevicePathCapacity || path.find('\0') != std::string::npos) {
-            DebugPrintf("device table: path of %zu bytes refused", path.size());
+            DebugPrintf(DebugCategory::Transport, "device table: path of %zu bytes refused", path.size());
             continue;
         }
         const std::optional<DeviceIds> ids = ParseDeviceIds(path);
         if (!ids) {
-            DebugPrintf("device table: no vendor and product id in %s", path.c_str());
+            DebugPrintf(DebugCategory::Transport, "device table: no vendor and product id in %s", path.c_str());
             continue;
         }
         if (!DeviceOpens(path, true)) {
-            DebugPrintf("device table: %s does not open", path.c_str());
+            DebugPrintf(DebugCategory::Transport, "device table: %s does not open", path.c_str());
             continue;
         }
         candidates.emplace_back(*ids, std::move(path));

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/device_file.h"
+#include "drivers/device_file.h"
 
 namespace vantix {
 

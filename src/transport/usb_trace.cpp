@@ -11,11 +11,14 @@
 #include <cstring>
 #include <mutex>
 
+#include "drivers/transfer_record.h"
+#include "platform/clock.h"
 #include "platform/debug_output.h"
-#include "transport/transfer_record.h"
 
 namespace vantix {
 namespace {
+
+void TracePauseLine(uint32_t milliseconds);
 
 // The trace goes only to a regular file, created when missing. The open
 // must not block (a FIFO without a reader would hang the first camera
@@ -46,8 +49,13 @@ struct TraceFile {
     std::mutex mutex;
     std::FILE* file = nullptr;
     std::atomic<bool> enabled{false};
+    std::atomic<bool> withData{false};
 
     TraceFile() {
+        if (const char* data = std::getenv("VANTIX_USB_TRACE_DATA"); data != nullptr && *data != '\0' && *data != '0') {
+            withData = true;
+            SetSleepObserver(TracePauseLine);
+        }
         if (const char* path = std::getenv("VANTIX_USB_TRACE"); path != nullptr && *path != '\0') Open(path);
     }
     bool Open(const std::string& path) {
@@ -71,11 +79,49 @@ TraceFile& Trace() {
     return *trace;
 }
 
+void TracePauseLine(uint32_t milliseconds) {
+    TraceFile& trace = Trace();
+    if (trace.enabled && trace.withData) trace.Write("pause ms=%u\n", milliseconds);
+}
+
+// Lower-case hex of `count` bytes, two digits each.
+std::string Hex(const uint8_t* bytes, size_t count) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * count);
+    for (size_t i = 0; i < count; ++i) {
+        text.push_back(kDigits[bytes[i] >> 4]);
+        text.push_back(kDigits[bytes[i] & 0x0F]);
+    }
+    return text;
+}
+
+// The bytes of a request worth showing: what an out request sent, without
+// the zero fill after it, or what an in request received.
+std::string DataOf(const Ep0Record& record, uint32_t returned, uint32_t result) {
+    size_t count = 0;
+    if ((record.header.requestType & 0x80) == 0) {
+        count = kEp0DataSize;
+        while (count > 0 && record.data[count - 1] == 0) --count;
+    } else if (result == 0) {
+        count = returned >= kTransferHeaderSize ? returned - kTransferHeaderSize : 0;
+        if (count > kEp0DataSize) count = kEp0DataSize;
+    }
+    return Hex(record.data, count);
+}
+
 }  // namespace
 
-void TraceEp0(const TransferHeader& header, uint32_t returned, uint32_t result) {
+void TraceEp0(const Ep0Record& record, uint32_t returned, uint32_t result) {
     TraceFile& trace = Trace();
     if (!trace.enabled) return;
+    const TransferHeader& header = record.header;
+    if (trace.withData) {
+        trace.Write("ep0 %s req=0x%02x value=0x%04x index=0x%04x returned=%u result=%u data=%s\n",
+                    (header.requestType & 0x80) ? "in" : "out", header.request, header.value, header.index,
+                    returned, result, DataOf(record, returned, result).c_str());
+        return;
+    }
     trace.Write("ep0 %s req=0x%02x value=0x%04x index=0x%04x returned=%u result=%u\n",
                 (header.requestType & 0x80) ? "in" : "out", header.request, header.value, header.index, returned,
                 result);
@@ -87,6 +133,17 @@ void TraceStream(uint8_t endpoint, uint32_t requested, uint32_t transferred, uin
     trace.Write("stream ep=0x%02x requested=%u transferred=%u result=%u\n", endpoint, requested, transferred, result);
 }
 
-bool SetUsbTraceFile(const std::string& path) { return Trace().Open(path); }
+bool SetUsbTraceFile(const std::string& path) {
+    TraceFile& trace = Trace();
+    const bool on = trace.Open(path);
+    SetSleepObserver(trace.withData ? TracePauseLine : nullptr);
+    return on;
+}
+
+void SetUsbTraceData(bool withData) {
+    TraceFile& trace = Trace();
+    trace.withData = withData;
+    SetSleepObserver(withData ? TracePauseLine : nullptr);
+}
 
 }  // namespace vantix

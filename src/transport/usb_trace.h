@@ -8,17 +8,26 @@
 // Only a regular file is written (created when missing, never through a
 // symbolic link); any other name turns the trace off with a line on the debug
 // output, and a FIFO never blocks the camera requests.
+//
+// With VANTIX_USB_TRACE_DATA=1 (or SetUsbTraceData) the trace also shows what
+// the requests carried and when the camera code paused between them:
+//   ep0 out req=0x30 value=0x0004 index=0x0020 returned=102 result=0 data=301a0001
+//   pause ms=100
+// data is the data area sent (out, trailing zero bytes left off: the area is
+// always sent whole and zero-filled) or the reply's data bytes (in).
 #include <cstdint>
 #include <string>
 
 namespace vantix {
 
-struct TransferHeader;
+struct Ep0Record;
 
-void TraceEp0(const TransferHeader& header, uint32_t returned, uint32_t result);
+void TraceEp0(const Ep0Record& record, uint32_t returned, uint32_t result);
 void TraceStream(uint8_t endpoint, uint32_t requested, uint32_t transferred, uint32_t result);
 // Redirects the trace (empty: off); the environment is read only once.
 // True when the trace is on.
 bool SetUsbTraceFile(const std::string& path);
+// Adds the data bytes and the pauses to the trace.
+void SetUsbTraceData(bool withData);
 
 }  // namespace vantix

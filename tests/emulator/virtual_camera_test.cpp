@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "drivers/device_file.h"
+#include "drivers/transfer_record.h"
 #include "emulator/emulator.h"
 #include "transport/device_drivers.h"
 
@@ -202,15 +204,18 @@ TEST_F(EmulatedDeviceTest, AbortCloseAndRemovalCompleteEveryPendingRead) {
 TEST_F(EmulatedDeviceTest, FramesArePacedByTheFramePeriodUnlessUnthrottled) {
     camera_->SetFramePeriodUs(40000);
     uint8_t buffer[64];
-    Event done(EventReset::Auto);
     TransferHeader header;
     const auto readFrame = [&] {
         EXPECT_EQ(Control(kRequestVendorEndpointOut, 0xC2), kErrorSuccess);
+        // An event per read: a read that completes at once signals its event
+        // too, and that signal must not end the wait for the next read.
+        Event done(EventReset::Auto);
         Overlapped overlapped(&done);
         if (StartRead(buffer, 64, &header, &overlapped) == kErrorIoPending) done.Wait(2000);
         std::vector<uint8_t> payload(16 * 4);
-        Overlapped payloadRead(&done);
-        if (StartRead(payload.data(), 64, &header, &payloadRead) == kErrorIoPending) done.Wait(2000);
+        Event payloadDone(EventReset::Auto);
+        Overlapped payloadRead(&payloadDone);
+        if (StartRead(payload.data(), 64, &header, &payloadRead) == kErrorIoPending) payloadDone.Wait(2000);
     };
     readFrame();
     const auto start = std::chrono::steady_clock::now();

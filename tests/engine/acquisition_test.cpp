@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "engine/vantix_u3k9_base.h"
+#include "engine/camera_engine.h"
 #include "transport/device_drivers.h"
 #include "transport/device_table.h"
 

@@ -1,7 +1,7 @@
 // The camera engine's own rules, apart from the acquisition thread: buffer
 // sizing, read time-outs, the capture-window shortcut, device selection and
 // the FPGA programming, checked against a virtual camera.
-#include "engine/vantix_u3k9_base.h"
+#include "engine/camera_engine.h"
 
 #include <gtest/gtest.h>
 

@@ -21,7 +21,7 @@
 #include "transport/device_drivers.h"
 #include "transport/device_table.h"
 #include "transport/usb_trace.h"
-#include "transport/vtx_cy3_cam.h"
+#include "transport/controller.h"
 
 namespace vantix {
 namespace {

@@ -1,7 +1,7 @@
 // The controller against a virtual camera: vendor requests and their
 // acceptance tests, serial-bus devices, frame streaming, time-outs with
 // recovery, and what goes over the wire (checked through the USB trace).
-#include "transport/vtx_cy3_cam.h"
+#include "transport/controller.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

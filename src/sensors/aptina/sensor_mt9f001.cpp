@@ -1,10 +1,10 @@
-// CSensorMT9F001: power-on, window programming, exposure and gain over the
-// 16-bit register interface.
+// CSensorMT9F001: power-on and window programming; the rest is the family's.
 #include "sensors/aptina/sensor_mt9f001.h"
 
 #include <array>
 
 #include "platform/clock.h"
+#include "sensors/aptina/aptina_members.h"
 #include "sensors/aptina/aptina_sensors.h"
 
 namespace vantix {
@@ -12,7 +12,6 @@ namespace {
 
 using aptina::RegisterValue;
 namespace reg = aptina::reg;
-constexpr const aptina::AptinaConstants& kModel = aptina::kMT9F001;
 
 constexpr uint32_t kResetSettleMs = 100;
 // Read-mode bit set with every window (row timing of the read-out).
@@ -84,53 +83,41 @@ constexpr RegisterValue kStreamSettings[] = {
 }  // namespace
 
 CSensorMT9F001::CSensorMT9F001(CControllerBase* controller, uint8_t deviceAddress)
-    : CSensorBase(controller, deviceAddress), readModeShadow_(kModel.readModeInitial) {
-    aptina::FillSensorInfo(info_, kModel);
-}
-
-int32_t CSensorMT9F001::Detect() {
-    uint32_t version = 0;
-    return ReadRegister(reg::kChipVersion, &version) && version != 0 ? 1 : 0;
-}
+    : CAptinaSensor(controller, deviceAddress, aptina::kMT9F001) {}
 
 int32_t CSensorMT9F001::Initialize() {
     if (!controller_) return 0;
     WriteRegister(reg::kResetControl, 1);
     Sleep(kResetSettleMs);
-    aptina::WriteTable(*this, kPowerUpSettings);
+    WriteTable(kPowerUpSettings);
     for (size_t i = 0; i < kSequencerProgram.size(); ++i) {
         WriteRegister(kSequencerStart + 2 * static_cast<uint32_t>(i), kSequencerProgram[i]);
     }
-    aptina::WriteTable(*this, kAnalogSettings);
+    WriteTable(kAnalogSettings);
     // The trim register is read before it is replaced whole; the value is not needed.
     uint32_t unused = 0;
     ReadRegister(kUnusedTrimRegister, &unused);
-    aptina::WriteTable(*this, kStreamSettings);
-
-    SetGain(info_.gain.defaultValue);
-    SetExposureTime(info_.exposureTime.current);
-    SetMirrorH(info_.mirrorHDefault);
-    SetMirrorV(info_.mirrorVDefault);
-    return SetArea(info_.defaultX, info_.defaultWidth, info_.defaultY, info_.defaultHeight, info_.specific15);
+    WriteTable(kStreamSettings);
+    return ApplyDefaultSettings();
 }
 
 int32_t CSensorMT9F001::SetArea(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
-    if (!aptina::WindowIsValid(kModel, x, width, y, height, mode)) return 0;
+    if (!WindowIsValid(x, width, y, height, mode)) return 0;
     uint32_t readMode = 0;
     if (ReadRegister(reg::kReadMode, &readMode)) readModeShadow_ = static_cast<uint16_t>(readMode);
-    readModeShadow_ = aptina::ReadModeForArea(kModel, readModeShadow_ | kReadModeWindowBit, mode);
+    readModeShadow_ = ReadModeForArea(readModeShadow_ | kReadModeWindowBit, mode);
     const int32_t outWidth = aptina::BinnedSize(width, mode);
     const int32_t outHeight = aptina::BinnedSize(height, mode);
-    const int32_t lineLength = aptina::LineLength(kModel, mode, outWidth);
-    const int32_t frameLength = outHeight + kModel.frameBlank;
+    const int32_t lineLength = LineLength(mode, outWidth);
+    const int32_t frameLength = outHeight + k_.frameBlank;
 
     // The parameter hold makes the sensor take the whole window at one frame start.
     const RegisterValue window[] = {
         {reg::kParameterHold, 1},
-        {reg::kXStart, static_cast<uint16_t>(x + kModel.columnOffset)},
-        {reg::kXEnd, static_cast<uint16_t>(x + width + kModel.columnOffset - 1)},
-        {reg::kYStart, static_cast<uint16_t>(y + kModel.rowOffset)},
-        {reg::kYEnd, static_cast<uint16_t>(y + height + kModel.rowOffset - 1)},
+        {reg::kXStart, static_cast<uint16_t>(x + k_.columnOffset)},
+        {reg::kXEnd, static_cast<uint16_t>(x + width + k_.columnOffset - 1)},
+        {reg::kYStart, static_cast<uint16_t>(y + k_.rowOffset)},
+        {reg::kYEnd, static_cast<uint16_t>(y + height + k_.rowOffset - 1)},
         {reg::kScalingMode, kScalingModeValue},
         {reg::kScaleFactor, reg::kScaleFactorValue},
         {reg::kOutputWidth, static_cast<uint16_t>(outWidth)},
@@ -143,12 +130,10 @@ int32_t CSensorMT9F001::SetArea(int32_t x, int32_t width, int32_t y, int32_t hei
         {reg::kParameterHold, 0},
         {reg::kReadMode, readModeShadow_},
     };
-    bool written = true;
-    for (const RegisterValue& entry : window) written = WriteRegister(entry.address, entry.value) && written;
-    if (!written) return 0;
+    if (!WriteEach(window)) return 0;
 
     SetMirrorV(info_.mirrorV);
-    info_.areaX = x + kModel.columnOffset;
+    info_.areaX = x + k_.columnOffset;
     info_.areaY = y;
     info_.areaWidth = outWidth;
     info_.areaHeight = outHeight;
@@ -158,57 +143,6 @@ int32_t CSensorMT9F001::SetArea(int32_t x, int32_t width, int32_t y, int32_t hei
     // The line time changed: program the same time in lines of the new length.
     SetExposureTime(info_.exposureTime.current);
     return 1;
-}
-
-int32_t CSensorMT9F001::SetExposureLines(int32_t lines) {
-    return aptina::ApplyExposureLines(*this, info_, kModel.exposureRegister, lines);
-}
-int32_t CSensorMT9F001::SetExposureTime(int32_t tenthsOfMs) {
-    return aptina::ApplyExposureTime(*this, info_, tenthsOfMs);
-}
-
-int32_t CSensorMT9F001::SetGain(int32_t gain) {
-    return aptina::ApplyGain(*this, kModel, info_.gain, kModel.globalGainRegister, gain);
-}
-int32_t CSensorMT9F001::SetColorGainRed(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainRed, kModel.redGainRegister, value);
-}
-int32_t CSensorMT9F001::SetColorGainGreen1(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen1, kModel.green1GainRegister, value);
-}
-int32_t CSensorMT9F001::SetColorGainGreen2(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen2, kModel.green2GainRegister, value);
-}
-int32_t CSensorMT9F001::SetColorGainBlue(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainBlue, kModel.blueGainRegister, value);
-}
-int32_t CSensorMT9F001::GetColorGainRed(int32_t* value) { return aptina::PutWord(value, info_.colorGainRed.current); }
-int32_t CSensorMT9F001::GetColorGainGreen1(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen1.current);
-}
-int32_t CSensorMT9F001::GetColorGainGreen2(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen2.current);
-}
-int32_t CSensorMT9F001::GetColorGainBlue(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainBlue.current);
-}
-
-int32_t CSensorMT9F001::SetMirrorH(int32_t on) {
-    info_.mirrorH = on != 0 ? 1 : 0;
-    return 1;
-}
-int32_t CSensorMT9F001::GetMirrorH(int32_t* on) { return aptina::PutWord(on, info_.mirrorH); }
-int32_t CSensorMT9F001::SetMirrorV(int32_t on) {
-    info_.mirrorV = on != 0 ? 1 : 0;
-    return 1;
-}
-int32_t CSensorMT9F001::GetMirrorV(int32_t* on) { return aptina::PutWord(on, info_.mirrorV); }
-
-int32_t CSensorMT9F001::WriteRegister(uint32_t address, uint32_t value) {
-    return aptina::BusWriteRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
-}
-int32_t CSensorMT9F001::ReadRegister(uint32_t address, uint32_t* value) {
-    return aptina::BusReadRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
 }
 
 std::unique_ptr<CSensorBase> MakeSensorMT9F001(CControllerBase* controller, uint8_t deviceAddress) {

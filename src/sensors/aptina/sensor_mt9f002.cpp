@@ -1,8 +1,9 @@
-// CSensorMT9F002: power-on, window programming shared with the FPGA, readout
-// restarts, exposure and gain over the 16-bit register interface.
+// CSensorMT9F002: the board probe, power-on, window programming shared with
+// the FPGA, and readout restarts; the rest is the family's.
 #include "sensors/aptina/sensor_mt9f002.h"
 
 #include "platform/clock.h"
+#include "sensors/aptina/aptina_members.h"
 #include "sensors/aptina/aptina_sensors.h"
 
 namespace vantix {
@@ -10,7 +11,6 @@ namespace {
 
 using aptina::RegisterValue;
 namespace reg = aptina::reg;
-constexpr const aptina::AptinaConstants& kModel = aptina::kMT9F002;
 
 // The FPGA's sensor-interface set-up: register 9 holds 128 while the sensor
 // resets, then 36 with register 10 = 33 for this sensor's output.
@@ -55,17 +55,26 @@ constexpr RegisterValue kFinalSettings[] = {
     {0x31C6, 1036}, {0x31AE, 772},
 };
 
+// The board probe: the identity register read at the sensor's bus address.
+constexpr uint8_t kProbeBusAddress = 0x20;
+constexpr uint8_t kProbeIdentity[2] = {0x2E, 0x01};
+constexpr uint32_t kProbeTimeoutMs = 3000;
+
 }  // namespace
 
-CSensorMT9F002::CSensorMT9F002(CControllerBase* controller, uint8_t deviceAddress)
-    : CSensorBase(controller, deviceAddress), readModeShadow_(kModel.readModeInitial) {
-    aptina::FillSensorInfo(info_, kModel);
+SensorProbe CSensorMT9F002::Probe(CControllerBase* controller) {
+    const uint8_t address[2] = {0x00, 0x00};
+    uint8_t identity[2] = {0, 0};
+    if (controller == nullptr || !controller->BusWrite(kProbeBusAddress, address, sizeof address, kProbeTimeoutMs) ||
+        !controller->BusRead(kProbeBusAddress, identity, sizeof identity, kProbeTimeoutMs)) {
+        return SensorProbe::NoAnswer;
+    }
+    const bool fitted = identity[0] == kProbeIdentity[0] && identity[1] == kProbeIdentity[1];
+    return fitted ? SensorProbe::Fitted : SensorProbe::NotFitted;
 }
 
-int32_t CSensorMT9F002::Detect() {
-    uint32_t version = 0;
-    return ReadRegister(reg::kChipVersion, &version) && version != 0 ? 1 : 0;
-}
+CSensorMT9F002::CSensorMT9F002(CControllerBase* controller, uint8_t deviceAddress)
+    : CAptinaSensor(controller, deviceAddress, aptina::kMT9F002) {}
 
 int32_t CSensorMT9F002::Initialize() {
     if (!controller_) return 0;
@@ -78,18 +87,13 @@ int32_t CSensorMT9F002::Initialize() {
     Sleep(kResetSettleMs);
     controller_->WriteFpgaRegister(kFpgaSensorInterface, kFpgaInterfaceRun);
     controller_->WriteFpgaRegister(kFpgaSensorInterface2, kFpgaInterface2Run);
-    aptina::WriteTable(*this, kPllSettings);
+    WriteTable(kPllSettings);
     for (const RegisterValue& entry : kPacedSettings) {
         Sleep(kPacedWriteMs);
         WriteRegister(entry.address, entry.value);
     }
-    aptina::WriteTable(*this, kFinalSettings);
-
-    SetGain(info_.gain.defaultValue);
-    SetExposureTime(info_.exposureTime.current);
-    SetMirrorH(info_.mirrorHDefault);
-    SetMirrorV(info_.mirrorVDefault);
-    return SetArea(info_.defaultX, info_.defaultWidth, info_.defaultY, info_.defaultHeight, info_.specific15);
+    WriteTable(kFinalSettings);
+    return ApplyDefaultSettings();
 }
 
 int32_t CSensorMT9F002::WriteIfChanged(uint16_t address, uint16_t value) {
@@ -99,23 +103,23 @@ int32_t CSensorMT9F002::WriteIfChanged(uint16_t address, uint16_t value) {
 }
 
 int32_t CSensorMT9F002::SetArea(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
-    if (!aptina::WindowIsValid(kModel, x, width, y, height, mode)) return 0;
+    if (!WindowIsValid(x, width, y, height, mode)) return 0;
     if (!controller_) return 0;
     uint32_t readMode = 0;
     if (ReadRegister(reg::kReadMode, &readMode)) readModeShadow_ = static_cast<uint16_t>(readMode);
-    readModeShadow_ = aptina::ReadModeForArea(kModel, readModeShadow_ | kReadModeWindowBit, mode);
+    readModeShadow_ = ReadModeForArea(readModeShadow_ | kReadModeWindowBit, mode);
     const int32_t outWidth = aptina::BinnedSize(width, mode);
     const int32_t outHeight = aptina::BinnedSize(height, mode);
-    const int32_t lineLength = aptina::LineLength(kModel, mode, outWidth);
-    const int32_t frameLength = outHeight + kModel.frameBlank;
+    const int32_t lineLength = LineLength(mode, outWidth);
+    const int32_t frameLength = outHeight + k_.frameBlank;
 
     // Only registers whose value changes are written, so an unchanged window
     // costs the sensor no frame.
     const RegisterValue window[] = {
-        {reg::kXStart, static_cast<uint16_t>(x + kModel.columnOffset)},
-        {reg::kXEnd, static_cast<uint16_t>(x + width + kModel.columnOffset - 1)},
-        {reg::kYStart, static_cast<uint16_t>(y + kModel.rowOffset)},
-        {reg::kYEnd, static_cast<uint16_t>(y + height + kModel.rowOffset - 1)},
+        {reg::kXStart, static_cast<uint16_t>(x + k_.columnOffset)},
+        {reg::kXEnd, static_cast<uint16_t>(x + width + k_.columnOffset - 1)},
+        {reg::kYStart, static_cast<uint16_t>(y + k_.rowOffset)},
+        {reg::kYEnd, static_cast<uint16_t>(y + height + k_.rowOffset - 1)},
         {reg::kScalingMode, kScalingModeValue},
         {reg::kScaleFactor, reg::kScaleFactorValue},
         {reg::kOutputWidth, static_cast<uint16_t>(outWidth)},
@@ -149,7 +153,7 @@ int32_t CSensorMT9F002::SetArea(int32_t x, int32_t width, int32_t y, int32_t hei
     if (!written) return 0;
 
     SetMirrorV(info_.mirrorV);
-    info_.areaX = x + kModel.columnOffset;
+    info_.areaX = x + k_.columnOffset;
     info_.areaY = y;
     info_.areaWidth = outWidth;
     info_.areaHeight = outHeight;
@@ -177,57 +181,6 @@ void CSensorMT9F002::RestartReadout() {
 
 void CSensorMT9F002::ResetReadout() {
     if (controller_) controller_->AbortStream();
-}
-
-int32_t CSensorMT9F002::SetExposureLines(int32_t lines) {
-    return aptina::ApplyExposureLines(*this, info_, kModel.exposureRegister, lines);
-}
-int32_t CSensorMT9F002::SetExposureTime(int32_t tenthsOfMs) {
-    return aptina::ApplyExposureTime(*this, info_, tenthsOfMs);
-}
-
-int32_t CSensorMT9F002::SetGain(int32_t gain) {
-    return aptina::ApplyGain(*this, kModel, info_.gain, kModel.globalGainRegister, gain);
-}
-int32_t CSensorMT9F002::SetColorGainRed(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainRed, kModel.redGainRegister, value);
-}
-int32_t CSensorMT9F002::SetColorGainGreen1(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen1, kModel.green1GainRegister, value);
-}
-int32_t CSensorMT9F002::SetColorGainGreen2(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen2, kModel.green2GainRegister, value);
-}
-int32_t CSensorMT9F002::SetColorGainBlue(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainBlue, kModel.blueGainRegister, value);
-}
-int32_t CSensorMT9F002::GetColorGainRed(int32_t* value) { return aptina::PutWord(value, info_.colorGainRed.current); }
-int32_t CSensorMT9F002::GetColorGainGreen1(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen1.current);
-}
-int32_t CSensorMT9F002::GetColorGainGreen2(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen2.current);
-}
-int32_t CSensorMT9F002::GetColorGainBlue(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainBlue.current);
-}
-
-int32_t CSensorMT9F002::SetMirrorH(int32_t on) {
-    info_.mirrorH = on != 0 ? 1 : 0;
-    return 1;
-}
-int32_t CSensorMT9F002::GetMirrorH(int32_t* on) { return aptina::PutWord(on, info_.mirrorH); }
-int32_t CSensorMT9F002::SetMirrorV(int32_t on) {
-    info_.mirrorV = on != 0 ? 1 : 0;
-    return 1;
-}
-int32_t CSensorMT9F002::GetMirrorV(int32_t* on) { return aptina::PutWord(on, info_.mirrorV); }
-
-int32_t CSensorMT9F002::WriteRegister(uint32_t address, uint32_t value) {
-    return aptina::BusWriteRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
-}
-int32_t CSensorMT9F002::ReadRegister(uint32_t address, uint32_t* value) {
-    return aptina::BusReadRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
 }
 
 std::unique_ptr<CSensorBase> MakeSensorMT9F002(CControllerBase* controller, uint8_t deviceAddress) {

@@ -3,38 +3,23 @@
 // that answers the board probe), at bus address 0x20 with 16-bit register
 // addresses. Constants in aptina::kMT9F002. Unlike MT9F001 it shares the
 // window with the FPGA, so window changes restart the camera's stream.
-#include "sensors/aptina/aptina_common.h"
+#include "sensors/aptina/aptina_sensor.h"
 
 namespace vantix {
 
-class CSensorMT9F002 : public CSensorBase {
+class CSensorMT9F002 : public CAptinaSensor {
 public:
     CSensorMT9F002(CControllerBase* controller, uint8_t deviceAddress);
 
-    // Register 0 (chip version) reads non-zero.
-    int32_t Detect() override;
+    // The 0x3020 board carries this sensor or MT9F001; only this one answers
+    // a read of its identity register at bus address 0x20 with 0x2E, 0x01.
+    // NoAnswer when the bus transfer fails.
+    static SensorProbe Probe(CControllerBase* controller);
+
     // FPGA and sensor reset, clocks and the power-on settings, then the
     // default gain, exposure, mirrors and window.
     int32_t Initialize() override;
     int32_t SetArea(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) override;
-    int32_t SetExposureLines(int32_t lines) override;
-    int32_t SetGain(int32_t gain) override;
-    int32_t SetColorGainRed(int32_t value) override;
-    int32_t GetColorGainRed(int32_t* value) override;
-    int32_t SetColorGainGreen1(int32_t value) override;
-    int32_t GetColorGainGreen1(int32_t* value) override;
-    int32_t SetColorGainGreen2(int32_t value) override;
-    int32_t GetColorGainGreen2(int32_t* value) override;
-    int32_t SetColorGainBlue(int32_t value) override;
-    int32_t GetColorGainBlue(int32_t* value) override;
-    int32_t SetExposureTime(int32_t tenthsOfMs) override;
-    // The sensor is not mirrored; the flags are kept for the caller only.
-    int32_t SetMirrorH(int32_t on) override;
-    int32_t GetMirrorH(int32_t* on) override;
-    int32_t SetMirrorV(int32_t on) override;
-    int32_t GetMirrorV(int32_t* on) override;
-    int32_t WriteRegister(uint32_t address, uint32_t value) override;
-    int32_t ReadRegister(uint32_t address, uint32_t* value) override;
     // Restarts the frame in the sensor and the stream in the controller, then
     // waits out one frame and a margin.
     void RestartReadout() override;
@@ -45,8 +30,6 @@ private:
     // Writes only when reading the register back shows a different value (a
     // failed read counts as different).
     int32_t WriteIfChanged(uint16_t address, uint16_t value);
-
-    uint16_t readModeShadow_;
 };
 
 }  // namespace vantix

@@ -1,8 +1,11 @@
-// CSensorMT9J001: clock modes, power-on, window programming, exposure and
-// gain, over the serial bus or the camera's registers.
+// CSensorMT9J001: clock modes, power-on and window programming, and register
+// access through the camera's registers on the board that owns the bus; the
+// rest is the family's.
 #include "sensors/aptina/sensor_mt9j001.h"
 
 #include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "sensors/aptina/aptina_members.h"
 #include "sensors/aptina/aptina_sensors.h"
 
 namespace vantix {
@@ -10,12 +13,10 @@ namespace {
 
 using aptina::RegisterValue;
 namespace reg = aptina::reg;
-constexpr const aptina::AptinaConstants& kModel = aptina::kMT9J001;
 
 constexpr uint32_t kPowerSettleMs = 50;
 constexpr uint32_t kClockSettleMs = 100;
 constexpr int32_t kPowerOnClockMode = 2;
-constexpr uint16_t kExpectedChipVersion = 0x2C01;
 // Reset control: streaming stopped while the PLL changes, and the running
 // value (also assumed when a read of it fails).
 constexpr uint16_t kResetControlStopped = 0;
@@ -48,31 +49,23 @@ int32_t OutputSize(int32_t size, int32_t mode) {
 }  // namespace
 
 CSensorMT9J001::CSensorMT9J001(CControllerBase* controller, uint8_t deviceAddress)
-    : CSensorBase(controller, deviceAddress), readModeShadow_(kModel.readModeInitial) {
-    aptina::FillSensorInfo(info_, kModel);
-}
-
-int32_t CSensorMT9J001::Detect() {
-    uint32_t version = 0;
-    return ReadRegister(reg::kChipVersion, &version) && version == kExpectedChipVersion ? 1 : 0;
-}
+    : CAptinaSensor(controller, deviceAddress, aptina::kMT9J001) {}
 
 int32_t CSensorMT9J001::Initialize() {
     if (!controller_) return 0;
     Sleep(kPowerSettleMs);
     SetClockMode(kPowerOnClockMode);
     Sleep(kClockSettleMs);
-    if (!ThroughCameraRegisters()) aptina::WriteTable(*this, kPowerOnSettings);
-    SetGain(info_.gain.current);
-    SetExposureTime(info_.exposureTime.current);
-    SetMirrorH(info_.mirrorHDefault);
-    SetMirrorV(info_.mirrorVDefault);
-    return SetArea(info_.defaultX, info_.defaultWidth, info_.defaultY, info_.defaultHeight, info_.specific15);
+    if (!ThroughCameraRegisters()) WriteTable(kPowerOnSettings);
+    return ApplyDefaultSettings();
 }
 
 int32_t CSensorMT9J001::SetClockMode(int32_t mode) {
-    if (mode < 0 || mode > 2) return 0;
-    const aptina::PllSetting& pll = kModel.clockModes[static_cast<size_t>(mode)];
+    if (mode < 0 || mode > 2) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: clock mode %d refused: the modes are 0, 1 and 2", mode);
+        return 0;
+    }
+    const aptina::PllSetting& pll = k_.clockModes[static_cast<size_t>(mode)];
     // The PLL is changed with streaming stopped, then streaming resumes with
     // the read mode as it was.
     bool written = WriteRegister(reg::kResetControl, kResetControlStopped) != 0;
@@ -89,8 +82,8 @@ int32_t CSensorMT9J001::SetClockMode(int32_t mode) {
 int32_t CSensorMT9J001::GetClockMode(int32_t* mode) {
     uint32_t divider = 0;
     if (!ReadRegister(kPllRegisters[kPllDividerIndex], &divider)) return 0;
-    for (size_t m = 0; m < kModel.clockModes.size(); ++m) {
-        if (kModel.clockModes[m].registers[kPllDividerIndex] == divider) {
+    for (size_t m = 0; m < k_.clockModes.size(); ++m) {
+        if (k_.clockModes[m].registers[kPllDividerIndex] == divider) {
             return aptina::PutWord(mode, static_cast<int32_t>(m));
         }
     }
@@ -98,22 +91,22 @@ int32_t CSensorMT9J001::GetClockMode(int32_t* mode) {
 }
 
 int32_t CSensorMT9J001::SetArea(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
-    if (!aptina::WindowIsValid(kModel, x, width, y, height, mode)) return 0;
+    if (!WindowIsValid(x, width, y, height, mode)) return 0;
     uint32_t readMode = 0;
     if (ReadRegister(reg::kReadMode, &readMode)) readModeShadow_ = static_cast<uint16_t>(readMode);
-    const uint16_t newReadMode = aptina::ReadModeForArea(kModel, readModeShadow_, mode);
+    const uint16_t newReadMode = ReadModeForArea(readModeShadow_, mode);
     const int32_t outWidth = OutputSize(width, mode);
     const int32_t outHeight = OutputSize(height, mode);
-    const int32_t lineLength = aptina::LineLength(kModel, mode, outWidth);
-    const int32_t frameLength = outHeight + kModel.frameBlank;
+    const int32_t lineLength = LineLength(mode, outWidth);
+    const int32_t frameLength = outHeight + k_.frameBlank;
 
     // Under the parameter hold the sensor takes the whole window at one frame start.
     const RegisterValue window[] = {
         {reg::kParameterHold, 1},
-        {reg::kXStart, static_cast<uint16_t>(x + kModel.columnOffset)},
-        {reg::kXEnd, static_cast<uint16_t>(x + width + kModel.columnOffset - 1)},
-        {reg::kYStart, static_cast<uint16_t>(y + kModel.rowOffset)},
-        {reg::kYEnd, static_cast<uint16_t>(y + height + kModel.rowOffset - 1)},
+        {reg::kXStart, static_cast<uint16_t>(x + k_.columnOffset)},
+        {reg::kXEnd, static_cast<uint16_t>(x + width + k_.columnOffset - 1)},
+        {reg::kYStart, static_cast<uint16_t>(y + k_.rowOffset)},
+        {reg::kYEnd, static_cast<uint16_t>(y + height + k_.rowOffset - 1)},
         {reg::kScalingMode, kScalingModeValue},
         {reg::kScaleFactor, reg::kScaleFactorValue},
         {reg::kOutputWidth, static_cast<uint16_t>(outWidth)},
@@ -126,8 +119,7 @@ int32_t CSensorMT9J001::SetArea(int32_t x, int32_t width, int32_t y, int32_t hei
         {reg::kFineIntegration, reg::kFineIntegrationValue},
         {reg::kExtraDelay, kExtraDelayValue},
     };
-    bool written = true;
-    for (const RegisterValue& entry : window) written = WriteRegister(entry.address, entry.value) && written;
+    bool written = WriteEach(window);
     // Restart the frame in progress so the new window starts cleanly.
     uint32_t control = kResetControlRunning;
     if (!ReadRegister(reg::kResetControl, &control)) control = kResetControlRunning;
@@ -154,66 +146,32 @@ int32_t CSensorMT9J001::SetArea(int32_t x, int32_t width, int32_t y, int32_t hei
     return 1;
 }
 
-int32_t CSensorMT9J001::SetExposureLines(int32_t lines) {
-    return aptina::ApplyExposureLines(*this, info_, kModel.exposureRegister, lines);
-}
-int32_t CSensorMT9J001::SetExposureTime(int32_t tenthsOfMs) {
-    return aptina::ApplyExposureTime(*this, info_, tenthsOfMs);
-}
-
-int32_t CSensorMT9J001::SetGain(int32_t gain) {
-    return aptina::ApplyGain(*this, kModel, info_.gain, kModel.globalGainRegister, gain);
-}
-int32_t CSensorMT9J001::SetColorGainRed(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainRed, kModel.redGainRegister, value);
-}
-int32_t CSensorMT9J001::SetColorGainGreen1(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen1, kModel.green1GainRegister, value);
-}
-int32_t CSensorMT9J001::SetColorGainGreen2(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen2, kModel.green2GainRegister, value);
-}
-int32_t CSensorMT9J001::SetColorGainBlue(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainBlue, kModel.blueGainRegister, value);
-}
-int32_t CSensorMT9J001::GetColorGainRed(int32_t* value) { return aptina::PutWord(value, info_.colorGainRed.current); }
-int32_t CSensorMT9J001::GetColorGainGreen1(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen1.current);
-}
-int32_t CSensorMT9J001::GetColorGainGreen2(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen2.current);
-}
-int32_t CSensorMT9J001::GetColorGainBlue(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainBlue.current);
-}
-
-int32_t CSensorMT9J001::SetMirrorH(int32_t on) {
-    info_.mirrorH = on != 0 ? 1 : 0;
-    return 1;
-}
-int32_t CSensorMT9J001::GetMirrorH(int32_t* on) { return aptina::PutWord(on, info_.mirrorH); }
-int32_t CSensorMT9J001::SetMirrorV(int32_t on) {
-    info_.mirrorV = on != 0 ? 1 : 0;
-    return 1;
-}
-int32_t CSensorMT9J001::GetMirrorV(int32_t* on) { return aptina::PutWord(on, info_.mirrorV); }
-
 int32_t CSensorMT9J001::WriteRegister(uint32_t address, uint32_t value) {
     if (!ThroughCameraRegisters()) {
-        return aptina::BusWriteRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
+        return CAptinaSensor::WriteRegister(address, value);
     }
     // Camera registers have 15-bit addresses (bit 15 selects a bank), which
     // every sensor register fits.
-    if (!controller_ || address > 0x7FFF || value > 0xFFFF) return 0;
+    if (!controller_) return 0;
+    if (address > 0x7FFF || value > 0xFFFF) {
+        DebugPrintf(DebugCategory::Sensor,
+                    "sensor: camera register 0x%x = 0x%x refused: 15-bit addresses, 16-bit values", address, value);
+        return 0;
+    }
     ScopedLock hold(busLock_);
     return controller_->WriteCameraRegister(static_cast<uint16_t>(address), value) ? 1 : 0;
 }
 
 int32_t CSensorMT9J001::ReadRegister(uint32_t address, uint32_t* value) {
     if (!ThroughCameraRegisters()) {
-        return aptina::BusReadRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
+        return CAptinaSensor::ReadRegister(address, value);
     }
-    if (!controller_ || address > 0x7FFF) return 0;
+    if (!controller_) return 0;
+    if (address > 0x7FFF) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: read of camera register 0x%x refused: addresses are 15 bits",
+                    address);
+        return 0;
+    }
     uint32_t read = 0;
     ScopedLock hold(busLock_);
     if (!controller_->ReadCameraRegister(static_cast<uint16_t>(address), &read)) return 0;

@@ -1,15 +1,16 @@
-// CSensorMT9P001: power-on, window programming with binning, mirrors,
-// trigger mode, exposure and gain over the 8-bit register interface.
+// CSensorMT9P001: power-on, window programming with binning, mirrors in the
+// sensor and trigger mode over the 8-bit register interface; the rest is the
+// family's.
 #include "sensors/aptina/sensor_mt9p001.h"
 
 #include "platform/clock.h"
+#include "sensors/aptina/aptina_members.h"
 #include "sensors/aptina/aptina_sensors.h"
 
 namespace vantix {
 namespace {
 
 using aptina::RegisterValue;
-constexpr const aptina::AptinaConstants& kModel = aptina::kMT9P001;
 
 // Register map (8-bit addresses).
 constexpr uint16_t kChipVersion = 0x00;
@@ -36,8 +37,6 @@ constexpr int32_t kMirrorHRowShift = 4;
 constexpr uint32_t kAnalogChipVersion = 0x1801;
 constexpr uint32_t kAnalogRevisionMask = 0x07E0;
 constexpr uint32_t kAnalogRevisionValue = 0x00E0;
-constexpr uint32_t kChipFamilyMask = 0xFF00;
-constexpr uint32_t kChipFamily = 0x1800;
 
 // Pixel clocks GetClockMode tells apart.
 constexpr int32_t kClockMode1KHz = 16000;
@@ -67,14 +66,7 @@ constexpr RegisterValue kAnalogSettings[] = {
 }  // namespace
 
 CSensorMT9P001::CSensorMT9P001(CControllerBase* controller, uint8_t deviceAddress)
-    : CSensorBase(controller, deviceAddress), readModeShadow_(kModel.readModeInitial) {
-    aptina::FillSensorInfo(info_, kModel);
-}
-
-int32_t CSensorMT9P001::Detect() {
-    uint32_t version = 0;
-    return ReadRegister(kChipVersion, &version) && (version & kChipFamilyMask) == kChipFamily ? 1 : 0;
-}
+    : CAptinaSensor(controller, deviceAddress, aptina::kMT9P001) {}
 
 int32_t CSensorMT9P001::Initialize() {
     if (!controller_) return 0;
@@ -87,26 +79,22 @@ int32_t CSensorMT9P001::Initialize() {
     uint32_t revision = 0;
     if (ReadRegister(kChipVersion, &version) && ReadRegister(kRevision, &revision) &&
         version == kAnalogChipVersion && (revision & kAnalogRevisionMask) == kAnalogRevisionValue) {
-        aptina::WriteTable(*this, kAnalogSettings);
+        WriteTable(kAnalogSettings);
     }
-    SetGain(info_.gain.defaultValue);
-    SetExposureTime(info_.exposureTime.current);
-    SetMirrorH(info_.mirrorHDefault);
-    SetMirrorV(info_.mirrorVDefault);
-    return SetArea(info_.defaultX, info_.defaultWidth, info_.defaultY, info_.defaultHeight, info_.specific15);
+    return ApplyDefaultSettings();
 }
 
 uint16_t CSensorMT9P001::RowStart() const {
-    return static_cast<uint16_t>(info_.areaY + kModel.rowOffset + (info_.mirrorH ? kMirrorHRowShift : 0));
+    return static_cast<uint16_t>(info_.areaY + k_.rowOffset + (info_.mirrorH ? kMirrorHRowShift : 0));
 }
 
 int32_t CSensorMT9P001::SetArea(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
-    if (!aptina::WindowIsValid(kModel, x, width, y, height, mode)) return 0;
+    if (!WindowIsValid(x, width, y, height, mode)) return 0;
     const int32_t outWidth = aptina::BinnedSize(width, mode);
     const int32_t outHeight = aptina::BinnedSize(height, mode);
-    const int32_t lineLength = aptina::LineLength(kModel, mode, outWidth);
-    const int32_t frameLength = outHeight + kModel.frameBlank;
-    const uint16_t addressMode = kModel.addressModeBits[static_cast<size_t>(mode)];
+    const int32_t lineLength = LineLength(mode, outWidth);
+    const int32_t frameLength = outHeight + k_.frameBlank;
+    const uint16_t addressMode = k_.addressModeBits[static_cast<size_t>(mode)];
     const int32_t mirrorShift = info_.mirrorH ? kMirrorHRowShift : 0;
 
     // Row and column size registers hold the array window less one; binning
@@ -114,16 +102,14 @@ int32_t CSensorMT9P001::SetArea(int32_t x, int32_t width, int32_t y, int32_t hei
     const RegisterValue window[] = {
         {kRowAddressMode, addressMode},
         {kColumnAddressMode, addressMode},
-        {kRowStart, static_cast<uint16_t>(y + kModel.rowOffset + mirrorShift)},
-        {kColumnStart, static_cast<uint16_t>(x + kModel.columnOffset)},
+        {kRowStart, static_cast<uint16_t>(y + k_.rowOffset + mirrorShift)},
+        {kColumnStart, static_cast<uint16_t>(x + k_.columnOffset)},
         {kRowSize, static_cast<uint16_t>(height - 1)},
         {kColumnSize, static_cast<uint16_t>(width - 1)},
         {kHorizontalBlank, static_cast<uint16_t>(lineLength - outWidth)},
-        {kVerticalBlank, static_cast<uint16_t>(kModel.frameBlank)},
+        {kVerticalBlank, static_cast<uint16_t>(k_.frameBlank)},
     };
-    bool written = true;
-    for (const RegisterValue& entry : window) written = WriteRegister(entry.address, entry.value) && written;
-    if (!written) return 0;
+    if (!WriteEach(window)) return 0;
 
     info_.areaX = x;
     info_.areaY = y;
@@ -159,57 +145,15 @@ int32_t CSensorMT9P001::SetMirrorH(int32_t on) {
     info_.mirrorH = on != 0 ? 1 : 0;
     return WriteRegister(kRowStart, RowStart());
 }
-int32_t CSensorMT9P001::GetMirrorH(int32_t* on) { return aptina::PutWord(on, info_.mirrorH); }
 int32_t CSensorMT9P001::SetMirrorV(int32_t on) {
     if (!SetReadModeBit(kMirrorVBit, on)) return 0;
     info_.mirrorV = on != 0 ? 1 : 0;
     return 1;
 }
-int32_t CSensorMT9P001::GetMirrorV(int32_t* on) { return aptina::PutWord(on, info_.mirrorV); }
-
-int32_t CSensorMT9P001::SetExposureLines(int32_t lines) {
-    return aptina::ApplyExposureLines(*this, info_, kModel.exposureRegister, lines);
-}
-int32_t CSensorMT9P001::SetExposureTime(int32_t tenthsOfMs) {
-    return aptina::ApplyExposureTime(*this, info_, tenthsOfMs);
-}
-
-int32_t CSensorMT9P001::SetGain(int32_t gain) {
-    return aptina::ApplyGain(*this, kModel, info_.gain, kModel.globalGainRegister, gain, true);
-}
-int32_t CSensorMT9P001::SetColorGainRed(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainRed, kModel.redGainRegister, value, true);
-}
-int32_t CSensorMT9P001::SetColorGainGreen1(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen1, kModel.green1GainRegister, value, true);
-}
-int32_t CSensorMT9P001::SetColorGainGreen2(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainGreen2, kModel.green2GainRegister, value, true);
-}
-int32_t CSensorMT9P001::SetColorGainBlue(int32_t value) {
-    return aptina::ApplyGain(*this, kModel, info_.colorGainBlue, kModel.blueGainRegister, value, true);
-}
-int32_t CSensorMT9P001::GetColorGainRed(int32_t* value) { return aptina::PutWord(value, info_.colorGainRed.current); }
-int32_t CSensorMT9P001::GetColorGainGreen1(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen1.current);
-}
-int32_t CSensorMT9P001::GetColorGainGreen2(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainGreen2.current);
-}
-int32_t CSensorMT9P001::GetColorGainBlue(int32_t* value) {
-    return aptina::PutWord(value, info_.colorGainBlue.current);
-}
 
 int32_t CSensorMT9P001::GetClockMode(int32_t* mode) {
     const int32_t value = info_.pixelClockKHz == kClockMode1KHz ? 1 : info_.pixelClockKHz == kClockMode2KHz ? 2 : 0;
     return aptina::PutWord(mode, value);
-}
-
-int32_t CSensorMT9P001::WriteRegister(uint32_t address, uint32_t value) {
-    return aptina::BusWriteRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
-}
-int32_t CSensorMT9P001::ReadRegister(uint32_t address, uint32_t* value) {
-    return aptina::BusReadRegister(controller_, deviceAddress_, busLock_, kModel.busFormat, address, value);
 }
 
 std::unique_ptr<CSensorBase> MakeSensorMT9P001(CControllerBase* controller, uint8_t deviceAddress) {

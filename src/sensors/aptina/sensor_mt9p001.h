@@ -1,16 +1,14 @@
 #pragma once
 // CSensorMT9P001: the 2592 x 1944 sensor of model 0x3030, at bus address
 // 0x90 with 8-bit register addresses. Constants in aptina::kMT9P001.
-#include "sensors/aptina/aptina_common.h"
+#include "sensors/aptina/aptina_sensor.h"
 
 namespace vantix {
 
-class CSensorMT9P001 : public CSensorBase {
+class CSensorMT9P001 : public CAptinaSensor {
 public:
     CSensorMT9P001(CControllerBase* controller, uint8_t deviceAddress);
 
-    // Register 0 (chip version) reads 0x18xx.
-    int32_t Detect() override;
     // Out of reset, PLL to 80 MHz, the analog settings on the revision that
     // needs them, then gain, exposure, mirrors and the default window.
     int32_t Initialize() override;
@@ -18,26 +16,10 @@ public:
     // Snapshot triggering: bits 0x310 of read mode 1 (register 0x1E).
     int32_t SetTriggerMode(int32_t on) override;
     int32_t GetTriggerMode(int32_t* on) override;
-    int32_t SetExposureLines(int32_t lines) override;
-    // Gain codes above the maximum are taken as the maximum.
-    int32_t SetGain(int32_t gain) override;
-    int32_t SetColorGainRed(int32_t value) override;
-    int32_t GetColorGainRed(int32_t* value) override;
-    int32_t SetColorGainGreen1(int32_t value) override;
-    int32_t GetColorGainGreen1(int32_t* value) override;
-    int32_t SetColorGainGreen2(int32_t value) override;
-    int32_t GetColorGainGreen2(int32_t* value) override;
-    int32_t SetColorGainBlue(int32_t value) override;
-    int32_t GetColorGainBlue(int32_t* value) override;
-    int32_t SetExposureTime(int32_t tenthsOfMs) override;
     // Bits 0x8000 (H) and 0x4000 (V) of read mode 2 (register 0x20). Mirror H
     // also moves the row start by 4, which keeps the colour pattern's phase.
     int32_t SetMirrorH(int32_t on) override;
-    int32_t GetMirrorH(int32_t* on) override;
     int32_t SetMirrorV(int32_t on) override;
-    int32_t GetMirrorV(int32_t* on) override;
-    int32_t WriteRegister(uint32_t address, uint32_t value) override;
-    int32_t ReadRegister(uint32_t address, uint32_t* value) override;
     // 1 at 16 MHz, 2 at 80 MHz, 0 otherwise.
     int32_t GetClockMode(int32_t* mode) override;
 
@@ -45,7 +27,6 @@ private:
     int32_t SetReadModeBit(uint16_t bit, int32_t on);
     uint16_t RowStart() const;
 
-    uint16_t readModeShadow_;  // read mode 2 (register 0x20)
     int32_t triggerMode_ = 0;
 };
 

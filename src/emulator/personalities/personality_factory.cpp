@@ -1,0 +1,18 @@
+#include "emulator/personalities/personality_factory.h"
+
+#include "emulator/personalities/aptina_personality.h"
+
+namespace vantix::emulator {
+
+std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) {
+    switch (sensor) {
+        case EmulatedSensor::PlainRegisters: return MakePlainRegisterFile();
+        case EmulatedSensor::MT9F001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9F001);
+        case EmulatedSensor::MT9F002: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9F002);
+        case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
+        case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
+    }
+    return MakePlainRegisterFile();
+}
+
+}  // namespace vantix::emulator

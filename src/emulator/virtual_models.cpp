@@ -1,0 +1,68 @@
+#include "emulator/virtual_models.h"
+
+namespace vantix::emulator {
+namespace {
+
+using P = BayerPattern;
+using S = EmulatedSensor;
+
+// Bus addresses are 8-bit write addresses: 0x20 the Aptina and line-scan
+// heads, 0x90 the 5-megapixel Aptina sensor, 0x48 the IMX heads and their
+// relatives, 0x42 the video converter, 0x6C the InGaAs and mailbox heads,
+// 0x00 the CCD heads (they have no sensor bus).
+constexpr VirtualModel kModels[] = {
+    {.modelId = 0x3020, .sensorAddress = 0x20, .width = 4608, .height = 3288, .pattern = P::GRBG, .sensor = S::MT9F002},
+    {.modelId = 0x3030, .sensorAddress = 0x90, .width = 2592, .height = 1944, .pattern = P::GRBG, .sensor = S::MT9P001},
+    {.modelId = 0x3040, .sensorAddress = 0x20, .width = 3856, .height = 2764, .pattern = P::GRBG, .sensor = S::MT9J001},
+    {.modelId = 0x3042, .sensorAddress = 0x20, .width = 3856, .height = 2764, .pattern = P::GRBG,
+     .depth = DepthSetting::ModeByte, .sensor = S::MT9J001},
+    {.modelId = 0x3050, .sensorAddress = 0x00},
+    {.modelId = 0x3090, .sensorAddress = 0x00},
+    {.modelId = 0x30B0, .sensorAddress = 0x00},
+    {.modelId = 0x30C0, .sensorAddress = 0x00},
+    {.modelId = 0x30F0, .sensorAddress = 0x48},
+    {.modelId = 0x3100, .sensorAddress = 0x48},
+    {.modelId = 0x3110, .sensorAddress = 0x48},
+    {.modelId = 0x3120, .sensorAddress = 0x48},
+    {.modelId = 0x3130, .sensorAddress = 0x42, .depth = DepthSetting::ConverterRegister},
+    {.modelId = 0x3140, .sensorAddress = 0x6C},
+    {.modelId = 0x3150, .sensorAddress = 0x6C},
+    {.modelId = 0x3170, .sensorAddress = 0x6C},
+    {.modelId = 0x3180, .sensorAddress = 0x48},
+    {.modelId = 0x3190, .sensorAddress = 0x20},
+    {.modelId = 0x31A0, .sensorAddress = 0x20},
+    {.modelId = 0x31B0, .sensorAddress = 0x48},
+    {.modelId = 0x31B4, .sensorAddress = 0x48},
+    {.modelId = 0x31C0, .sensorAddress = 0x48},
+    {.modelId = 0x31C4, .sensorAddress = 0x48},
+    {.modelId = 0x31D0, .sensorAddress = 0x20},
+    {.modelId = 0x31E0, .sensorAddress = 0x6C, .window = WindowRegisters::Wide, .depth = DepthSetting::WideRegister},
+    {.modelId = 0x31F0, .sensorAddress = 0x48},
+    {.modelId = 0x3200, .sensorAddress = 0x48},
+    {.modelId = 0x3210, .sensorAddress = 0x20},
+    {.modelId = 0x3220, .sensorAddress = 0x6C},
+    {.modelId = 0x3260, .sensorAddress = 0x48},
+    {.modelId = 0x3270, .sensorAddress = 0x48},
+    {.modelId = 0x3280, .sensorAddress = 0x48},
+    {.modelId = 0x3290, .sensorAddress = 0x48},
+    {.modelId = 0x32A0, .sensorAddress = 0x48},
+    {.modelId = 0x32B0, .sensorAddress = 0x48},
+    {.modelId = 0x32C0, .sensorAddress = 0x48},
+    {.modelId = 0x32D0, .sensorAddress = 0x6C, .window = WindowRegisters::Wide, .depth = DepthSetting::WideRegister},
+    {.modelId = 0x32E0, .sensorAddress = 0x48},
+    {.modelId = 0x32F0, .sensorAddress = 0x48},
+    {.modelId = 0x3300, .sensorAddress = 0x48},
+};
+
+}  // namespace
+
+VirtualModel LookupVirtualModel(uint16_t modelId) {
+    for (const VirtualModel& model : kModels) {
+        if (model.modelId == modelId) return model;
+    }
+    VirtualModel other;
+    other.modelId = modelId;
+    return other;
+}
+
+}  // namespace vantix::emulator

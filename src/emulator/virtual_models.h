@@ -1,0 +1,50 @@
+#pragma once
+// The cameras the virtual camera can be: the emulator's own table, written
+// from the cameras' documentation and never from the library's catalog, so
+// that a mistake in the library's tables shows up as a test failure instead
+// of being copied into the oracle.
+#include <cstdint>
+
+#include "emulator/scene.h"
+
+namespace vantix::emulator {
+
+// Where the FPGA of a head keeps the window size.
+enum class WindowRegisters : uint8_t {
+    Standard,  // width 68/69, height 64/65
+    Wide,      // width 156/157, height 154/155
+};
+
+// Which setting gives the transfer depth.
+enum class DepthSetting : uint8_t {
+    FpgaRegister,       // FPGA 0x3C: 2 = 16-bit samples
+    ModeByte,           // the controller's mode byte: 1 = 16-bit samples
+    ConverterRegister,  // FPGA 0x3D: non-zero = 16-bit samples
+    WideRegister,       // FPGA 0xA3: 2 = 16-bit samples
+};
+
+// What sits at the sensor's bus address.
+enum class EmulatedSensor : uint8_t {
+    PlainRegisters,  // a register file without timing (families not emulated yet)
+    MT9F001,
+    MT9F002,
+    MT9J001,
+    MT9P001,
+};
+
+struct VirtualModel {
+    uint16_t modelId = 0;
+    uint8_t sensorAddress = 0x20;  // 8-bit write address on the serial bus
+    uint32_t width = 1280;         // the pixel array
+    uint32_t height = 1024;
+    BayerPattern pattern = BayerPattern::Mono;
+    WindowRegisters window = WindowRegisters::Standard;
+    DepthSetting depth = DepthSetting::FpgaRegister;
+    EmulatedSensor sensor = EmulatedSensor::PlainRegisters;
+};
+
+// The model's row; ids the table does not list get a row of their own with
+// the defaults above (a 1280 x 1024 mono head at bus address 0x20).
+VirtualModel LookupVirtualModel(uint16_t modelId);
+
+}  // namespace vantix::emulator
