@@ -16,7 +16,7 @@
 #include <iterator>
 #include <string>
 
-#include "transport/transfer_record.h"
+#include "drivers/transfer_record.h"
 
 namespace vantix {
 namespace {
