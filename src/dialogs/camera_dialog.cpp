@@ -18,7 +18,6 @@ constexpr int32_t kMonochromeWideBits = 16;
 // The clock list always shows its third item, 48 MHz, and cannot be changed.
 constexpr int32_t kHighClockMHz = 48;
 constexpr int32_t kShownClockItem = 2;
-constexpr CaptureGeometry kDefaultPreset{3856, 2764, 3840, 2752, 0, 0, 4};
 
 std::string SizeItem(const CaptureGeometry& preset) {
     char text[48];

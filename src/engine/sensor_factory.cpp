@@ -6,14 +6,17 @@
 namespace vantix {
 namespace {
 
-// The sensor object of a class; null for a class the library does not
-// contain yet. No default: a class added to SensorClass must be answered here.
-std::unique_ptr<CSensorBase> MakeSensor(SensorClass sensorClass, CControllerBase* controller, uint8_t address) {
+using SensorMaker = std::unique_ptr<CSensorBase> (*)(CControllerBase*, uint8_t);
+
+// The maker of a class's sensor object; null for a class the library does
+// not contain yet. No default: a class added to SensorClass must be
+// answered here.
+SensorMaker MakerOf(SensorClass sensorClass) {
     switch (sensorClass) {
-        case SensorClass::MT9F001: return MakeSensorMT9F001(controller, address);
-        case SensorClass::MT9F002: return MakeSensorMT9F002(controller, address);
-        case SensorClass::MT9P001: return MakeSensorMT9P001(controller, address);
-        case SensorClass::MT9J001: return MakeSensorMT9J001(controller, address);
+        case SensorClass::MT9F001: return MakeSensorMT9F001;
+        case SensorClass::MT9F002: return MakeSensorMT9F002;
+        case SensorClass::MT9P001: return MakeSensorMT9P001;
+        case SensorClass::MT9J001: return MakeSensorMT9J001;
         case SensorClass::ICX274:
         case SensorClass::Q105:
         case SensorClass::Q106:
@@ -60,7 +63,7 @@ SensorProbe ProbeSensorClass(SensorClass sensorClass, CControllerBase* controlle
 
 }  // namespace
 
-bool IsSensorClassBuilt(SensorClass sensorClass) { return MakeSensor(sensorClass, nullptr, 0) != nullptr; }
+bool IsSensorClassBuilt(SensorClass sensorClass) { return MakerOf(sensorClass) != nullptr; }
 
 bool IsSensorClassAvailable(const ModelRow& model) {
     return IsSensorClassBuilt(model.sensorClass) &&
@@ -81,7 +84,7 @@ std::unique_ptr<CSensorBase> CreateSensorForModel(const ModelRow& model, CContro
             case SensorProbe::NoAnswer: *outcome = SensorCreation::ProbeFailed; return nullptr;
         }
     }
-    std::unique_ptr<CSensorBase> sensor = MakeSensor(sensorClass, controller, static_cast<uint8_t>(model.busAddress));
+    std::unique_ptr<CSensorBase> sensor = MakerOf(sensorClass)(controller, static_cast<uint8_t>(model.busAddress));
     if (model.variantCode) sensor->SetModelVariant(*model.variantCode);
     *outcome = SensorCreation::Created;
     return sensor;

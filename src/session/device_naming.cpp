@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalog/library_model.h"
 #include "drivers/device_file.h"
 #include "platform/text_encoding.h"
 #include "transport/device_table.h"
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr char kModelName[] = "VantixQ720LX-USB3-K9";
-constexpr int32_t kLibraryModelId = 0x3040;
 constexpr int kNameEntries = VANTIX_NAME_LIST_ENTRIES;
 constexpr size_t kNameEntryChars = VANTIX_NAME_LIST_ENTRY_CHARS;
 // "VantixQ720LX-USB3-K9_01" and its terminator.
@@ -38,7 +38,7 @@ int32_t CVantix::EnumDevice(char* names) {
         RecordError(vantix::kErrorArgument);
         return 0;
     }
-    const int32_t count = engine_->EnumerateDevices(kLibraryModelId);
+    const int32_t count = engine_->EnumerateDevices(vantix::kLibraryModelId);
     int written = 0;
     for (int32_t j = 0; j < engine_->GetMaxDevices() && written < count && written < kNameEntries; ++j) {
         if (!engine_->IsDeviceAttached(j)) continue;
@@ -114,8 +114,8 @@ int32_t CVantix::GetCameraInfo(VantixCameraInfo* info) {
         RecordError(vantix::kErrorMemory);
         return 0;
     }
-    info->totalWidth = 3856;
-    info->totalHeight = 2764;
+    info->totalWidth = vantix::kLibrarySensorWidth;
+    info->totalHeight = vantix::kLibrarySensorHeight;
     info->gainMin = engine_->GetGainMin();
     info->gainMax = engine_->GetGainMax();
     info->colorGainMin = engine_->GetColorGainMin();
@@ -138,7 +138,7 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
         RecordError(vantix::kErrorArgument);
         return 0;
     }
-    engine_->EnumerateDevices(kLibraryModelId);
+    engine_->EnumerateDevices(vantix::kLibraryModelId);
     if (instance < 0 || instance >= engine_->GetMaxDevices() || !engine_->IsDeviceAttached(instance)) {
         RecordError(vantix::kErrorNoCamera);
         return 0;
@@ -146,7 +146,7 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
     const vantix::DeviceTable& table = vantix::ProcessDeviceTable();
     for (int32_t i = 0; i < table.Count(); ++i) {
         const vantix::DeviceTableEntry entry = table.Entry(i);
-        if (entry.productId != kLibraryModelId || entry.instance != instance) continue;
+        if (entry.productId != vantix::kLibraryModelId || entry.instance != instance) continue;
         *details = VantixDeviceDetails{};
         details->instance = instance;
         details->vendorId = entry.vendorId;

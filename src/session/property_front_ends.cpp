@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "catalog/library_model.h"
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 
@@ -103,8 +104,8 @@ int32_t CVantix::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t 
         return 0;
     }
     // Sensors without a free width or height take only the standard size.
-    if ((engine_->GetSensorCapability1() == 0 && width != 3840) ||
-        (engine_->GetSensorCapability2() == 0 && height != 2752)) {
+    if ((engine_->GetSensorCapability1() == 0 && width != vantix::kLibraryDefaultWidth) ||
+        (engine_->GetSensorCapability2() == 0 && height != vantix::kLibraryDefaultHeight)) {
         RecordError(vantix::kErrorArgument);
         return 0;
     }

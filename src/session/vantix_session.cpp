@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "catalog/library_model.h"
 #include "drivers/camera_interface_class.h"
 #include "platform/window_messages.h"
 #include "preview/x11_preview_window.h"
@@ -10,13 +11,10 @@
 
 namespace {
 
-// This library drives one camera model.
-constexpr int32_t kLibraryModelId = 0x3040;
-
 // Full-sensor images for the defect mask and the conversion, made once per
 // session: slot, bits per pixel.
-constexpr int32_t kSensorWidth = 3856;
-constexpr int32_t kSensorHeight = 2764;
+constexpr int32_t kSensorWidth = vantix::kLibrarySensorWidth;
+constexpr int32_t kSensorHeight = vantix::kLibrarySensorHeight;
 struct FullSensorSlot {
     int slot;
     int32_t bits;
@@ -66,9 +64,9 @@ bool CVantix::Initialize(VantixHwnd window) {
         if (!images_[static_cast<size_t>(full.slot)]->Create(kSensorWidth, kSensorHeight, full.bits)) return false;
     }
     vantix::LoadGeometry(deviceNumber_, &geometry_);
-    engine_->SetModelId(kLibraryModelId);
+    engine_->SetModelId(vantix::kLibraryModelId);
     engine_->Open(0, &vantix::kCameraInterfaceClass);
-    if (engine_->EnumerateDevices(kLibraryModelId) == 1) SetDeviceNumber(0);
+    if (engine_->EnumerateDevices(vantix::kLibraryModelId) == 1) SetDeviceNumber(0);
     vantix::LoadFilterSettings(0, &imageSettings_);
     vantix::LoadGraySettings(0, &imageSettings_);
     vantix::LoadCameraSettings(engine_->GetSelectedInstance(), &camera_, EngineDefaults());

@@ -20,7 +20,6 @@ namespace vantix {
 
 namespace {
 
-constexpr CaptureGeometry kDefaultPreset{3856, 2764, 3840, 2752, 0, 0, 4};
 
 struct NamedField {
     const char* name;

@@ -5,14 +5,16 @@
 #include <climits>
 #include <cstdint>
 
+#include "catalog/library_model.h"
+
 namespace vantix {
 
 // Capture geometry in the order of the stored size presets.
 struct CaptureGeometry {
-    int32_t totalWidth = 3856;
-    int32_t totalHeight = 2764;
-    int32_t width = 3840;
-    int32_t height = 2752;
+    int32_t totalWidth = kLibrarySensorWidth;
+    int32_t totalHeight = kLibrarySensorHeight;
+    int32_t width = kLibraryDefaultWidth;
+    int32_t height = kLibraryDefaultHeight;
     int32_t startX = 0;
     int32_t startY = 0;
     int32_t bufferCount = 4;
@@ -39,11 +41,15 @@ struct CameraSettings {
     int32_t realExposureResult = 0;   // last microsecond reading
 };
 
+// The first size preset of every camera: the default window on the whole
+// sensor, four buffers.
+inline constexpr CaptureGeometry kDefaultPreset{};
+
 struct PreviewRect {
     int32_t left = 0;
     int32_t top = 0;
-    int32_t right = 3840;
-    int32_t bottom = 2752;
+    int32_t right = kLibraryDefaultWidth;
+    int32_t bottom = kLibraryDefaultHeight;
 };
 
 // Bits per pixel of each colour-mode index.
@@ -126,8 +132,8 @@ inline constexpr StoredFilter kStoredFilters[] = {
 };
 
 // The sensor area every capture window must lie in.
-inline constexpr int32_t kSensorAreaWidth = 3856;
-inline constexpr int32_t kSensorAreaHeight = 2764;
+inline constexpr int32_t kSensorAreaWidth = kLibrarySensorWidth;
+inline constexpr int32_t kSensorAreaHeight = kLibrarySensorHeight;
 
 // A capture window inside the sensor: no negative value, start plus size
 // within the sensor area. The totals and the buffer count are not checked.

@@ -37,7 +37,7 @@ bool CFx3Api::SendEp0Request(DeviceConnection* handle, Ep0Record* record, uint32
     uint32_t count = 0;
     const uint32_t result =
         handle->IoControl(kIoctlEp0Transfer, record, kEp0RecordSize, record, kEp0RecordSize, &count, nullptr);
-    TraceEp0(*record, count, result);
+    TraceEp0(record->header, count, result, record->data);
     if (result != kErrorSuccess) return false;
     *returned = count;
     return true;

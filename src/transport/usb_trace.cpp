@@ -98,28 +98,28 @@ std::string Hex(const uint8_t* bytes, size_t count) {
 
 // The bytes of a request worth showing: what an out request sent, without
 // the zero fill after it, or what an in request received.
-std::string DataOf(const Ep0Record& record, uint32_t returned, uint32_t result) {
+std::string DataOf(const TransferHeader& header, const uint8_t* data, uint32_t returned, uint32_t result) {
+    if (data == nullptr) return {};
     size_t count = 0;
-    if ((record.header.requestType & 0x80) == 0) {
+    if ((header.requestType & 0x80) == 0) {
         count = kEp0DataSize;
-        while (count > 0 && record.data[count - 1] == 0) --count;
+        while (count > 0 && data[count - 1] == 0) --count;
     } else if (result == 0) {
         count = returned >= kTransferHeaderSize ? returned - kTransferHeaderSize : 0;
         if (count > kEp0DataSize) count = kEp0DataSize;
     }
-    return Hex(record.data, count);
+    return Hex(data, count);
 }
 
 }  // namespace
 
-void TraceEp0(const Ep0Record& record, uint32_t returned, uint32_t result) {
+void TraceEp0(const TransferHeader& header, uint32_t returned, uint32_t result, const uint8_t* data) {
     TraceFile& trace = Trace();
     if (!trace.enabled) return;
-    const TransferHeader& header = record.header;
     if (trace.withData) {
         trace.Write("ep0 %s req=0x%02x value=0x%04x index=0x%04x returned=%u result=%u data=%s\n",
                     (header.requestType & 0x80) ? "in" : "out", header.request, header.value, header.index,
-                    returned, result, DataOf(record, returned, result).c_str());
+                    returned, result, DataOf(header, data, returned, result).c_str());
         return;
     }
     trace.Write("ep0 %s req=0x%02x value=0x%04x index=0x%04x returned=%u result=%u\n",

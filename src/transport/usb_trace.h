@@ -20,9 +20,10 @@
 
 namespace vantix {
 
-struct Ep0Record;
+struct TransferHeader;
 
-void TraceEp0(const Ep0Record& record, uint32_t returned, uint32_t result);
+// `data` is the request's 64-byte data area (null: none to show).
+void TraceEp0(const TransferHeader& header, uint32_t returned, uint32_t result, const uint8_t* data = nullptr);
 void TraceStream(uint8_t endpoint, uint32_t requested, uint32_t transferred, uint32_t result);
 // Redirects the trace (empty: off); the environment is read only once.
 // True when the trace is on.

@@ -27,9 +27,9 @@ ALLOWED = {
     "imaging": {"platform", "catalog"},
     "output": {"platform", "imaging"},
     "preview": {"platform", "imaging"},
-    "settings": {"platform"},
+    "settings": {"platform", "catalog"},
     # The toolkit-neutral dialog models (and, in dialogs/gtk/, their view module).
-    "dialogs": {"platform", "settings"},
+    "dialogs": {"platform", "catalog", "settings"},
     "session": {"vantix", "platform", "catalog", "drivers", "transport", "engine", "settings", "dialogs",
                 "imaging", "output", "preview"},
     # The virtual-camera control export plugs the emulator's cameras itself.
