@@ -57,10 +57,10 @@ protected:
         return on;
     }
     static void TraceOneRequest() {
-        Ep0Record record{};
-        record.header.requestType = 0xC0;
-        record.header.request = 0x31;
-        TraceEp0(record, 40, 0);
+        TransferHeader header{};
+        header.requestType = 0xC0;
+        header.request = 0x31;
+        TraceEp0(header, 40, 0);
     }
 
     fs::path dir_;
