@@ -11,6 +11,8 @@ packages=(
   fonts-vlgothic  # Japanese glyphs for the dialogs under Xvfb
   python3 python3-numpy python3-pytest python3-setuptools python3-wheel python3-venv
   imagemagick
+  # ffprobe checks recordings; umockdev emulates USB devices for the libusb tests.
+  ffmpeg umockdev libumockdev-dev
   # The GStreamer plugin and its tests: videoconvert and appsink (base),
   # pngenc and the RTP payloaders with udpsrc/udpsink (good), gst-inspect-1.0
   # and gst-launch-1.0 (tools).
