@@ -3,16 +3,13 @@
 // reg_format.*.
 #include "settings/settings_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,6 +20,7 @@
 #include <utility>
 
 #include "platform/debug_output.h"
+#include "platform/temporary_file.h"
 #include "settings/reg_format.h"
 
 namespace vantix {
@@ -262,12 +260,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 // mkdir -p; directories created here are private to the user.
 bool MakeDirectories(const std::string& directory) {
@@ -346,42 +338,6 @@ bool ResolveLinks(const std::string& path, std::string* target) {
     return false;
 }
 
-bool AllDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The process id in a temporary's name "<base>.<pid>-<n>.tmp", or 0.
-pid_t TemporaryOwner(std::string_view name, std::string_view base) {
-    constexpr std::string_view kSuffix = ".tmp";
-    if (name.size() <= base.size() + 1 + kSuffix.size() || !name.starts_with(base) || name[base.size()] != '.' ||
-        !name.ends_with(kSuffix)) {
-        return 0;
-    }
-    const std::string_view middle = name.substr(base.size() + 1, name.size() - base.size() - 1 - kSuffix.size());
-    const size_t dash = middle.find('-');
-    if (dash == std::string_view::npos || dash > 9) return 0;
-    const std::string_view pid = middle.substr(0, dash);
-    if (!AllDigits(pid) || !AllDigits(middle.substr(dash + 1))) return 0;
-    return static_cast<pid_t>(std::stol(std::string(pid)));
-}
-
-// Removes the temporaries of `target` that savers killed mid-save left
-// behind. Called under the settings lock, so no saver of this file is
-// writing one; a temporary whose process still exists is left alone all the
-// same.
-void RemoveStaleTemporaries(const std::string& target) {
-    const size_t slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    DIR* directory = ::opendir(DirectoryOf(target).c_str());
-    if (directory == nullptr) return;
-    while (const dirent* entry = ::readdir(directory)) {
-        const pid_t owner = TemporaryOwner(entry->d_name, base);
-        if (owner <= 0 || owner == ::getpid()) continue;
-        if (::kill(owner, 0) != 0 && errno == ESRCH) (void)::unlinkat(::dirfd(directory), entry->d_name, 0);
-    }
-    ::closedir(directory);
-}
-
 // Whether `target` may be replaced: it is missing, or a regular file that its
 // permissions let this process write. The mode bits are checked as well as
 // access(), since a process with override rights would otherwise replace a
@@ -395,26 +351,18 @@ bool MayReplace(const std::string& target, struct stat* original, bool* exists) 
 
 // Replaces `target` (no symbolic link) with `text`: written to a new file of
 // a unique name beside it, synced and renamed over it, so the target is
-// replaced whole or not at all. The temporary is made with O_EXCL|O_NOFOLLOW:
-// a file or link planted under a guessed name is never written through.
+// replaced whole or not at all. The temporary is made with O_EXCL|O_NOFOLLOW
+// (a file or link planted under a guessed name is never written through), and
+// making it first removes the temporaries that killed savers left behind.
 // Refuses what MayReplace refuses; the new file keeps the old one's permissions.
 bool ReplaceFile(const std::string& target, std::string_view text) {
-    static std::atomic<unsigned> sequence{0};
     struct stat original {};
     bool exists = false;
     if (!MayReplace(target, &original, &exists)) return false;
     std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", static_cast<long>(::getpid()), sequence++);
-        temporary = target + suffix;
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    FileDescriptor out(fd);
+    FileDescriptor out(CreateTemporaryFile(DirectoryOf(target), &temporary));
     if (out.get() < 0) return false;
-    if (exists) (void)::fchmod(out.get(), original.st_mode & 07777);
+    if (exists) KeepPermissions(out.get(), original);
     if (!WriteAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.Close() ||
         ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
@@ -490,8 +438,6 @@ bool SettingsTransaction::Commit() {
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) return false;
     }
-
-    RemoveStaleTemporaries(path);
 
     SettingsDocument document;
     bool nonEmpty = false;

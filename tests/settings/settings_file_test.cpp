@@ -462,7 +462,7 @@ TEST_F(SettingsFileTest, SaverKilledMidSaveLeavesTheOldOrTheNewFile) {
     EXPECT_TRUE(after.Commit());
     EXPECT_EQ(Dword("Software\\Stable", "S"), 6u);
     std::vector<std::string> left;
-    for (const fs::path& path : FilesStartingWith("registry.reg.")) {
+    for (const fs::path& path : FilesStartingWith(".vantix-")) {
         if (path.extension() == ".tmp") left.push_back(path.filename().string());
     }
     EXPECT_TRUE(left.empty()) << left.front();
