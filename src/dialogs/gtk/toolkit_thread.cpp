@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -36,6 +37,20 @@ struct Call {
         return result;
     }
 };
+
+// GTK's start on this thread. A display connection is now and then refused
+// although the server runs (seen with a server that has just started, under
+// load); gtk_init_check gives up at the first refusal and may be called
+// again, so a few attempts a moment apart are made before the dialogs are
+// reported unavailable.
+bool StartToolkit() {
+    constexpr int kAttempts = 5;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (gtk_init_check(nullptr, nullptr)) return true;
+    }
+    return false;
+}
 
 gboolean RunCallOnLoop(gpointer data) {
     auto* call = static_cast<Call*>(data);
@@ -82,7 +97,7 @@ public:
 
 private:
     void Loop() {
-        const bool ok = gtk_init_check(nullptr, nullptr) != FALSE;
+        const bool ok = StartToolkit();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             id_ = std::this_thread::get_id();
@@ -127,13 +142,13 @@ bool PrepareToolkit() {
     }
     if (g_main_context_is_owner(context)) {
         // Called from the application's own GLib loop: GTK runs there.
-        if (!gtk_init_check(nullptr, nullptr)) return false;
+        if (!StartToolkit()) return false;
         g_mode = Mode::Application;
         return true;
     }
     if (!g_main_context_acquire(context)) {
         // Another thread runs GLib's loop: start GTK on it.
-        if (!InvokeOnApplicationLoop([] { return gtk_init_check(nullptr, nullptr) != FALSE; })) return false;
+        if (!InvokeOnApplicationLoop(StartToolkit)) return false;
         g_mode = Mode::Application;
         return true;
     }
