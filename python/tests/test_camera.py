@@ -1,6 +1,8 @@
 """Listing, settings as properties, pictures, files, registers and the
 settings store, on virtual cameras."""
 import ctypes
+import resource
+import signal
 
 import numpy as np
 import pytest
@@ -132,6 +134,24 @@ def test_record_writes_a_finished_avi(cam, tmp_path):
     assert len(data) > frames * 320 * 240 * 3
     with pytest.raises(ValueError):
         cam.record(tmp_path / "none.avi", 0)
+
+
+def test_record_reports_a_write_failure_during_the_recording(cam, tmp_path):
+    # A file-size limit lets the first frames in and fails the later writes
+    # with EFBIG; the recorder only posts that failure (code 12).
+    soft, hard = resource.getrlimit(resource.RLIMIT_FSIZE)
+    previous = signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1_000_000, hard))
+    try:
+        with pytest.raises(vantix.FileError) as raised:
+            cam.record(tmp_path / "cut.avi", 1.0)
+    finally:
+        resource.setrlimit(resource.RLIMIT_FSIZE, (soft, hard))
+        signal.signal(signal.SIGXFSZ, previous)
+    assert raised.value.code == 12
+    assert "during the recording" in str(raised.value)
+    # The session goes on working.
+    assert cam.record(tmp_path / "whole.avi", 0.3) > 0
 
 
 def test_registers_fpga_rom_and_io_port(cam):

@@ -380,11 +380,20 @@ class Camera:
         milliseconds = int(round(seconds * 1000))
         if milliseconds <= 0:
             raise ValueError("record needs a duration above 0 s")
-        self._call("Vantix_Record", _name(path), milliseconds, 0)
-        # The recording's clock starts at its first frame; stopping the
-        # preview finishes the file.
-        time.sleep(milliseconds / 1000 + 0.5)
-        self._call("Vantix_StopPreview")
+        # The session's lock is held throughout: a write failure during the
+        # recording is only posted (code 12), and another thread's call would
+        # otherwise take that code for its own.
+        with self._session.lock:
+            self._call("Vantix_Record", _name(path), milliseconds, 0)
+            # The recording's clock starts at its first frame; stopping the
+            # preview finishes the file.
+            time.sleep(milliseconds / 1000 + 0.5)
+            posted = self._session.codes()
+            self._call("Vantix_StopPreview")
+            posted += self._session.codes()
+        if 12 in posted:
+            raise FileError("Vantix_Record", 12,
+                            detail=f"writing {os.fspath(path)!r} failed during the recording (disk full or a size limit?)")
         try:
             with open(path, "rb") as avi:
                 header = avi.read(_AVI_TOTAL_FRAMES_OFFSET + 4)
