@@ -178,6 +178,7 @@ int UsbTestBed::Plug(const PlugOptions& options) {
     const emulator::CameraProfile profile = emulator::ProfileForModel(options.modelId);
     auto camera = std::make_shared<emulator::VirtualCamera>(profile);
     camera->ReplaceSensor(emulator::MakeSensorPersonality(profile.model.sensor));
+    camera->SetUnthrottled(options.unthrottled);
     slot->usbfs = std::make_unique<UsbfsCamera>(std::move(camera));
     AddDevice(*slot);
     slots_.push_back(std::move(slot));

@@ -26,6 +26,8 @@ struct PlugOptions {
     uint8_t bus = 1;
     uint8_t port = 2;
     uint32_t speedMbps = kSuperSpeedMbps;
+    // Frames as fast as they are read, not at the emulated sensor's rate.
+    bool unthrottled = true;
 };
 
 // The device descriptor and configuration of a camera, in bus byte order as
