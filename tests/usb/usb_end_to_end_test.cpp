@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "doctor_checks.h"
 #include "usb/usb_test_support.h"
 
 namespace vantix::usbtest {
@@ -137,6 +138,31 @@ TEST_F(UsbCameras, TwoSecondRecordingIsFinalisedWithItsFrames) {
     EXPECT_GT(AviFrameCount(avi), 5);
     EXPECT_EQ(Vantix_Release(h), 1);
     std::remove(avi.c_str());
+}
+
+// A High Speed link: the camera still streams (the engine picks its USB 2
+// settings from the reported speed), and the doctor finds it on the bus and
+// warns about the link.
+TEST_F(UsbCameras, HighSpeedCameraStreamsAndTheDoctorWarnsAboutItsLink) {
+    const int slot = Plug({.port = 4, .speedMbps = kHighSpeedMbps}, 1);
+    const int32_t h = OpenCamera(0);
+    ASSERT_NE(h, 0);
+    ASSERT_EQ(Vantix_SetColorMode(h, 8), 1);
+    std::vector<uint8_t> image(kTestWidth * kTestHeight);
+    EXPECT_EQ(Vantix_SnapShot(h, image.data(), static_cast<int32_t>(image.size()), 1), 1);
+    EXPECT_EQ(Vantix_Release(h), 1);
+
+    // The doctor reads the same (mocked) sysfs and /dev the library saw.
+    const cli::doctor::SystemView view;
+    const std::vector<cli::doctor::UsbCamera> cameras = cli::doctor::FindCameras(view);
+    ASSERT_EQ(cameras.size(), 1u);
+    EXPECT_EQ(cameras[0].location, "1-4");
+    EXPECT_EQ(cameras[0].productId, 0x3040);
+    EXPECT_EQ(cli::doctor::CheckSpeed(cameras[0]).level, cli::doctor::Level::Warning);
+    EXPECT_EQ("/dev/bus/usb/001/" + std::string(3 - std::to_string(cameras[0].device).size(), '0') +
+                  std::to_string(cameras[0].device),
+              Bed().DeviceNode(slot));
+    EXPECT_NE(cli::doctor::CheckDeviceNode(view, cameras[0]).level, cli::doctor::Level::Problem);
 }
 
 }  // namespace

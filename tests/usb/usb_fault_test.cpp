@@ -98,6 +98,27 @@ TEST_F(UsbFaults, TransfersThatNeverCompleteAreAbortedAndTheSnapshotRecovers) {
     EXPECT_EQ(Vantix_Release(h), 1);
 }
 
+TEST_F(UsbFaults, ControlRequestThatIsNeverAnsweredTimesOutAndTheNextOneWorks) {
+    const int slot = Plug({}, 1);
+    const int32_t h = OpenCamera(0);
+    ASSERT_NE(h, 0);
+    int32_t ok = 1;
+    const int32_t value = Vantix_Fpga_ReadRegister(h, 7, &ok);
+    ASSERT_EQ(ok, 1);
+    Bed().Camera(slot).SwallowControlUrbs(1);
+    const auto start = Clock::now();
+    EXPECT_EQ(Vantix_Fpga_ReadRegister(h, 7, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(Vantix_GetLastError(h), 6);
+    // libusb gave up after the request's time-out and took the URB back.
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(Bed().Camera(slot).Counters().discards, 1u);
+    ok = 1;
+    EXPECT_EQ(Vantix_Fpga_ReadRegister(h, 7, &ok), value);
+    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(Vantix_Release(h), 1);
+}
+
 TEST_F(UsbFaults, UnplugDuringARecordingEndsItWithCodeThirteenAndTheCameraComesBack) {
     const int slot = Plug({}, 1);
     VantixHwnd notifications = VantixExt_CreatePollableWindow();

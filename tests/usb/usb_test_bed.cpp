@@ -80,10 +80,14 @@ std::string NodeName(uint8_t bus, uint8_t device) {
 // One device in umockdev's description format.
 std::string DeviceRecord(const std::string& sysPath, uint8_t bus, uint8_t device, uint32_t speedMbps,
                          const std::vector<uint8_t>& descriptors) {
-    char numbers[160];
+    // The ids as sysfs shows them beside the descriptors (bytes 8 to 11).
+    const unsigned vendorId = descriptors[8] | descriptors[9] << 8;
+    const unsigned productId = descriptors[10] | descriptors[11] << 8;
+    char numbers[256];
     std::snprintf(numbers, sizeof numbers,
-                  "E: BUSNUM=%03u\nE: DEVNUM=%03u\nA: busnum=%u\\n\nA: devnum=%u\\n\nA: speed=%u\\n\n", bus, device,
-                  bus, device, speedMbps);
+                  "E: BUSNUM=%03u\nE: DEVNUM=%03u\nA: busnum=%u\\n\nA: devnum=%u\\n\nA: speed=%u\\n\n"
+                  "A: idVendor=%04x\\n\nA: idProduct=%04x\\n\n",
+                  bus, device, bus, device, speedMbps, vendorId, productId);
     const std::string node = NodeName(bus, device);
     return "P: " + sysPath + "\nN: " + node +
            "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: DEVNAME=/dev/" + node + "\n" + numbers +

@@ -88,6 +88,11 @@ void UsbfsCamera::FailUrbs(uint8_t endpoint, uint32_t count, int errnoValue) {
     failErrno_[endpoint] = errnoValue;
 }
 
+void UsbfsCamera::SwallowControlUrbs(uint32_t count) {
+    std::lock_guard lock(mutex_);
+    swallowControl_ = count;
+}
+
 void UsbfsCamera::Halt(uint8_t endpoint) {
     std::lock_guard lock(mutex_);
     halted_[endpoint] = true;
@@ -207,6 +212,17 @@ int UsbfsCamera::SubmitUrb(UMockdevIoctlData* arg) {
 int UsbfsCamera::SubmitControl(UMockdevIoctlData* urbData) {
     const auto* urb = reinterpret_cast<const usbdevfs_urb*>(urbData->data);
     if (urb->buffer_length < static_cast<int>(kSetupBytes)) return EINVAL;
+    {
+        std::lock_guard lock(mutex_);
+        if (swallowControl_ > 0) {
+            // Taken, never answered: only a discard ends it.
+            --swallowControl_;
+            ++counters_.controlUrbs;
+            flying_[static_cast<uintptr_t>(urbData->client_addr)] =
+                Urb{static_cast<UMockdevIoctlData*>(g_object_ref(urbData)), 0, 0, 0};
+            return 0;
+        }
+    }
     // The setup packet and the data stage live in the caller's buffer, which
     // the camera answers in place, as the controller's DMA would.
     auto* buffer = static_cast<uint8_t*>(urb->buffer);

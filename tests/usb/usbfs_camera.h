@@ -48,6 +48,8 @@ public:
     // ---- Faults at the USB level ----
     // The next `count` bulk URBs on `endpoint` complete at once with -errnoValue.
     void FailUrbs(uint8_t endpoint, uint32_t count, int errnoValue);
+    // The next `count` control URBs never complete (until the host discards them).
+    void SwallowControlUrbs(uint32_t count);
     // The endpoint stalls: every URB on it completes with -EPIPE until the
     // host clears the halt.
     void Halt(uint8_t endpoint);
@@ -87,6 +89,7 @@ private:
     std::map<uint8_t, uint32_t> failCount_;
     std::map<uint8_t, int> failErrno_;
     std::map<uint8_t, bool> halted_;
+    uint32_t swallowControl_ = 0;
     bool connected_ = true;
     uint64_t generation_ = 0;  // one more for every replug
     UsbfsCounters counters_;
