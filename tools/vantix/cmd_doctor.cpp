@@ -4,6 +4,7 @@
 #include <libusb-1.0/libusb.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
