@@ -98,7 +98,7 @@ TEST_F(UsbFaults, TransfersThatNeverCompleteAreAbortedAndTheSnapshotRecovers) {
     EXPECT_EQ(Vantix_Release(h), 1);
 }
 
-TEST_F(UsbFaults, ControlRequestThatIsNeverAnsweredTimesOutAndTheNextOneWorks) {
+TEST_F(UsbFaults, ControlRequestsThatAreNeverAnsweredOrStallFailAloneAndTheNextOneWorks) {
     const int slot = Plug({}, 1);
     const int32_t h = OpenCamera(0);
     ASSERT_NE(h, 0);
@@ -113,6 +113,19 @@ TEST_F(UsbFaults, ControlRequestThatIsNeverAnsweredTimesOutAndTheNextOneWorks) {
     // libusb gave up after the request's time-out and took the URB back.
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(Bed().Camera(slot).Counters().discards, 1u);
+    ok = 1;
+    EXPECT_EQ(Vantix_Fpga_ReadRegister(h, 7, &ok), value);
+    EXPECT_EQ(ok, 1);
+
+    // A request the firmware refuses stalls endpoint 0 (EPIPE); the next
+    // setup packet clears that on its own.
+    emulator::FaultPlan plan;
+    plan.stallRequest = 0x31;  // the serial-bus read
+    plan.stallCount = 1;
+    Bed().Camera(slot).Camera().SetFaults(plan);
+    EXPECT_EQ(Vantix_Fpga_ReadRegister(h, 7, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(Vantix_GetLastError(h), 6);
     ok = 1;
     EXPECT_EQ(Vantix_Fpga_ReadRegister(h, 7, &ok), value);
     EXPECT_EQ(ok, 1);
