@@ -283,8 +283,9 @@ int UsbfsCamera::SubmitBulk(UMockdevIoctlData* urbData) {
                             reinterpret_cast<const void*>(key), true, done, &got, &statusWord);
     if (result == kErrorIoPending) return 0;
     std::lock_guard lock(mutex_);
-    FinishLocked(key, result == kErrorSuccess ? UrbStatus(result, statusWord) : UrbStatus(result, 0),
-                 static_cast<int>(got));
+    // Served at once, or refused (a camera that is gone): complete now.
+    FinishLocked(key, UrbStatus(result, result == kErrorSuccess ? statusWord : 0),
+                 result == kErrorSuccess ? static_cast<int>(got) : 0);
     return 0;
 }
 
