@@ -1,6 +1,11 @@
 // The SDK through its C interface against cameras on the USB test bed: every
 // request travels through the libusb driver, the real libusb and the kernel's
 // usbfs interface (mocked) to the camera's firmware model.
+#include <fcntl.h>
+#include <linux/usb/ch9.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <vantix/exports.h>
 #include <vantix/linux_ext.h>
 
@@ -163,6 +168,19 @@ TEST_F(UsbCameras, HighSpeedCameraStreamsAndTheDoctorWarnsAboutItsLink) {
                   std::to_string(cameras[0].device),
               Bed().DeviceNode(slot));
     EXPECT_NE(cli::doctor::CheckDeviceNode(view, cameras[0]).level, cli::doctor::Level::Problem);
+
+    // The node answers the connection queries as the kernel would.
+    const int fd = open(Bed().DeviceNode(slot).c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ioctl(fd, USBDEVFS_GET_SPEED), USB_SPEED_HIGH);
+    usbdevfs_conninfo_ex info{};
+    ASSERT_EQ(ioctl(fd, USBDEVFS_CONNINFO_EX(sizeof info), &info), 0);
+    EXPECT_EQ(info.busnum, 1u);
+    EXPECT_EQ(info.devnum, cameras[0].device);
+    EXPECT_EQ(info.speed, static_cast<uint32_t>(USB_SPEED_HIGH));
+    ASSERT_EQ(info.num_ports, 1);
+    EXPECT_EQ(info.ports[0], 4);
+    close(fd);
 }
 
 }  // namespace

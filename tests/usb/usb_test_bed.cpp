@@ -155,6 +155,7 @@ void UsbTestBed::AddDevice(Slot& slot) {
     const PlugOptions& o = slot.options;
     slot.device = nextDeviceNumber_[o.bus]++;
     const std::string node = "/dev/" + NodeName(o.bus, slot.device);
+    slot.usbfs->SetConnection({o.bus, slot.device, o.port, o.speedMbps});
     // The handler first, so the node never exists without it.
     if (!umockdev_testbed_attach_ioctl(testbed_, node.c_str(), slot.usbfs->Handler(), nullptr)) {
         throw std::runtime_error("umockdev refused the ioctl handler for " + node);

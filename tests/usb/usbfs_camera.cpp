@@ -21,7 +21,7 @@ constexpr gsize kPointerBytes = sizeof(void*);
 // Capabilities of a current kernel: one URB carries a whole transfer.
 constexpr uint32_t kCapabilities = USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_BULK_CONTINUATION |
                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT |
-                                   USBDEVFS_CAP_ZERO_PACKET;
+                                   USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_CONNINFO_EX;
 // The connection generation an ioctl client belongs to (set on its first call).
 constexpr const char* kGenerationKey = "vantix-generation";
 
@@ -86,6 +86,37 @@ void UsbfsCamera::FailUrbs(uint8_t endpoint, uint32_t count, int errnoValue) {
     std::lock_guard lock(mutex_);
     failCount_[endpoint] = count;
     failErrno_[endpoint] = errnoValue;
+}
+
+void UsbfsCamera::SetConnection(const UsbConnection& connection) {
+    std::lock_guard lock(mutex_);
+    connection_ = connection;
+}
+
+int UsbfsCamera::SpeedCode() const {
+    std::lock_guard lock(mutex_);
+    if (connection_.speedMbps >= 5000) return USB_SPEED_SUPER;
+    if (connection_.speedMbps >= 480) return USB_SPEED_HIGH;
+    return connection_.speedMbps >= 12 ? USB_SPEED_FULL : USB_SPEED_LOW;
+}
+
+int UsbfsCamera::ConnectionInfo(UMockdevIoctlData* arg, size_t size) {
+    usbdevfs_conninfo_ex info{};
+    info.size = sizeof info;
+    info.speed = static_cast<uint32_t>(SpeedCode());
+    {
+        std::lock_guard lock(mutex_);
+        info.busnum = connection_.bus;
+        info.devnum = connection_.device;
+        info.num_ports = 1;
+        info.ports[0] = connection_.port;
+    }
+    size = std::min(size, sizeof info);
+    UMockdevIoctlData* out = umockdev_ioctl_data_resolve(arg, 0, size, nullptr);
+    if (out == nullptr) return EFAULT;
+    std::memcpy(out->data, &info, size);
+    g_object_unref(out);
+    return 0;
 }
 
 void UsbfsCamera::SwallowControlUrbs(uint32_t count) {
@@ -176,8 +207,17 @@ void UsbfsCamera::Ioctl(UMockdevIoctlClient* client) {
         case USBDEVFS_DISCARDURB:
             error = DiscardUrb(arg);
             break;
+        case USBDEVFS_GET_SPEED:
+            // The speed is the call's result.
+            umockdev_ioctl_client_complete(client, SpeedCode(), 0);
+            return;
         default:
-            error = ENOTTY;
+            // USBDEVFS_CONNINFO_EX carries the caller's structure size in its number.
+            if (_IOC_TYPE(request) == 'U' && _IOC_NR(request) == _IOC_NR(USBDEVFS_CONNINFO_EX(0))) {
+                error = ConnectionInfo(arg, _IOC_SIZE(request));
+            } else {
+                error = ENOTTY;
+            }
     }
     umockdev_ioctl_client_complete(client, error == 0 ? 0 : -1, error);
 }

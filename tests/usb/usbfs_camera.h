@@ -33,6 +33,14 @@ struct UsbfsCounters {
     uint32_t resets = 0;
 };
 
+// Where the camera is plugged in, as the connection-info ioctls report it.
+struct UsbConnection {
+    uint8_t bus = 0;
+    uint8_t device = 0;
+    uint8_t port = 0;
+    uint32_t speedMbps = 0;
+};
+
 class UsbfsCamera {
 public:
     explicit UsbfsCamera(std::shared_ptr<emulator::VirtualCamera> camera);
@@ -42,6 +50,7 @@ public:
 
     UMockdevIoctlBase* Handler() const { return handler_; }
     emulator::VirtualCamera& Camera() const { return *camera_; }
+    void SetConnection(const UsbConnection& connection);
     // Turns the node at `fifoPath` (already a FIFO) into the readiness signal.
     bool AttachReadiness(const std::string& fifoPath);
 
@@ -74,6 +83,8 @@ private:
     int ReapUrb(UMockdevIoctlData* arg);
     int DiscardUrb(UMockdevIoctlData* arg);
     int ClearHalt(UMockdevIoctlData* arg);
+    int ConnectionInfo(UMockdevIoctlData* arg, size_t size);
+    int SpeedCode() const;
     int SubmitControl(UMockdevIoctlData* urbData);
     int SubmitBulk(UMockdevIoctlData* urbData);
     // Under mutex_: a URB becomes reapable.
@@ -93,6 +104,7 @@ private:
     bool connected_ = true;
     uint64_t generation_ = 0;  // one more for every replug
     UsbfsCounters counters_;
+    UsbConnection connection_;
     int fifo_ = -1;         // our end of the device node
     bool fifoFull_ = false;  // full: libusb's poll sees nothing to reap
 };
