@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -171,6 +172,8 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;  // a read was forgotten
     std::map<uint8_t, UsbPipeQueue> pipes_;
+    // Endpoints whose last transfer stalled: halted until the host clears them.
+    std::set<uint8_t> halted_;
     std::vector<std::unique_ptr<Submission>> submissions_;
     std::map<uint64_t, std::unique_ptr<StreamRequest>> requests_;
     uint64_t nextId_ = 1;
@@ -408,6 +411,16 @@ uint32_t UsbDevice::StartRead(const IoRequest& io, const void* owner, Overlapped
 void UsbDevice::PumpLocked(uint8_t endpoint, std::vector<StreamRequest*>& finished) {
     UsbPipeQueue& pipe = pipes_[endpoint];
     while (const std::optional<UsbSegment> segment = pipe.Next()) {
+        if (halted_.erase(endpoint) != 0) {
+            // A stall leaves the endpoint halted, and every later read on it
+            // would fail the same way: the stall costs the read that met it,
+            // and the halt is cleared before the next one goes out.
+            const int cleared = libusb_clear_halt(handle_, endpoint);
+            if (cleared != LIBUSB_SUCCESS) {
+                DebugPrintf(DebugCategory::Drivers, "libusb driver: clearing the halt on endpoint 0x%02x failed (%s)",
+                            endpoint, libusb_error_name(cleared));
+            }
+        }
         auto* request = static_cast<StreamRequest*>(segment->request);
         int result = LIBUSB_ERROR_NO_MEM;
         if (libusb_transfer* transfer = libusb_alloc_transfer(0)) {
@@ -444,6 +457,7 @@ void UsbDevice::Completed(Submission* submission, int status, int actual) {
         const UsbSegment segment = submission->segment;
         libusb_free_transfer(submission->transfer);
         std::erase_if(submissions_, [&](const std::unique_ptr<Submission>& s) { return s.get() == submission; });
+        if (status == LIBUSB_TRANSFER_STALL) halted_.insert(endpoint);
         if (pipe.Done(segment, ErrorFromTransferStatus(status), status, static_cast<uint32_t>(std::max(actual, 0)))) {
             finished.push_back(static_cast<StreamRequest*>(segment.request));
         }
