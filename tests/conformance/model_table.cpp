@@ -34,6 +34,9 @@ constexpr ModelRow kRows[] = {
     {.name = "3040_mt9j001", .modelId = 0x3040, .firstCameraName = "VantixQ720LX-USB3-K9_01",
      .width = 3856, .height = 2764, .pixels = Pixels::Colour,
      .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure},
+    {.name = "3042_mt9j001", .modelId = 0x3042, .firstCameraName = "Vantix-Q103-USB3-K9_01",
+     .width = 3856, .height = 2764, .pixels = Pixels::Colour,
+     .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure},
 };
 
 }  // namespace
