@@ -179,6 +179,14 @@ VANTIX_API int32_t VantixExt_SetModelId(int32_t handle, int32_t modelId);
  * another); -1 for an unregistered handle. */
 VANTIX_API int32_t VantixExt_GetModelId(int32_t handle);
 
+/* The attached camera at `position` (0, 1, ...) among the cameras of every
+ * model, in the order they were first seen, whatever model the session
+ * drives: details.productId is its model id and details.instance the number
+ * Vantix_SetDeviceNumber takes once VantixExt_SetModelId chose that model.
+ * Returns 1, or 0 past the last camera (nothing recorded) or for a NULL
+ * `details` (code 9). */
+VANTIX_API int32_t VantixExt_GetAttachedCamera(int32_t handle, int32_t position, VantixDeviceDetails* details);
+
 /* ---- Virtual cameras ------------------------------------------------------
  * Control of the virtual cameras that VANTIX_EMULATE adds to the process, so
  * that applications and their tests can rehearse a camera that goes away.

@@ -9,6 +9,10 @@ VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, 
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetDeviceDetails(instance, details); });
 }
 
+VANTIX_API int32_t VantixExt_GetAttachedCamera(int32_t handle, int32_t position, VantixDeviceDetails* details) {
+    return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetAttachedCamera(position, details); });
+}
+
 VANTIX_API int32_t VantixExt_SetModelId(int32_t handle, int32_t modelId) {
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.SetModelId(modelId); });
 }

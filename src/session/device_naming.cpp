@@ -184,3 +184,32 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
     RecordError(vantix::kErrorNoCamera);
     return 0;
 }
+
+// Cameras of every model, in the order of the device table, so that a tool
+// can list what is attached before it chooses a model.
+int32_t CVantix::GetAttachedCamera(int32_t position, VantixDeviceDetails* details) {
+    if (!engine_) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (details == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    const int32_t count = engine_->EnumerateDevices(0);
+    const vantix::DeviceTable& table = vantix::ProcessDeviceTable();
+    int32_t present = 0;
+    for (int32_t i = 0; i < count && position >= 0; ++i) {
+        if (!table.Exists(i) || present++ != position) continue;
+        const vantix::DeviceTableEntry entry = table.Entry(i);
+        *details = VantixDeviceDetails{};
+        details->instance = entry.instance;
+        details->vendorId = entry.vendorId;
+        details->productId = entry.productId;
+        std::memcpy(details->path, entry.path, sizeof details->path);
+        details->path[sizeof details->path - 1] = '\0';
+        details->isVirtual = vantix::IsVirtualDevice(details->path) ? 1 : 0;
+        return 1;
+    }
+    return 0;
+}

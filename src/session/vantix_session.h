@@ -99,6 +99,9 @@ public:
     int32_t GetDeviceNameW(int32_t index, char16_t* name, int32_t size);
     int32_t GetCameraInfo(VantixCameraInfo* info);
     int32_t GetDeviceDetails(int32_t instance, VantixDeviceDetails* details);
+    // The attached camera at `position` among those of every model; 0 past
+    // the last.
+    int32_t GetAttachedCamera(int32_t position, VantixDeviceDetails* details);
 
     // ---- Acquisition ----
     int32_t Preview();
