@@ -1,6 +1,7 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/camera_bus_head.h"
 
 namespace vantix::emulator {
 
@@ -13,6 +14,15 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
     }
     return MakePlainRegisterFile();
+}
+
+std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) {
+    switch (model.window) {
+        case WindowRegisters::Standard:
+        case WindowRegisters::Wide: return nullptr;
+        case WindowRegisters::None: return std::make_unique<CameraBusHead>(model);
+    }
+    return nullptr;
 }
 
 }  // namespace vantix::emulator
