@@ -4,9 +4,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib defines macros (None, Bool, ...) that its names use.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +19,10 @@
 #include "platform/x11_window_target.h"
 #include "session/vantix_session.h"
 #include "transport/device_drivers.h"
+
+// Last: Xlib defines macros (None, Status, ...) that clash with our names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
