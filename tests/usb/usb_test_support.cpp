@@ -71,8 +71,14 @@ int64_t AviFrameCount(const std::string& path) {
     if (std::string(head, 4) != "RIFF" || std::string(head + 8, 4) != "AVI " || std::string(head + 24, 4) != "avih") {
         return -1;
     }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(head + 48);  // dwTotalFrames
-    return static_cast<int64_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+    const auto le32 = [&](size_t offset) {
+        const auto* b = reinterpret_cast<const unsigned char*>(head + offset);
+        return static_cast<uint32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
+    };
+    // A finalised file's RIFF size covers the whole file.
+    file.seekg(0, std::ios::end);
+    if (static_cast<int64_t>(le32(4)) + 8 != static_cast<int64_t>(file.tellg())) return -1;
+    return le32(48);  // dwTotalFrames
 }
 
 std::string TempPath(const std::string& name) {

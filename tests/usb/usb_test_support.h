@@ -37,7 +37,8 @@ int32_t OpenCamera(int32_t index);
 // error frame message (wParam 0), whose code goes to *error. False on time-out.
 bool NextFrameMessage(VantixHwnd window, uint32_t timeoutMs, int32_t* error);
 
-// The frame count in an AVI file's main header; -1 when it is not an AVI.
+// The frame count in an AVI file's main header; -1 when it is not a
+// finalised AVI (its RIFF size must cover the file).
 int64_t AviFrameCount(const std::string& path);
 
 std::string TempPath(const std::string& name);
