@@ -211,6 +211,8 @@ public:
     // ---- Inspection for tests and diagnostics ----
     CVtxCy3Cam* Controller() const { return controller_.get(); }
     CSensorBase* Sensor() const { return sensor_.get(); }
+    // An exposure stored for a head that is reprogrammed between frames.
+    bool ExposurePending() const { return exposurePending_; }
     int32_t ReadTimeout() const { return readTimeoutMs_; }
     uint32_t FrameBytes() const { return frameBytes_; }
     uint32_t TransferBufferSize() const { return transferBufferSize_; }

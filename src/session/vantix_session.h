@@ -195,6 +195,7 @@ private:
     vantix::CDibImage* RawImage() const;
     vantix::CDibImage* ClientImage() const;
     void RefreshExposureSeconds();
+    void TakeProgrammedExposure();
     // A capture window the camera can deliver with the sub-sampling mode.
     static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample);
 

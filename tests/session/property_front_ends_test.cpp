@@ -3,7 +3,9 @@
 // application sees.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <cstring>
 #include <string>
 
@@ -103,6 +105,50 @@ TEST_F(FrontEndTest, GainsAndExposureGoToTheCamera) {
     EXPECT_EQ(session_.PopError(), 11);
     EXPECT_EQ(session_.GetExposureTimeEx(&ok), -1.0);
     EXPECT_EQ(ok, 0);
+}
+
+TEST_F(FrontEndTest, AClampedExposureIsReportedAsProgrammedByEveryGetter) {
+    OpenWithCamera();
+    // A 640-wide window runs 1816-pixel lines at 80 MHz: the 16-bit line
+    // counter's largest count, 32767 lines, is 0.7438 s.
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+    constexpr int32_t kLongest = 7438;
+    int32_t ok = 0;
+    for (const auto& request : {std::function<int32_t()>([&] { return session_.SetFilterValue(18, 20000); }),
+                                std::function<int32_t()>([&] { return session_.SetRealExposureTime(2000000); })}) {
+        ASSERT_EQ(request(), 1);
+        EXPECT_EQ(session_.Engine()->GetExposureLines(), 32767);
+        EXPECT_EQ(session_.Engine()->GetExposureTime(), kLongest);
+        EXPECT_EQ(session_.GetFilterValue(18, &ok), kLongest);
+        EXPECT_EQ(session_.Camera().exposure, kLongest);
+        EXPECT_EQ(session_.GetRealExposureTime(&ok), kLongest * 100);
+    }
+    // A time that fits is kept as asked.
+    ASSERT_EQ(session_.SetFilterValue(18, 500), 1);
+    EXPECT_EQ(session_.GetRealExposureTime(&ok), 50000);
+
+    // Narrowing the window shortens the line: the time is re-programmed in
+    // lines of the new length and clamped there, and the session says so.
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 3840, 2764, 0, 2752), 1);
+    ASSERT_EQ(session_.SetFilterValue(18, 15000), 1);  // 1.5 s fits 4436-pixel lines
+    EXPECT_EQ(session_.GetRealExposureTime(&ok), 1500000);
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+    EXPECT_EQ(session_.GetRealExposureTime(&ok), kLongest * 100);
+    EXPECT_EQ(session_.GetFilterValue(18, &ok), kLongest);
+}
+
+TEST_F(FrontEndTest, ASnapshotTakesAtLeastTheExposure) {
+    OpenWithCamera();
+    Emulator::Instance().Find(path_)->SetUnthrottled(false);
+    ASSERT_EQ(session_.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+    ASSERT_EQ(session_.SetColorMode(8), 1);
+    ASSERT_EQ(session_.SetFilterValue(18, 5000), 1);  // 0.5 s
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(session_.SnapShot(nullptr, 0, 0), 1);
+    // A lower bound only: the frame cannot exist before it was exposed.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    session_.Close();
 }
 
 TEST_F(FrontEndTest, MirrorFlagsCrossToTheSensorsAxes) {

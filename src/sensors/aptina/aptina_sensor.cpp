@@ -150,6 +150,7 @@ int32_t CAptinaSensor::SetExposureTime(int32_t tenthsOfMs) {
     if (result) {
         info_.exposureTime.current =
             atMaximum ? static_cast<int32_t>(std::trunc(info_.exposureLines.max * lineTime)) : tenthsOfMs;
+        info_.exposureSeconds = info_.exposureTime.current / 10000.0;
     }
     return result;
 }
