@@ -139,6 +139,16 @@ VANTIX_API int32_t VantixExt_ImportSettings(const char* file);
  * Returns 1 when removed, 0 when it was not stored (nothing is written). */
 VANTIX_API int32_t VantixExt_DeleteSettingsKey(const char* key);
 
+/* Whether the session `handle` saves its camera's settings (gains, exposure,
+ * mirrors, filters, gray conversion) when it is released and when
+ * Vantix_SetDeviceNumber switches to another camera. On (1) by default, so
+ * that a camera comes back as it was left. Turned off (0), nothing this
+ * session changes outlives it: use it for read-only queries and one-off
+ * programs that change the exposure or gain for themselves only, and turn it
+ * back on before release to keep the changes after all. Returns 1, or 0 for
+ * an unknown handle. */
+VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
+
 /* ---- Camera details ------------------------------------------------------ */
 
 /* Where an attached camera sits, for listings and diagnostics. */

@@ -251,6 +251,7 @@ int32_t VantixExt_GetSettingsText(const char* key, char* buffer, int32_t size);
 int32_t VantixExt_ExportSettings(const char* key, const char* file);
 int32_t VantixExt_ImportSettings(const char* file);
 int32_t VantixExt_DeleteSettingsKey(const char* key);
+int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
 int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 int32_t VantixExt_SetVirtualCameraPlugged(const char* path, int32_t plugged);
 """

@@ -1,4 +1,4 @@
-// The camera-details call of <vantix/linux_ext.h>.
+// The camera-details and settings-autosave calls of <vantix/linux_ext.h>.
 #include <vantix/linux_ext.h>
 
 #include "api/export_call.h"
@@ -7,6 +7,10 @@ extern "C" {
 
 VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details) {
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetDeviceDetails(instance, details); });
+}
+
+VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on) {
+    return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.SetSettingsAutosave(on); });
 }
 
 }  // extern "C"

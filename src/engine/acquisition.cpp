@@ -124,6 +124,7 @@ void CVantixU3K9Base::RaiseFrameEvent() {
 
 int32_t CVantixU3K9Base::StartCapture(int32_t mode) {
     ScopedLock lock(captureLock_);
+    if (!ClaimStream()) return Refuse("start capture: another session streams from this camera");
     if (running_) StopCapture();
     OpenFrameEvent();
     const int32_t modeResult = SetCaptureMode(mode);
@@ -186,7 +187,8 @@ int32_t CVantixU3K9Base::StopCapture() {
     }
     Sleep(1);
     stopEventOpen_ = false;
-    ResetStream();
+    // The stream another session reads is not this engine's to reset.
+    if (streamClaim_.Holds() || !StreamHeldElsewhere()) ResetStream();
     Sleep(5);
     captureMode_ = kCaptureContinuous;
     return 1;

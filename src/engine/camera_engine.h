@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "catalog/model_catalog.h"
 #include "platform/critical_section.h"
@@ -19,6 +20,7 @@
 #include "platform/thread.h"
 #include "sensors/sensor_base.h"
 #include "transport/controller.h"
+#include "transport/stream_claim.h"
 
 namespace vantix {
 
@@ -208,6 +210,18 @@ public:
     virtual int32_t SetScanMode(int32_t mode);                                     // 161
     virtual int32_t GetScanMode();                                                 // 162
 
+    // ---- The camera's stream, which one session at a time may read ----
+    // Claims the selected camera's stream for this engine (true when held or
+    // no camera is selected, so later steps fail as they always did); false
+    // while another session, in any process, streams from it.
+    bool ClaimStream();
+    // Lets go of the claim; another session may stream from then on.
+    void ReleaseStream() { streamClaim_.Release(); }
+    // While another session streams from the selected camera, this engine
+    // leaves everything that would disturb that stream alone: port and
+    // stream resets, the sensor's initialisation and its window.
+    bool StreamHeldElsewhere() const;
+
     // ---- Inspection for tests and diagnostics ----
     CVtxCy3Cam* Controller() const { return controller_.get(); }
     CSensorBase* Sensor() const { return sensor_.get(); }
@@ -279,6 +293,8 @@ protected:
     std::unique_ptr<CSensorBase> sensor_;
     std::atomic<uint32_t> lastFrameCounter_{0};
     int32_t selectedInstance_ = 0;
+    std::string selectedPath_;  // device path of the selected camera
+    StreamClaim streamClaim_;
     std::atomic<int32_t> readTimeoutMs_{5000};
     std::atomic<bool> exposurePending_{false};
     std::atomic<int32_t> pendingExposure_{0};

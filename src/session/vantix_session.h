@@ -91,6 +91,11 @@ public:
     int32_t GetDeviceNameW(int32_t index, char16_t* name, int32_t size);
     int32_t GetCameraInfo(VantixCameraInfo* info);
     int32_t GetDeviceDetails(int32_t instance, VantixDeviceDetails* details);
+    // Whether the session saves its camera's settings when it is released or
+    // switches cameras (on by default). Off, nothing the session changed
+    // outlives it: for one-off programs and read-only queries.
+    int32_t SetSettingsAutosave(int32_t on);
+    bool SettingsAutosave() const { return settingsAutosave_; }
 
     // ---- Acquisition ----
     int32_t Preview();
@@ -196,6 +201,7 @@ private:
     vantix::CDibImage* ClientImage() const;
     void RefreshExposureSeconds();
     void TakeProgrammedExposure();
+    bool ClaimCameraStream();
     // A capture window the camera can deliver with the sub-sampling mode.
     static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample);
 
@@ -224,6 +230,7 @@ private:
     // Set once a camera was opened and its settings loaded: only then does
     // camera_ hold a camera's settings worth saving.
     int32_t settingsLoaded_ = 0;
+    std::atomic<bool> settingsAutosave_{true};
     VantixHwnd previewParent_ = nullptr;
     PreviewRect previewRect_;
     VantixHwnd notifyWindow_ = nullptr;
