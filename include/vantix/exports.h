@@ -268,12 +268,17 @@ VANTIX_API int32_t Vantix_GetMaskFilter(int32_t handle, int32_t* ok);
 /* ---- Registers and device I/O --------------------------------------------- */
 
 /* Sensor registers: the plain calls use the register's low 8 bits (and the
- * value's low 16 bits); the Ex calls pass all 32 bits. */
+ * value's low 16 bits); the Ex calls pass the whole 32-bit address and value
+ * on, and the sensor refuses (code 6) what it cannot address or hold. This
+ * camera's sensor has 16-bit addresses (15-bit where the board reaches it
+ * through camera registers) and 16-bit values. */
 VANTIX_API int32_t Vantix_ReadRegister(int32_t handle, int32_t reg, int32_t* ok);
 VANTIX_API int32_t Vantix_ReadRegisterEx(int32_t handle, int32_t reg, int32_t* ok);
 VANTIX_API int32_t Vantix_WriteRegister(int32_t handle, int32_t reg, int32_t value);
 VANTIX_API int32_t Vantix_WriteRegisterEx(int32_t handle, int32_t reg, int32_t value);
-/* FPGA registers (8-bit number, 16-bit value). */
+/* FPGA registers: the register number's low 8 bits are used. The write passes
+ * the value's low 16 bits on, but an FPGA register holds 8 bits, so only the
+ * low byte is written; the read returns the register's byte. */
 VANTIX_API int32_t Vantix_Fpga_ReadRegister(int32_t handle, int32_t reg, int32_t* ok);
 VANTIX_API int32_t Vantix_Fpga_WriteRegister(int32_t handle, int32_t reg, int32_t value);
 /* The camera's serial ROM, one byte at a 12-bit address; writes are verified. */

@@ -149,6 +149,13 @@ VANTIX_API int32_t VantixExt_DeleteSettingsKey(const char* key);
  * an unknown handle. */
 VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
 
+/* ---- Error codes ---------------------------------------------------------- */
+
+/* One line, in English, explaining an error code of Vantix_GetLastError or
+ * of a VANTIX_MSG_ERROR notification ("unknown error code" for codes outside
+ * 0 to 14). The text is static: never NULL, never to be freed. */
+VANTIX_API const char* VantixExt_GetErrorText(int32_t code);
+
 /* ---- Camera details ------------------------------------------------------ */
 
 /* Where an attached camera sits, for listings and diagnostics. */

@@ -252,6 +252,7 @@ int32_t VantixExt_ExportSettings(const char* key, const char* file);
 int32_t VantixExt_ImportSettings(const char* file);
 int32_t VantixExt_DeleteSettingsKey(const char* key);
 int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
+const char* VantixExt_GetErrorText(int32_t code);
 int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 int32_t VantixExt_SetVirtualCameraPlugged(const char* path, int32_t plugged);
 """

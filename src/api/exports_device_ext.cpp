@@ -1,13 +1,16 @@
-// The camera-details and settings-autosave calls of <vantix/linux_ext.h>.
+// The camera-details, error-text and settings-autosave calls of <vantix/linux_ext.h>.
 #include <vantix/linux_ext.h>
 
 #include "api/export_call.h"
+#include "session/error_texts.h"
 
 extern "C" {
 
 VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details) {
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetDeviceDetails(instance, details); });
 }
+
+VANTIX_API const char* VantixExt_GetErrorText(int32_t code) { return vantix::ErrorText(code); }
 
 VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on) {
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.SetSettingsAutosave(on); });

@@ -17,8 +17,13 @@ int RunList(int argc, char** argv) {
         std::printf("usage: vantix list [--json]\n  Lists the attached cameras (real, or virtual ones from VANTIX_EMULATE).\n");
         return 0;
     }
+    if (!options.positionals.empty()) {
+        PrintError("list takes no arguments (%s); see vantix list --help\n", options.positionals[0].c_str());
+        return 2;
+    }
     const int32_t handle = Vantix_Initialize(nullptr);
     if (handle == 0) return Fail(0, "creating a session");
+    VantixExt_SetSettingsAutosave(handle, 0);  // a listing changes nothing stored
     char names[VANTIX_NAME_LIST_ENTRIES * VANTIX_NAME_LIST_ENTRY_CHARS];
     const int32_t count = Vantix_EnumDevice(handle, names);
     const bool json = options.Has("json");
@@ -57,9 +62,14 @@ int RunInfo(int argc, char** argv) {
         std::printf("usage: vantix info [--camera N] [--json]\n  Sensor size, gain and exposure ranges and current settings of a camera.\n");
         return 0;
     }
+    if (!options.positionals.empty()) {
+        PrintError("info takes no arguments (%s); use --camera N to choose a camera\n",
+                   options.positionals[0].c_str());
+        return 2;
+    }
     int64_t index = 0;
     if (!ParseInteger(options.Get("camera", "0"), 0, 31, &index)) {
-        std::fprintf(stderr, "error: --camera takes a number from 0 to 31\n");
+        PrintError("--camera takes a number from 0 to 31\n");
         return 2;
     }
     const int32_t handle = OpenSession(static_cast<int32_t>(index));
@@ -89,11 +99,12 @@ int RunInfo(int argc, char** argv) {
     if (highOk != 0 && lowOk != 0) std::snprintf(firmwareText, sizeof firmwareText, "0x%04x", firmware);
     if (options.Has("json")) {
         std::printf("{\"name\":\"%s\",\"sensorWidth\":%d,\"sensorHeight\":%d,\"gain\":{\"min\":%d,\"max\":%d,\"current\":%d},"
-                    "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposure\":{\"min\":%d,\"max\":%d,\"current\":%d},"
+                    "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposureSeconds\":{\"min\":%.4f,\"max\":%.4f,\"current\":%.4f},"
                     "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"colorModeBits\":%d,"
                     "\"firmware\":\"%s\"}\n",
                     JsonEscape(name).c_str(), info.totalWidth, info.totalHeight, info.gainMin, info.gainMax, gain,
-                    info.colorGainMin, info.colorGainMax, info.exposureMin, info.exposureMax, exposure, x, y, w, h,
+                    info.colorGainMin, info.colorGainMax, info.exposureMin / 10000.0, info.exposureMax / 10000.0,
+                    exposure / 10000.0, x, y, w, h,
                     Vantix_GetColorMode(handle), firmwareText);
     } else {
         std::printf("camera        %s\n", name);
