@@ -156,6 +156,30 @@ VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
  * 0 to 14). The text is static: never NULL, never to be freed. */
 VANTIX_API const char* VantixExt_GetErrorText(int32_t code);
 
+/* ---- Capture-window rules -------------------------------------------------
+ * The windows the open camera accepts, so that an application offers only
+ * valid ones. Sizes and offsets are in sensor pixels before sub-sampling; each
+ * sub-sampling mode (Vantix_SetSubSample) has its own grid. A window of
+ * Vantix_SetCaptureWindowEx reaches the camera when width and height are at
+ * least the minimums and multiples of the mode's steps, its offsets are
+ * multiples of the offset steps, and it lies within the maximum size. */
+typedef struct VantixWindowGrid {
+    int32_t widthStep, heightStep; /* width and height: multiples of these */
+    int32_t xStep, yStep;          /* horizontal and vertical start: multiples of these */
+} VantixWindowGrid;
+
+typedef struct VantixWindowRules {
+    int32_t maxWidth, maxHeight;   /* the pixel array */
+    int32_t minWidth, minHeight;   /* the smallest window */
+    int32_t subSampleModes;        /* bit m set: sub-sampling mode m is offered */
+    VantixWindowGrid grid[3];      /* by sub-sampling mode 0 (none), 1 (1 of 2), 2 (1 of 4) */
+} VantixWindowRules;
+
+/* Fills `rules` for the open camera. Returns 1; 0 with the session's error
+ * code 1 when no camera is open, 9 for NULL, 11 when the camera's sensor does
+ * not describe its windows. */
+VANTIX_API int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules);
+
 /* ---- Camera details ------------------------------------------------------ */
 
 /* Where an attached camera sits, for listings and diagnostics. */

@@ -64,6 +64,17 @@ class DeviceDetails(ctypes.Structure):
     ]
 
 
+class WindowGrid(ctypes.Structure):
+    """VantixWindowGrid."""
+    _fields_ = [(name, ctypes.c_int32) for name in ("widthStep", "heightStep", "xStep", "yStep")]
+
+
+class WindowRules(ctypes.Structure):
+    """VantixWindowRules."""
+    _fields_ = [(name, ctypes.c_int32) for name in ("maxWidth", "maxHeight", "minWidth", "minHeight",
+                                                    "subSampleModes")] + [("grid", WindowGrid * 3)]
+
+
 WindowProc = ctypes.CFUNCTYPE(ctypes.c_ssize_t, ctypes.c_void_p, ctypes.c_uint32, ctypes.c_size_t,
                               ctypes.c_ssize_t, ctypes.c_void_p)
 
@@ -88,6 +99,7 @@ _TYPES = {
     "VantixCameraInfo*": ctypes.POINTER(CameraInfo),
     "VantixMessage*": ctypes.POINTER(Message),
     "VantixDeviceDetails*": ctypes.POINTER(DeviceDetails),
+    "VantixWindowRules*": ctypes.POINTER(WindowRules),
 }
 
 DECLARATIONS = """
@@ -253,6 +265,7 @@ int32_t VantixExt_ImportSettings(const char* file);
 int32_t VantixExt_DeleteSettingsKey(const char* key);
 int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
 const char* VantixExt_GetErrorText(int32_t code);
+int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules);
 int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 int32_t VantixExt_SetVirtualCameraPlugged(const char* path, int32_t plugged);
 """

@@ -1,4 +1,5 @@
-// The camera-details, error-text and settings-autosave calls of <vantix/linux_ext.h>.
+// The camera-details, error-text, window-rules and settings-autosave calls of
+// <vantix/linux_ext.h>.
 #include <vantix/linux_ext.h>
 
 #include "api/export_call.h"
@@ -11,6 +12,10 @@ VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, 
 }
 
 VANTIX_API const char* VantixExt_GetErrorText(int32_t code) { return vantix::ErrorText(code); }
+
+VANTIX_API int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules) {
+    return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetWindowRules(rules); });
+}
 
 VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on) {
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.SetSettingsAutosave(on); });

@@ -222,6 +222,10 @@ public:
     // stream resets, the sensor's initialisation and its window.
     bool StreamHeldElsewhere() const;
 
+    // The selected camera's window rules; false without a sensor or when its
+    // class does not describe them.
+    bool GetWindowRules(WindowRules* rules) const { return sensor_ && sensor_->GetWindowRules(rules); }
+
     // ---- Inspection for tests and diagnostics ----
     CVtxCy3Cam* Controller() const { return controller_.get(); }
     CSensorBase* Sensor() const { return sensor_.get(); }

@@ -95,6 +95,7 @@ public:
     // switches cameras (on by default). Off, nothing the session changed
     // outlives it: for one-off programs and read-only queries.
     int32_t SetSettingsAutosave(int32_t on);
+    int32_t GetWindowRules(VantixWindowRules* rules);
     bool SettingsAutosave() const { return settingsAutosave_; }
 
     // ---- Acquisition ----

@@ -11,6 +11,7 @@
 
 #include "emulator/emulator.h"
 #include "session/vantix_session.h"
+#include <vantix/linux_ext.h>
 #include "transport/device_drivers.h"
 
 namespace {
@@ -149,6 +150,44 @@ TEST_F(FrontEndTest, ASnapshotTakesAtLeastTheExposure) {
     // A lower bound only: the frame cannot exist before it was exposed.
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     session_.Close();
+}
+
+TEST_F(FrontEndTest, WindowRulesDescribeTheWindowsTheCameraTakes) {
+    VantixWindowRules rules{};
+    ASSERT_TRUE(session_.Initialize(nullptr));
+    EXPECT_EQ(session_.GetWindowRules(&rules), 0);  // no camera open yet
+    EXPECT_EQ(session_.PopError(), 1);
+    OpenWithCamera();
+    EXPECT_EQ(session_.GetWindowRules(nullptr), 0);
+    EXPECT_EQ(session_.PopError(), 9);
+    ASSERT_EQ(session_.GetWindowRules(&rules), 1);
+    EXPECT_EQ(rules.maxWidth, 3856);
+    EXPECT_EQ(rules.maxHeight, 2764);
+    EXPECT_EQ(rules.subSampleModes, 0b111);
+    // Windows built from the rules reach the camera; one step off in any
+    // direction does not.
+    for (int32_t mode = 0; mode < 3; ++mode) {
+        const VantixWindowGrid& g = rules.grid[mode];
+        ASSERT_GT(g.widthStep * g.heightStep * g.xStep * g.yStep, 0) << mode;
+        ASSERT_EQ(session_.SetSubSample(mode), 1);
+        const int32_t width = (rules.minWidth + g.widthStep - 1) / g.widthStep * g.widthStep;
+        const int32_t height = (rules.minHeight + g.heightStep - 1) / g.heightStep * g.heightStep;
+        const auto reaches = [&](int32_t x, int32_t y, int32_t w, int32_t h) {
+            session_.SetCaptureWindowEx(rules.maxWidth, x, w, rules.maxHeight, y, h);
+            int32_t ax = -1, ay = -1, aw = 0, ah = 0, am = -1;
+            session_.Engine()->GetCaptureWindow(&ax, &ay, &aw, &ah, &am);
+            return ax == x && ay == y && am == mode;
+        };
+        EXPECT_TRUE(reaches(g.xStep, g.yStep, width, height)) << mode;
+        // The last window on the grid that ends at or before the far corner.
+        const int32_t farX = (rules.maxWidth - 2 * width) / g.xStep * g.xStep;
+        const int32_t farY = (rules.maxHeight - 2 * height) / g.yStep * g.yStep;
+        EXPECT_TRUE(reaches(farX, farY, 2 * width, 2 * height)) << mode;
+        EXPECT_FALSE(reaches(farX + g.xStep * (2 * width / g.xStep), farY, 2 * width, 2 * height)) << mode;
+        EXPECT_FALSE(reaches(g.xStep + 1, 3 * g.yStep, width, height)) << mode;
+        EXPECT_FALSE(reaches(3 * g.xStep, 3 * g.yStep, width + 1, height)) << mode;
+        EXPECT_FALSE(reaches(5 * g.xStep, 5 * g.yStep, width - g.widthStep, height)) << mode;  // below the minimum
+    }
 }
 
 TEST_F(FrontEndTest, MirrorFlagsCrossToTheSensorsAxes) {

@@ -334,6 +334,11 @@ def bad_input(t):
     i = t.json_of("info")
     t.check(0 < i.get("exposureSeconds", {}).get("current", 0) < 3 and "exposure" not in i,
             "info gives the exposure in seconds: %r" % i)
+    rules = i.get("windowRules") or {}
+    t.check(rules.get("maxWidth") == 3856 and [m.get("mode") for m in rules.get("subSample", [])] == [0, 1, 2] and
+            all(m.get("widthStep", 0) > 0 for m in rules.get("subSample", [])), "info window rules: %r" % rules)
+    plain = t.tool_run("info")
+    t.check("mode 1      width a multiple of" in plain.stdout, "info prints the window rules: %r" % plain.stdout)
     t.refused("frobnicate")
     t.refused("reg", "frob", "1", mentions="frob")
     t.refused("settings", "frob", mentions="frob")

@@ -97,15 +97,35 @@ int RunInfo(int argc, char** argv) {
     const int32_t firmware = (firmwareHigh & 0xFF) * 256 + (firmwareLow & 0xFF);
     char firmwareText[16] = "unknown";
     if (highOk != 0 && lowOk != 0) std::snprintf(firmwareText, sizeof firmwareText, "0x%04x", firmware);
+    // The windows the camera accepts, per sub-sampling mode.
+    VantixWindowRules rules{};
+    const bool haveRules = VantixExt_GetWindowRules(handle, &rules) != 0;
+    std::string rulesJson = "null";
+    if (haveRules) {
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "{\"maxWidth\":%d,\"maxHeight\":%d,\"minWidth\":%d,\"minHeight\":%d,\"subSample\":[",
+                      rules.maxWidth, rules.maxHeight, rules.minWidth, rules.minHeight);
+        rulesJson = text;
+        for (int m = 0, listed = 0; m < 3; ++m) {
+            if ((rules.subSampleModes & (1 << m)) == 0) continue;
+            const VantixWindowGrid& g = rules.grid[m];
+            std::snprintf(text, sizeof text,
+                          "%s{\"mode\":%d,\"widthStep\":%d,\"heightStep\":%d,\"xStep\":%d,\"yStep\":%d}",
+                          listed++ ? "," : "", m, g.widthStep, g.heightStep, g.xStep, g.yStep);
+            rulesJson += text;
+        }
+        rulesJson += "]}";
+    }
     if (options.Has("json")) {
         std::printf("{\"name\":\"%s\",\"sensorWidth\":%d,\"sensorHeight\":%d,\"gain\":{\"min\":%d,\"max\":%d,\"current\":%d},"
                     "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposureSeconds\":{\"min\":%.4f,\"max\":%.4f,\"current\":%.4f},"
                     "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"colorModeBits\":%d,"
-                    "\"firmware\":\"%s\"}\n",
+                    "\"firmware\":\"%s\",\"windowRules\":%s}\n",
                     JsonEscape(name).c_str(), info.totalWidth, info.totalHeight, info.gainMin, info.gainMax, gain,
                     info.colorGainMin, info.colorGainMax, info.exposureMin / 10000.0, info.exposureMax / 10000.0,
                     exposure / 10000.0, x, y, w, h,
-                    Vantix_GetColorMode(handle), firmwareText);
+                    Vantix_GetColorMode(handle), firmwareText, rulesJson.c_str());
     } else {
         std::printf("camera        %s\n", name);
         std::printf("sensor        %d x %d pixels\n", info.totalWidth, info.totalHeight);
@@ -116,6 +136,16 @@ int RunInfo(int argc, char** argv) {
         std::printf("window        %d x %d at (%d, %d)\n", w, h, x, y);
         std::printf("colour mode   %d bits per pixel\n", Vantix_GetColorMode(handle));
         std::printf("firmware      %s\n", firmwareText);
+        if (haveRules) {
+            std::printf("windows       %d x %d to %d x %d pixels; by sub-sampling mode:\n", rules.minWidth,
+                        rules.minHeight, rules.maxWidth, rules.maxHeight);
+            for (int m = 0; m < 3; ++m) {
+                if ((rules.subSampleModes & (1 << m)) == 0) continue;
+                const VantixWindowGrid& g = rules.grid[m];
+                std::printf("  mode %d      width a multiple of %d, height of %d, x of %d, y of %d\n", m,
+                            g.widthStep, g.heightStep, g.xStep, g.yStep);
+            }
+        }
     }
     Vantix_Release(handle);
     return 0;

@@ -223,6 +223,21 @@ bool CAptinaSensor::WindowIsValid(int32_t x, int32_t width, int32_t y, int32_t h
     return false;
 }
 
+bool CAptinaSensor::GetWindowRules(WindowRules* rules) const {
+    if (rules == nullptr) return false;
+    *rules = WindowRules{};
+    rules->maxWidth = k_.maxWidth;
+    rules->maxHeight = k_.maxHeight;
+    rules->minWidth = k_.minWidth;
+    rules->minHeight = k_.minHeight;
+    for (size_t m = 0; m < k_.alignment.size(); ++m) {
+        const aptina::WindowAlignment& a = k_.alignment[m];
+        rules->areaModes |= 1 << m;
+        rules->grid[m] = {a.width, a.height, a.origin, a.origin};
+    }
+    return true;
+}
+
 int32_t CAptinaSensor::LineLength(int32_t mode, int32_t outputWidth) const {
     const auto m = static_cast<size_t>(mode);
     if (k_.fixedLineLength[m] != 0) return k_.fixedLineLength[m];
