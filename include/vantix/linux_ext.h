@@ -156,6 +156,26 @@ VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
  * 0 to 14). The text is static: never NULL, never to be freed. */
 VANTIX_API const char* VantixExt_GetErrorText(int32_t code);
 
+/* ---- Frame metadata ---------------------------------------------------------
+ * What came with the frame the session delivered last: the frame of the
+ * newest 0x8002 message of a callback preview (Vantix_CallBackPreview,
+ * Vantix_Preview), or of the last Vantix_SnapShot. Read it in the message
+ * handler; a later frame replaces it. */
+typedef struct VantixFrameMetadata {
+    uint32_t frameCounter;   /* the camera's frame counter (wraps at 2^32) */
+    uint32_t droppedFrames;  /* frames the camera sent but the session did not deliver since
+                                the preview or snapshot started (counter gaps) */
+    uint64_t timestampNs;    /* CLOCK_MONOTONIC nanoseconds when the frame arrived */
+    int32_t width, height;   /* the capture window, as Vantix_Width and Vantix_Height */
+    int32_t bitsPerPixel;    /* of the delivered image: 8, 16, 24, 32, 48 or 64 */
+    int32_t imageWidth;      /* the delivered image after sub-sampling */
+    int32_t imageHeight;
+} VantixFrameMetadata;
+
+/* Fills `metadata` for the frame delivered last. Returns 1; 0 with the
+ * session's error code 9 for NULL, 5 when no frame was delivered yet. */
+VANTIX_API int32_t VantixExt_GetFrameMetadata(int32_t handle, VantixFrameMetadata* metadata);
+
 /* ---- Capture-window rules -------------------------------------------------
  * The windows the open camera accepts, so that an application offers only
  * valid ones. Sizes and offsets are in sensor pixels before sub-sampling; each

@@ -75,6 +75,13 @@ class WindowRules(ctypes.Structure):
                                                     "subSampleModes")] + [("grid", WindowGrid * 3)]
 
 
+class FrameMetadata(ctypes.Structure):
+    """VantixFrameMetadata."""
+    _fields_ = [("frameCounter", ctypes.c_uint32), ("droppedFrames", ctypes.c_uint32),
+                ("timestampNs", ctypes.c_uint64)] + [(name, ctypes.c_int32) for name in (
+                    "width", "height", "bitsPerPixel", "imageWidth", "imageHeight")]
+
+
 WindowProc = ctypes.CFUNCTYPE(ctypes.c_ssize_t, ctypes.c_void_p, ctypes.c_uint32, ctypes.c_size_t,
                               ctypes.c_ssize_t, ctypes.c_void_p)
 
@@ -100,6 +107,7 @@ _TYPES = {
     "VantixMessage*": ctypes.POINTER(Message),
     "VantixDeviceDetails*": ctypes.POINTER(DeviceDetails),
     "VantixWindowRules*": ctypes.POINTER(WindowRules),
+    "VantixFrameMetadata*": ctypes.POINTER(FrameMetadata),
 }
 
 DECLARATIONS = """
@@ -266,6 +274,7 @@ int32_t VantixExt_DeleteSettingsKey(const char* key);
 int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
 const char* VantixExt_GetErrorText(int32_t code);
 int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules);
+int32_t VantixExt_GetFrameMetadata(int32_t handle, VantixFrameMetadata* metadata);
 int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 int32_t VantixExt_SetVirtualCameraPlugged(const char* path, int32_t plugged);
 """

@@ -13,6 +13,10 @@ VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, 
 
 VANTIX_API const char* VantixExt_GetErrorText(int32_t code) { return vantix::ErrorText(code); }
 
+VANTIX_API int32_t VantixExt_GetFrameMetadata(int32_t handle, VantixFrameMetadata* metadata) {
+    return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetFrameMetadata(metadata); });
+}
+
 VANTIX_API int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules) {
     return vantix::CallSession(handle, 0, [&](CVantix& s) { return s.GetWindowRules(rules); });
 }

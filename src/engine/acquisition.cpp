@@ -269,7 +269,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
             const int32_t timeoutMs = readTimeoutMs_;
             if (IsProgrammedFrame(frame, frameBytes_) &&
                 controller_->ReadFramePayload(&frame, static_cast<uint32_t>(std::max(timeoutMs, 0)))) {
-                PublishFrame(transferBuffer_.get());
+                PublishFrame(transferBuffer_.get(), frame.frameCounter);
                 failures = 0;
                 if (mode == kCaptureSingle || mode == kCaptureOnCounterChange) break;
                 continue;
@@ -308,7 +308,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop3042() {
         if (controller_->ReadFrameDirect(&frame)) {
             lastFrameTime = TickCount();
             transferFailed_ = false;
-            PublishFrame(transferBuffer_.get());
+            PublishFrame(transferBuffer_.get(), frame.frameCounter);
             if (mode == kCaptureSingle) break;
             attempt = 0;
             continue;
@@ -326,7 +326,8 @@ int32_t CVantixU3K9Base::RunCaptureLoop3042() {
     return 1;
 }
 
-void CVantixU3K9Base::PublishFrame(const uint8_t* source) {
+void CVantixU3K9Base::PublishFrame(const uint8_t* source, uint32_t frameCounter) {
+    const uint64_t arrivalNs = MonotonicNanoseconds();
     const int start = RingIndex(writeIndex_.load());
     for (int i = 0; i < kRingSlots; ++i) {
         const int target = (start + i) % kRingSlots;
@@ -340,6 +341,7 @@ void CVantixU3K9Base::PublishFrame(const uint8_t* source) {
             return;
         }
         std::memcpy(ring_[target].get(), source, frameBytes_);
+        slotFrames_[target] = {frameCounter, arrivalNs};
         slotWriting_[target].store(false);
         // The index first, then the count: a reader that sees count n and
         // then loads the index is sure to copy frame n or a later one.
@@ -448,6 +450,7 @@ int32_t CVantixU3K9Base::CopyFromRing(void* buffer, int64_t size, bool firstSlot
     int32_t copied = 0;
     if (ring_[slot]) {
         CopySlot(slot, static_cast<uint8_t*>(buffer), orientation);
+        if (markRead) lastCopiedFrame_ = slotFrames_[slot];
         copied = 1;
     }
     slotReaders_[slot].fetch_sub(1);

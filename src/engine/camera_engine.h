@@ -40,6 +40,12 @@ enum WaitFrameResult : int32_t {
     kWaitNewFrame = 3,
 };
 
+// What arrived with a frame besides its pixels.
+struct RingFrame {
+    uint32_t frameCounter = 0;  // the camera's, from the frame header
+    uint64_t arrivalNs = 0;     // CLOCK_MONOTONIC when the payload was complete
+};
+
 class CVantixU3K9Base {
 public:
     CVantixU3K9Base();
@@ -210,6 +216,11 @@ public:
     virtual int32_t SetScanMode(int32_t mode);                                     // 161
     virtual int32_t GetScanMode();                                                 // 162
 
+    // The frame CopyLatestFrame copied last: the camera's frame counter and
+    // when the frame arrived (CLOCK_MONOTONIC nanoseconds). Read by the
+    // thread that copies, after the copy.
+    RingFrame LastCopiedFrame() const { return lastCopiedFrame_; }
+
     // ---- The camera's stream, which one session at a time may read ----
     // Claims the selected camera's stream for this engine (true when held or
     // no camera is selected, so later steps fail as they always did); false
@@ -247,7 +258,7 @@ protected:
     // Copies one ring slot into `buffer` with the orientation rules.
     void CopySlot(int slot, uint8_t* buffer, int32_t orientation);
     // Acquisition-thread helpers.
-    void PublishFrame(const uint8_t* source);
+    void PublishFrame(const uint8_t* source, uint32_t frameCounter);
     void RaiseFrameEvent();
 
     // The catalog row of the model set by SetModelId (the generic row for
@@ -319,6 +330,10 @@ protected:
     // taken. WaitFrame judges "new" by these: the ring indexes alone cannot
     // tell four (or eight...) new frames from none.
     std::atomic<uint64_t> publishedFrames_{0};
+    // What arrived with each ring slot's frame, written with the frame under
+    // the same slot protection; and that of the frame CopyLatestFrame took last.
+    std::array<RingFrame, kRingSlots> slotFrames_{};
+    RingFrame lastCopiedFrame_{};
     std::atomic<uint64_t> readFrames_{0};
 };
 

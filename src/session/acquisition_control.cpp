@@ -147,6 +147,7 @@ int32_t CVantix::StartPreview() {
             engine_->ReleaseStream();
             return 0;
         }
+        StartFrameCount();
         if (!engine_->StartCapture(vantix::kCaptureContinuous)) {
             engine_->ReleaseStream();
             StopPreview();
@@ -258,6 +259,7 @@ int32_t CVantix::Capture() {
         engine_->ReleaseStream();
         return 0;
     }
+    StartFrameCount();
     acquisitionState_ = kCapturePrepared;
     return 1;
 }
@@ -274,6 +276,7 @@ int32_t CVantix::SnapShot(void* buffer, int32_t size, int32_t bottomUp) {
     vantix::ScopedLock lock(imageLock_);
     vantix::ScopedLock settings(settingsLock_);
     if (!prepared && !ClaimCameraStream()) return 0;
+    if (!prepared) StartFrameCount();
     const auto stop = [&] {
         if (prepared) return;
         engine_->StopCapture();
@@ -295,6 +298,7 @@ int32_t CVantix::SnapShot(void* buffer, int32_t size, int32_t bottomUp) {
         PostFrameMessage(0, vantix::kErrorTransfer);
         return fail(vantix::kErrorTransfer);
     }
+    NoteDeliveredFrame();
     ConvertFrame();
     if (buffer != nullptr && size != 0 && !CopyClientImage(buffer, size, bottomUp)) return fail(vantix::kErrorMemory);
     stop();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -96,6 +97,7 @@ public:
     // outlives it: for one-off programs and read-only queries.
     int32_t SetSettingsAutosave(int32_t on);
     int32_t GetWindowRules(VantixWindowRules* rules);
+    int32_t GetFrameMetadata(VantixFrameMetadata* metadata);
     bool SettingsAutosave() const { return settingsAutosave_; }
 
     // ---- Acquisition ----
@@ -180,6 +182,10 @@ private:
     bool StartPreviewWorker();
     void RunPreviewWorker();
     bool FetchFrame();
+    // Frame metadata: a new count of delivered frames starts with each
+    // preview or snapshot; each delivered frame is noted after FetchFrame.
+    void StartFrameCount();
+    void NoteDeliveredFrame();
     void RepackRawRows(vantix::CDibImage* raw);
     void RunRecorder();
     void StopRecording();
@@ -232,6 +238,14 @@ private:
     // camera_ hold a camera's settings worth saving.
     int32_t settingsLoaded_ = 0;
     std::atomic<bool> settingsAutosave_{true};
+    // The metadata of the frame delivered last, and the count it is judged
+    // by; written by the thread that delivers, read by the application.
+    std::mutex frameMetaLock_;
+    VantixFrameMetadata frameMeta_{};
+    bool frameMetaValid_ = false;
+    bool frameCountStarted_ = false;
+    uint32_t firstFrameCounter_ = 0;
+    uint64_t framesDelivered_ = 0;
     VantixHwnd previewParent_ = nullptr;
     PreviewRect previewRect_;
     VantixHwnd notifyWindow_ = nullptr;
