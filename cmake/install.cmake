@@ -8,6 +8,9 @@ set_target_properties(VantixSdk PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 
 target_include_directories(VantixSdk INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS VantixSdk EXPORT VantixTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# Installed programs find the library of their own prefix, wherever that is.
+file(RELATIVE_PATH VANTIX_BIN_TO_LIB "/prefix/${CMAKE_INSTALL_BINDIR}" "/prefix/${CMAKE_INSTALL_LIBDIR}")
+set_target_properties(vantix vantix-viewer PROPERTIES INSTALL_RPATH "$ORIGIN/${VANTIX_BIN_TO_LIB}")
 install(TARGETS vantix vantix-viewer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The dialogs' GTK view, loaded by the library from vantix/ beside itself.
 install(TARGETS vantix_dialogs_gtk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vantix)
@@ -23,9 +26,17 @@ install(FILES examples/hello_vantix.c examples/grab_frame.c examples/callback_pr
               examples/installed/CMakeLists.txt
         DESTINATION ${VANTIX_DOC_DIR}/examples)
 
-file(RELATIVE_PATH VANTIX_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
-configure_file(cmake/vantix.pc.in ${CMAKE_BINARY_DIR}/vantix.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/vantix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# pkg-config hands its paths to compilers and build logs as they are, so the
+# file names the prefix it is installed to (cmake --install --prefix
+# included): the prefix is filled in when the file is installed.
+set(VANTIX_PC_PREFIX "@VANTIX_PC_PREFIX@")
+configure_file(cmake/vantix.pc.in ${CMAKE_BINARY_DIR}/vantix.pc.install @ONLY)
+install(CODE "
+  set(VANTIX_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${CMAKE_BINARY_DIR}/vantix.pc.install\"
+                 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/vantix.pc\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/vantix.pc\")
+")
 
 install(EXPORT VantixTargets NAMESPACE Vantix:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Vantix)
 configure_file(cmake/VantixConfig.cmake.in ${CMAKE_BINARY_DIR}/VantixConfig.cmake @ONLY)

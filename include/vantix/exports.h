@@ -116,7 +116,9 @@ VANTIX_API int32_t Vantix_StopPreview(int32_t handle);
  * VANTIX_MSG_FRAME. Row order of the copy (here and in Vantix_SnapShot and
  * Vantix_GetImage): with `bottomUp` non-zero, the image as the SDK stores it,
  * the camera's first row first (the top row of the preview window); with 0,
- * the camera's last row first. */
+ * the camera's last row first. The name follows Windows bitmaps, whose rows
+ * are stored bottom row first: 1 asks for the DIB's row order, which holds
+ * the camera's first row at the start of the buffer. */
 VANTIX_API int32_t Vantix_CallBackPreview(int32_t handle, VantixHwnd window, void* buffer, int32_t size,
                                           int32_t bottomUp);
 /* Acquires one frame and copies the converted image into `buffer` (may be NULL
@@ -124,19 +126,26 @@ VANTIX_API int32_t Vantix_CallBackPreview(int32_t handle, VantixHwnd window, voi
 VANTIX_API int32_t Vantix_SnapShot(int32_t handle, void* buffer, int32_t size, int32_t bottomUp);
 /* Copies the current converted image into `buffer`. */
 VANTIX_API int32_t Vantix_GetImage(int32_t handle, void* buffer, int32_t size, int32_t bottomUp);
-/* Starts preview and records an AVI file for `durationMs` milliseconds. A
+/* Starts preview and records an AVI file for `durationMs` milliseconds. The
+ * frames are always 24-bit BGR, whatever the colour mode. An AVI file ends at
+ * 4 GiB: a frame that would pass it ends the recording (no error code). A
  * write error while recording (a full disk) ends it early: the file is
  * finalised with the frames written before, and error 12 is recorded and
  * posted when the recording ends. */
 VANTIX_API int32_t Vantix_Record(int32_t handle, const char* fileName, int32_t durationMs, int32_t showWindow);
 VANTIX_API int32_t Vantix_RecordW(int32_t handle, const char16_t* fileName, int32_t durationMs, int32_t showWindow);
-/* Saves the current image as a still file of format VANTIX_FILE_... */
+/* Saves the current image as a still file of format VANTIX_FILE_... BMP files
+ * keep the image's depth: 16-, 48- and 64-bit BMPs are written as held, which
+ * common viewers cannot show (use PNG or TIFF for 16-bit samples). */
 VANTIX_API int32_t Vantix_SaveImage(int32_t handle, const char* fileName, int32_t format);
 VANTIX_API int32_t Vantix_SaveImageW(int32_t handle, const char16_t* fileName, int32_t format);
 
 /* ---- Geometry and image format -------------------------------------------- */
 
-/* Sets the preview window's parent and its rectangle in the parent. */
+/* Sets the preview window's parent and its rectangle in the parent. A NULL
+ * parent with a non-zero rectangle opens a top-level window; NULL with four
+ * zeros streams without any window (headless programs need this call, or the
+ * preview asks for a window and fails with error 4 where there is no display). */
 VANTIX_API int32_t Vantix_SetPreviewWindow(int32_t handle, VantixHwnd parent, int32_t left, int32_t top,
                                            int32_t right, int32_t bottom);
 /* Selects a stored capture-size preset by width and height. */
@@ -148,7 +157,8 @@ VANTIX_API int32_t Vantix_SetCaptureWindowEx(int32_t handle, int32_t totalWidth,
 VANTIX_API int32_t Vantix_GetCaptureWindowEx(int32_t handle, int32_t* totalWidth, int32_t* startX,
                                              int32_t* width, int32_t* totalHeight, int32_t* startY,
                                              int32_t* height);
-/* Capture width and height in pixels. */
+/* Capture width and height in pixels: the window as set, before sub-sampling
+ * (a sub-sampled image is smaller; VantixExt_GetFrameMetadata gives its size). */
 VANTIX_API int32_t Vantix_Width(int32_t handle);
 VANTIX_API int32_t Vantix_Height(int32_t handle);
 /* Output image depth: 8, 16 (gray), 24, 32, 48 or 64 (colour) bits per pixel. */
@@ -188,7 +198,8 @@ VANTIX_API int32_t Vantix_SetChannelGain(int32_t handle, int32_t channel, int32_
 VANTIX_API int32_t Vantix_GetChannelGain(int32_t handle, int32_t channel, int32_t* ok);
 VANTIX_API int32_t Vantix_SetChannelOffset(int32_t handle, int32_t channel, int32_t value);
 VANTIX_API int32_t Vantix_GetChannelOffset(int32_t handle, int32_t channel, int32_t* ok);
-/* Auto-iris mode 0, 1 or 2 (stored and persisted). */
+/* Automatic exposure ("auto-iris") mode: 0 off, 1 by exposure time, 2 by gain;
+ * stored and persisted, and run on each converted frame. */
 VANTIX_API int32_t Vantix_SetAutoIris(int32_t handle, int32_t mode);
 VANTIX_API int32_t Vantix_GetAutoIris(int32_t handle, int32_t* ok);
 /* Passes a sampling-rate request to the sensor; returns the sensor's result. */
@@ -268,12 +279,17 @@ VANTIX_API int32_t Vantix_GetMaskFilter(int32_t handle, int32_t* ok);
 /* ---- Registers and device I/O --------------------------------------------- */
 
 /* Sensor registers: the plain calls use the register's low 8 bits (and the
- * value's low 16 bits); the Ex calls pass all 32 bits. */
+ * value's low 16 bits); the Ex calls pass the whole 32-bit address and value
+ * on, and the sensor refuses (code 6) what it cannot address or hold. This
+ * camera's sensor has 16-bit addresses (15-bit where the board reaches it
+ * through camera registers) and 16-bit values. */
 VANTIX_API int32_t Vantix_ReadRegister(int32_t handle, int32_t reg, int32_t* ok);
 VANTIX_API int32_t Vantix_ReadRegisterEx(int32_t handle, int32_t reg, int32_t* ok);
 VANTIX_API int32_t Vantix_WriteRegister(int32_t handle, int32_t reg, int32_t value);
 VANTIX_API int32_t Vantix_WriteRegisterEx(int32_t handle, int32_t reg, int32_t value);
-/* FPGA registers (8-bit number, 16-bit value). */
+/* FPGA registers: the register number's low 8 bits are used. The write passes
+ * the value's low 16 bits on, but an FPGA register holds 8 bits, so only the
+ * low byte is written; the read returns the register's byte. */
 VANTIX_API int32_t Vantix_Fpga_ReadRegister(int32_t handle, int32_t reg, int32_t* ok);
 VANTIX_API int32_t Vantix_Fpga_WriteRegister(int32_t handle, int32_t reg, int32_t value);
 /* The camera's serial ROM, one byte at a 12-bit address; writes are verified. */

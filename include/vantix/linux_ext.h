@@ -139,6 +139,67 @@ VANTIX_API int32_t VantixExt_ImportSettings(const char* file);
  * Returns 1 when removed, 0 when it was not stored (nothing is written). */
 VANTIX_API int32_t VantixExt_DeleteSettingsKey(const char* key);
 
+/* Whether the session `handle` saves its camera's settings (gains, exposure,
+ * mirrors, filters, gray conversion) when it is released and when
+ * Vantix_SetDeviceNumber switches to another camera. On (1) by default, so
+ * that a camera comes back as it was left. Turned off (0), nothing this
+ * session changes outlives it: use it for read-only queries and one-off
+ * programs that change the exposure or gain for themselves only, and turn it
+ * back on before release to keep the changes after all. Returns 1, or 0 for
+ * an unknown handle. */
+VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
+
+/* ---- Error codes ---------------------------------------------------------- */
+
+/* One line, in English, explaining an error code of Vantix_GetLastError or
+ * of a VANTIX_MSG_ERROR notification ("unknown error code" for codes outside
+ * 0 to 14). The text is static: never NULL, never to be freed. */
+VANTIX_API const char* VantixExt_GetErrorText(int32_t code);
+
+/* ---- Frame metadata ---------------------------------------------------------
+ * What came with the frame the session delivered last: the frame of the
+ * newest 0x8002 message of a callback preview (Vantix_CallBackPreview,
+ * Vantix_Preview), or of the last Vantix_SnapShot. Read it in the message
+ * handler; a later frame replaces it. */
+typedef struct VantixFrameMetadata {
+    uint32_t frameCounter;   /* the camera's frame counter (wraps at 2^32) */
+    uint32_t droppedFrames;  /* frames the camera sent but the session did not deliver since
+                                the preview or snapshot started (counter gaps) */
+    uint64_t timestampNs;    /* CLOCK_MONOTONIC nanoseconds when the frame arrived */
+    int32_t width, height;   /* the capture window, as Vantix_Width and Vantix_Height */
+    int32_t bitsPerPixel;    /* of the delivered image: 8, 16, 24, 32, 48 or 64 */
+    int32_t imageWidth;      /* the delivered image after sub-sampling */
+    int32_t imageHeight;
+} VantixFrameMetadata;
+
+/* Fills `metadata` for the frame delivered last. Returns 1; 0 with the
+ * session's error code 9 for NULL, 5 when no frame was delivered yet. */
+VANTIX_API int32_t VantixExt_GetFrameMetadata(int32_t handle, VantixFrameMetadata* metadata);
+
+/* ---- Capture-window rules -------------------------------------------------
+ * The windows the open camera accepts, so that an application offers only
+ * valid ones. Sizes and offsets are in sensor pixels before sub-sampling; each
+ * sub-sampling mode (Vantix_SetSubSample) has its own grid. A window of
+ * Vantix_SetCaptureWindowEx reaches the camera when width and height are at
+ * least the minimums and multiples of the mode's steps, its offsets are
+ * multiples of the offset steps, and it lies within the maximum size. */
+typedef struct VantixWindowGrid {
+    int32_t widthStep, heightStep; /* width and height: multiples of these */
+    int32_t xStep, yStep;          /* horizontal and vertical start: multiples of these */
+} VantixWindowGrid;
+
+typedef struct VantixWindowRules {
+    int32_t maxWidth, maxHeight;   /* the pixel array */
+    int32_t minWidth, minHeight;   /* the smallest window */
+    int32_t subSampleModes;        /* bit m set: sub-sampling mode m is offered */
+    VantixWindowGrid grid[3];      /* by sub-sampling mode 0 (none), 1 (1 of 2), 2 (1 of 4) */
+} VantixWindowRules;
+
+/* Fills `rules` for the open camera. Returns 1; 0 with the session's error
+ * code 1 when no camera is open, 9 for NULL, 11 when the camera's sensor does
+ * not describe its windows. */
+VANTIX_API int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules);
+
 /* ---- Camera details ------------------------------------------------------ */
 
 /* Where an attached camera sits, for listings and diagnostics. */

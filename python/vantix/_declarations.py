@@ -64,6 +64,24 @@ class DeviceDetails(ctypes.Structure):
     ]
 
 
+class WindowGrid(ctypes.Structure):
+    """VantixWindowGrid."""
+    _fields_ = [(name, ctypes.c_int32) for name in ("widthStep", "heightStep", "xStep", "yStep")]
+
+
+class WindowRules(ctypes.Structure):
+    """VantixWindowRules."""
+    _fields_ = [(name, ctypes.c_int32) for name in ("maxWidth", "maxHeight", "minWidth", "minHeight",
+                                                    "subSampleModes")] + [("grid", WindowGrid * 3)]
+
+
+class FrameMetadata(ctypes.Structure):
+    """VantixFrameMetadata."""
+    _fields_ = [("frameCounter", ctypes.c_uint32), ("droppedFrames", ctypes.c_uint32),
+                ("timestampNs", ctypes.c_uint64)] + [(name, ctypes.c_int32) for name in (
+                    "width", "height", "bitsPerPixel", "imageWidth", "imageHeight")]
+
+
 WindowProc = ctypes.CFUNCTYPE(ctypes.c_ssize_t, ctypes.c_void_p, ctypes.c_uint32, ctypes.c_size_t,
                               ctypes.c_ssize_t, ctypes.c_void_p)
 
@@ -88,6 +106,8 @@ _TYPES = {
     "VantixCameraInfo*": ctypes.POINTER(CameraInfo),
     "VantixMessage*": ctypes.POINTER(Message),
     "VantixDeviceDetails*": ctypes.POINTER(DeviceDetails),
+    "VantixWindowRules*": ctypes.POINTER(WindowRules),
+    "VantixFrameMetadata*": ctypes.POINTER(FrameMetadata),
 }
 
 DECLARATIONS = """
@@ -251,6 +271,10 @@ int32_t VantixExt_GetSettingsText(const char* key, char* buffer, int32_t size);
 int32_t VantixExt_ExportSettings(const char* key, const char* file);
 int32_t VantixExt_ImportSettings(const char* file);
 int32_t VantixExt_DeleteSettingsKey(const char* key);
+int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
+const char* VantixExt_GetErrorText(int32_t code);
+int32_t VantixExt_GetWindowRules(int32_t handle, VantixWindowRules* rules);
+int32_t VantixExt_GetFrameMetadata(int32_t handle, VantixFrameMetadata* metadata);
 int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 int32_t VantixExt_GetAttachedCamera(int32_t handle, int32_t position, VantixDeviceDetails* details);
 int32_t VantixExt_SetModelId(int32_t handle, int32_t modelId);

@@ -8,7 +8,7 @@ RegisterMapSensor::RegisterMapSensor(const RegisterMapDescription& description)
     : map_(description),
       bytes_(size_t{description.addressBytes == 1 ? 0x100u : 0x10000u} * description.bytesPerAddress) {
     for (const RegisterWord& entry : map_.powerOn) SetWord(entry.address, entry.value);
-    nominalLines_ = std::max<double>(1, Field(map_.exposureLines));
+    nominalExposureMs_ = ExposureMs(std::max<uint32_t>(1, Field(map_.exposureLines)));
     nominalGain_ = std::max<double>(1, Field(map_.gainCode));
 }
 
@@ -103,8 +103,15 @@ uint32_t RegisterMapSensor::FramePeriodUs() const {
     return static_cast<uint32_t>(std::clamp<uint64_t>(us, 1, UINT32_MAX));
 }
 
+// Integration time in milliseconds: exposure lines x line length / pixel
+// clock, so a short line integrates for less time than a long one. An
+// unprogrammed exposure counts as one line, as at power-on.
+double RegisterMapSensor::ExposureMs(uint32_t lines) const {
+    return static_cast<double>(lines) * std::max<uint32_t>(LineLengthPixels(), 1) / std::max<uint32_t>(PixelClockKHz(), 1);
+}
+
 double RegisterMapSensor::Brightness() const {
-    return (Field(map_.exposureLines) / nominalLines_) * (Field(map_.gainCode) / nominalGain_);
+    return (ExposureMs(Field(map_.exposureLines)) / nominalExposureMs_) * (Field(map_.gainCode) / nominalGain_);
 }
 
 }  // namespace vantix::emulator

@@ -74,8 +74,10 @@ public:
     // stretched to exposure + 1 lines when the exposure is longer, as the
     // sensors do.
     uint32_t FramePeriodUs() const override;
-    // (exposure lines / power-on lines) x (gain code / power-on gain code):
-    // 1 at the power-on settings.
+    // (exposure time / power-on exposure time) x (gain code / power-on gain
+    // code): 1 at the power-on settings. The exposure time is lines x line
+    // length / pixel clock, so the same time gives the same picture whatever
+    // the window's line length.
     double Brightness() const override;
 
     uint16_t Word(uint16_t address) const;
@@ -90,11 +92,12 @@ private:
     bool IsReadOnly(size_t offset) const;
     uint32_t Field(const RegisterField& field) const;
     uint32_t Length(const RegisterField& direct, const SkippedLength& derived) const;
+    double ExposureMs(uint32_t lines) const;
 
     const RegisterMapDescription& map_;
     std::vector<uint8_t> bytes_;
     size_t pointer_ = 0;  // byte offset into bytes_
-    double nominalLines_ = 1;
+    double nominalExposureMs_ = 1;
     double nominalGain_ = 1;
 };
 

@@ -153,9 +153,13 @@ void VirtualCamera::RequestFrame() {
     const Clock::time_point now = Clock::now();
     Clock::time_point due = now;
     if (!unthrottled_) {
-        const uint32_t periodUs = framePeriodUs_ ? framePeriodUs_ : head_->FramePeriodUs();
-        due = std::max(now, lastFrameDue_ + std::chrono::microseconds(periodUs));
+        const auto period = std::chrono::microseconds(framePeriodUs_ ? framePeriodUs_ : head_->FramePeriodUs());
+        // The first frame after a (re)start is integrated from the start on,
+        // so it takes a whole period (at least the exposure); later frames
+        // follow one period after the previous one.
+        due = streaming_ ? std::max(now, lastFrameDue_ + period) : now + period;
     }
+    streaming_ = true;
     frameRequested_ = true;
     headerServed_ = false;
     frameDue_ = due;
@@ -164,6 +168,7 @@ void VirtualCamera::RequestFrame() {
 }
 
 void VirtualCamera::StopStream() {
+    streaming_ = false;
     frameRequested_ = false;
     headerServed_ = false;
     changed_.notify_all();

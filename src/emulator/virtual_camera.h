@@ -156,6 +156,7 @@ private:
     bool headerServed_ = false;
     std::chrono::steady_clock::time_point frameDue_{};
     std::chrono::steady_clock::time_point lastFrameDue_{};
+    bool streaming_ = false;  // a frame was requested since the last stream restart
     FrameRenderer renderer_;
     uint64_t payloadBytes_ = 0;
     uint64_t payloadServed_ = 0;

@@ -124,6 +124,7 @@ void CVantixU3K9Base::RaiseFrameEvent() {
 
 int32_t CVantixU3K9Base::StartCapture(int32_t mode) {
     ScopedLock lock(captureLock_);
+    if (!ClaimStream()) return Refuse("start capture: another session streams from this camera");
     if (running_) StopCapture();
     OpenFrameEvent();
     const int32_t modeResult = SetCaptureMode(mode);
@@ -186,7 +187,8 @@ int32_t CVantixU3K9Base::StopCapture() {
     }
     Sleep(1);
     stopEventOpen_ = false;
-    ResetStream();
+    // The stream another session reads is not this engine's to reset.
+    if (streamClaim_.Holds() || !StreamHeldElsewhere()) ResetStream();
     Sleep(5);
     captureMode_ = kCaptureContinuous;
     return 1;
@@ -267,7 +269,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
             const int32_t timeoutMs = readTimeoutMs_;
             if (IsProgrammedFrame(frame, frameBytes_) &&
                 controller_->ReadFramePayload(&frame, static_cast<uint32_t>(std::max(timeoutMs, 0)))) {
-                PublishFrame(transferBuffer_.get());
+                PublishFrame(transferBuffer_.get(), frame.frameCounter);
                 failures = 0;
                 if (mode == kCaptureSingle || mode == kCaptureOnCounterChange) break;
                 continue;
@@ -306,7 +308,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop3042() {
         if (controller_->ReadFrameDirect(&frame)) {
             lastFrameTime = TickCount();
             transferFailed_ = false;
-            PublishFrame(transferBuffer_.get());
+            PublishFrame(transferBuffer_.get(), frame.frameCounter);
             if (mode == kCaptureSingle) break;
             attempt = 0;
             continue;
@@ -324,7 +326,8 @@ int32_t CVantixU3K9Base::RunCaptureLoop3042() {
     return 1;
 }
 
-void CVantixU3K9Base::PublishFrame(const uint8_t* source) {
+void CVantixU3K9Base::PublishFrame(const uint8_t* source, uint32_t frameCounter) {
+    const uint64_t arrivalNs = MonotonicNanoseconds();
     const int start = RingIndex(writeIndex_.load());
     for (int i = 0; i < kRingSlots; ++i) {
         const int target = (start + i) % kRingSlots;
@@ -338,6 +341,7 @@ void CVantixU3K9Base::PublishFrame(const uint8_t* source) {
             return;
         }
         std::memcpy(ring_[target].get(), source, frameBytes_);
+        slotFrames_[target] = {frameCounter, arrivalNs};
         slotWriting_[target].store(false);
         // The index first, then the count: a reader that sees count n and
         // then loads the index is sure to copy frame n or a later one.
@@ -446,6 +450,7 @@ int32_t CVantixU3K9Base::CopyFromRing(void* buffer, int64_t size, bool firstSlot
     int32_t copied = 0;
     if (ring_[slot]) {
         CopySlot(slot, static_cast<uint8_t*>(buffer), orientation);
+        if (markRead) lastCopiedFrame_ = slotFrames_[slot];
         copied = 1;
     }
     slotReaders_[slot].fetch_sub(1);

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "catalog/model_catalog.h"
 #include "platform/critical_section.h"
@@ -19,6 +20,7 @@
 #include "platform/thread.h"
 #include "sensors/sensor_base.h"
 #include "transport/controller.h"
+#include "transport/stream_claim.h"
 
 namespace vantix {
 
@@ -36,6 +38,12 @@ enum WaitFrameResult : int32_t {
     kWaitTransferFailed = 1,
     kWaitNoNewFrame = 2,
     kWaitNewFrame = 3,
+};
+
+// What arrived with a frame besides its pixels.
+struct RingFrame {
+    uint32_t frameCounter = 0;  // the camera's, from the frame header
+    uint64_t arrivalNs = 0;     // CLOCK_MONOTONIC when the payload was complete
 };
 
 class CVantixU3K9Base {
@@ -208,9 +216,32 @@ public:
     virtual int32_t SetScanMode(int32_t mode);                                     // 161
     virtual int32_t GetScanMode();                                                 // 162
 
+    // The frame CopyLatestFrame copied last: the camera's frame counter and
+    // when the frame arrived (CLOCK_MONOTONIC nanoseconds). Read by the
+    // thread that copies, after the copy.
+    RingFrame LastCopiedFrame() const { return lastCopiedFrame_; }
+
+    // ---- The camera's stream, which one session at a time may read ----
+    // Claims the selected camera's stream for this engine (true when held or
+    // no camera is selected, so later steps fail as they always did); false
+    // while another session, in any process, streams from it.
+    bool ClaimStream();
+    // Lets go of the claim; another session may stream from then on.
+    void ReleaseStream() { streamClaim_.Release(); }
+    // While another session streams from the selected camera, this engine
+    // leaves everything that would disturb that stream alone: port and
+    // stream resets, the sensor's initialisation and its window.
+    bool StreamHeldElsewhere() const;
+
+    // The selected camera's window rules; false without a sensor or when its
+    // class does not describe them.
+    bool GetWindowRules(WindowRules* rules) const { return sensor_ && sensor_->GetWindowRules(rules); }
+
     // ---- Inspection for tests and diagnostics ----
     CVtxCy3Cam* Controller() const { return controller_.get(); }
     CSensorBase* Sensor() const { return sensor_.get(); }
+    // An exposure stored for a head that is reprogrammed between frames.
+    bool ExposurePending() const { return exposurePending_; }
     int32_t ReadTimeout() const { return readTimeoutMs_; }
     uint32_t FrameBytes() const { return frameBytes_; }
     uint32_t TransferBufferSize() const { return transferBufferSize_; }
@@ -227,7 +258,7 @@ protected:
     // Copies one ring slot into `buffer` with the orientation rules.
     void CopySlot(int slot, uint8_t* buffer, int32_t orientation);
     // Acquisition-thread helpers.
-    void PublishFrame(const uint8_t* source);
+    void PublishFrame(const uint8_t* source, uint32_t frameCounter);
     void RaiseFrameEvent();
 
     // The catalog row of the model set by SetModelId (the generic row for
@@ -277,6 +308,8 @@ protected:
     std::unique_ptr<CSensorBase> sensor_;
     std::atomic<uint32_t> lastFrameCounter_{0};
     int32_t selectedInstance_ = 0;
+    std::string selectedPath_;  // device path of the selected camera
+    StreamClaim streamClaim_;
     std::atomic<int32_t> readTimeoutMs_{5000};
     std::atomic<bool> exposurePending_{false};
     std::atomic<int32_t> pendingExposure_{0};
@@ -297,6 +330,10 @@ protected:
     // taken. WaitFrame judges "new" by these: the ring indexes alone cannot
     // tell four (or eight...) new frames from none.
     std::atomic<uint64_t> publishedFrames_{0};
+    // What arrived with each ring slot's frame, written with the frame under
+    // the same slot protection; and that of the frame CopyLatestFrame took last.
+    std::array<RingFrame, kRingSlots> slotFrames_{};
+    RingFrame lastCopiedFrame_{};
     std::atomic<uint64_t> readFrames_{0};
 };
 

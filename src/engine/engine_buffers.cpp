@@ -134,6 +134,7 @@ int32_t CVantixU3K9Base::SetCaptureWindow(int32_t x, int32_t y, int32_t width, i
         mode == info.areaMode) {
         return 1;
     }
+    if (StreamHeldElsewhere()) return Refuse("capture window: another session streams from this camera");
     if (!sensor_->SetArea(x, width, y, height, mode)) return Refuse("capture window: the sensor refused the window");
     // The sensor keeps the effective area in its record; reading it back
     // confirms what the next frames will carry.

@@ -35,9 +35,17 @@ int32_t CVantixU3K9Base::Open(int32_t /*reserved*/, const Guid* interfaceClass) 
 
 int32_t CVantixU3K9Base::InitCamera() {
     if (!controller_) return Refuse("initialise: no controller (Open first)");
-    if (!controller_->PrepareStreaming()) return Refuse("initialise: the camera did not prepare its stream");
+    // A camera that streams for another session is opened for register
+    // access only: resetting its port or re-initialising its sensor would
+    // break the other session's stream.
+    const bool shared = StreamHeldElsewhere();
+    if (!controller_->PrepareStreaming(!shared)) return Refuse("initialise: the camera did not prepare its stream");
     controller_->ReadDeviceBlockA(deviceBlockA_);
     if (!sensor_) return Refuse("initialise: no sensor (no camera selected)");
+    if (shared) {
+        DebugPrintf(DebugCategory::Engine, "engine: the camera streams for another session; its sensor is left as it is");
+        return sensor_->Detect() ? 1 : Refuse("initialise: the sensor did not answer detection");
+    }
     WakeUpHead();
     if (!sensor_->Detect()) return Refuse("initialise: the sensor did not answer detection");
     const int32_t initialised = sensor_->Initialize();
@@ -47,6 +55,8 @@ int32_t CVantixU3K9Base::InitCamera() {
 
 int32_t CVantixU3K9Base::Close() {
     StopCapture();
+    streamClaim_.Release();
+    selectedPath_.clear();
     if (Facts().restClocksOnClose && sensor_) RestHeadClocks();
     if (controller_) {
         controller_->CloseStream();
@@ -112,7 +122,9 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
     // The acquisition thread must neither lose its stream nor read from a
     // sensor being replaced.
     StopCapture();
+    streamClaim_.Release();
     if (index >= 0 && controller_->SelectDeviceIndex(index)) {
+        selectedPath_ = table.Entry(index).path;
         sensor_.reset();
         SensorCreation outcome = SensorCreation::Created;
         sensor_ = CreateSensorForModel(Model(), controller_.get(), &outcome);
@@ -121,6 +133,15 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
     }
     buffersStale_ = 1;
     return InitCamera();
+}
+
+bool CVantixU3K9Base::ClaimStream() {
+    if (selectedPath_.empty() || !sensor_) return true;
+    return streamClaim_.Claim(selectedPath_);
+}
+
+bool CVantixU3K9Base::StreamHeldElsewhere() const {
+    return !selectedPath_.empty() && streamClaim_.HeldElsewhere(selectedPath_);
 }
 
 int32_t CVantixU3K9Base::Slot9() { return 0; }

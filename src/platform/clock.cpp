@@ -50,4 +50,10 @@ uint32_t TimeGetTime() { return MonotonicMs(); }
 
 void SetClockOffsetForTesting(uint32_t offsetMs) { g_offsetMs.store(offsetMs, std::memory_order_relaxed); }
 
+uint64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
 }  // namespace vantix

@@ -18,6 +18,10 @@ uint32_t TickCount();
 // The multimedia timer's millisecond counter, wrapping the same way (timeGetTime).
 uint32_t TimeGetTime();
 
+// CLOCK_MONOTONIC in nanoseconds: the time stamps frames carry for
+// applications (the same clock as their own clock_gettime readings).
+uint64_t MonotonicNanoseconds();
+
 // Elapsed milliseconds from `start` to `now`, correct across one wrap.
 inline uint32_t ElapsedMs(uint32_t start, uint32_t now) { return now - start; }
 

@@ -268,6 +268,8 @@ int32_t CSensorBase::IsScanModeSupported() { return 0; }
 int32_t CSensorBase::GetScanMode() { return -1; }
 int32_t CSensorBase::SetScanMode(int32_t) { return NotSupported("SetScanMode"); }
 
+bool CSensorBase::GetWindowRules(WindowRules*) const { return false; }
+
 // ---- Helpers shared by the sensor classes ----
 
 int32_t CSensorBase::SettingsStrobe() {

@@ -20,6 +20,17 @@ inline constexpr uint32_t kControlCameraOwnsSensorBus = 0x10000;
 // two sensors.
 enum class SensorProbe { Fitted, NotFitted, NoAnswer };
 
+// The windows a sensor accepts. Sizes are before sub-sampling; area mode m
+// (the session's sub-sample mode) has its own grid.
+struct WindowRules {
+    int32_t maxWidth = 0, maxHeight = 0;  // the pixel array
+    int32_t minWidth = 0, minHeight = 0;
+    int32_t areaModes = 0;                // bit m set: area mode m exists
+    struct Grid {
+        int32_t widthStep = 0, heightStep = 0, xStep = 0, yStep = 0;
+    } grid[3];
+};
+
 class CSensorBase {
 public:
     // The record is zeroed; subclasses fill it with their constants. Nothing
@@ -157,6 +168,11 @@ public:
     virtual int32_t IsScanModeSupported();                              // 126
     virtual int32_t GetScanMode();                                      // 127
     virtual int32_t SetScanMode(int32_t mode);                          // 128
+
+    // ---- After the last slot ----
+    // The windows SetArea accepts, as data: false when the class does not
+    // describe them (its SetArea still checks what it is given).
+    virtual bool GetWindowRules(WindowRules* rules) const;
 
     // ---- Helpers shared by the sensor classes (not engine slots) ----
     const SensorInfo& Info() const { return info_; }

@@ -142,8 +142,14 @@ int32_t CVantix::StartPreview() {
         // The engine and its sensor are changed by one thread at a time.
         vantix::ScopedLock lock(imageLock_);
         vantix::ScopedLock settings(settingsLock_);
-        if (!PrepareCapture()) return 0;
+        if (!ClaimCameraStream()) return 0;
+        if (!PrepareCapture()) {
+            engine_->ReleaseStream();
+            return 0;
+        }
+        StartFrameCount();
         if (!engine_->StartCapture(vantix::kCaptureContinuous)) {
+            engine_->ReleaseStream();
             StopPreview();
             RecordError(vantix::kErrorEngineRefused);
             return 0;
@@ -183,6 +189,16 @@ void CVantix::StopEngineCapture() {
     vantix::ScopedLock lock(imageLock_);
     vantix::ScopedLock settings(settingsLock_);
     engine_->StopCapture();
+    engine_->ReleaseStream();
+}
+
+// A camera streams for one session at a time: while another session (in this
+// process or another) holds its stream, starting one here fails at once with
+// code 6, before anything is sent that would disturb the holder.
+bool CVantix::ClaimCameraStream() {
+    if (engine_->ClaimStream()) return true;
+    RecordError(vantix::kErrorEngineRefused);
+    return false;
 }
 
 int32_t CVantix::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
@@ -236,7 +252,14 @@ int32_t CVantix::Capture() {
         return 0;
     }
     if (acquisitionState_ == kCapturePrepared) return 1;
-    if (!PrepareCapture()) return 0;
+    vantix::ScopedLock lock(imageLock_);
+    vantix::ScopedLock settings(settingsLock_);
+    if (!ClaimCameraStream()) return 0;
+    if (!PrepareCapture()) {
+        engine_->ReleaseStream();
+        return 0;
+    }
+    StartFrameCount();
     acquisitionState_ = kCapturePrepared;
     return 1;
 }
@@ -252,9 +275,19 @@ int32_t CVantix::SnapShot(void* buffer, int32_t size, int32_t bottomUp) {
     // keeps the settings the frame is taken with.
     vantix::ScopedLock lock(imageLock_);
     vantix::ScopedLock settings(settingsLock_);
-    if (!prepared && !PrepareCapture()) return 0;
+    if (!prepared && !ClaimCameraStream()) return 0;
+    if (!prepared) StartFrameCount();
+    const auto stop = [&] {
+        if (prepared) return;
+        engine_->StopCapture();
+        engine_->ReleaseStream();
+    };
+    if (!prepared && !PrepareCapture()) {
+        engine_->ReleaseStream();
+        return 0;
+    }
     const auto fail = [&](int32_t code) {
-        if (!prepared) engine_->StopCapture();
+        stop();
         RecordError(code);
         return 0;
     };
@@ -265,9 +298,10 @@ int32_t CVantix::SnapShot(void* buffer, int32_t size, int32_t bottomUp) {
         PostFrameMessage(0, vantix::kErrorTransfer);
         return fail(vantix::kErrorTransfer);
     }
+    NoteDeliveredFrame();
     ConvertFrame();
     if (buffer != nullptr && size != 0 && !CopyClientImage(buffer, size, bottomUp)) return fail(vantix::kErrorMemory);
-    if (!prepared) engine_->StopCapture();
+    stop();
     imageAvailable_ = 1;
     return 1;
 }

@@ -35,7 +35,13 @@ void CVantix::LoadSettingsOfCamera(int32_t camera) {
     vantix::LoadGraySettings(SettingsOf(camera), &imageSettings_);
 }
 
+int32_t CVantix::SetSettingsAutosave(int32_t on) {
+    settingsAutosave_ = on != 0;
+    return 1;
+}
+
 bool CVantix::SaveSettingsOfCamera(int32_t camera) {
+    if (!settingsAutosave_) return true;
     vantix::ScopedLock settings(settingsLock_);
     // Gains, exposure and mirrors belong to a camera only once one was opened;
     // until then they are placeholders (zero where nothing was stored) that

@@ -213,3 +213,32 @@ int32_t CVantix::GetAttachedCamera(int32_t position, VantixDeviceDetails* detail
     }
     return 0;
 }
+
+// The capture-window rules of the open camera, from its sensor.
+int32_t CVantix::GetWindowRules(VantixWindowRules* rules) {
+    vantix::ScopedLock settings(settingsLock_);
+    if (!engine_ || engine_->Sensor() == nullptr) {
+        RecordError(vantix::kErrorNoEngine);
+        return 0;
+    }
+    if (rules == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    vantix::WindowRules sensorRules;
+    if (!engine_->GetWindowRules(&sensorRules)) {
+        RecordError(vantix::kErrorNotSupported);
+        return 0;
+    }
+    *rules = VantixWindowRules{};
+    rules->maxWidth = sensorRules.maxWidth;
+    rules->maxHeight = sensorRules.maxHeight;
+    rules->minWidth = sensorRules.minWidth;
+    rules->minHeight = sensorRules.minHeight;
+    rules->subSampleModes = sensorRules.areaModes;
+    for (size_t m = 0; m < 3; ++m) {
+        const vantix::WindowRules::Grid& g = sensorRules.grid[m];
+        rules->grid[m] = {g.widthStep, g.heightStep, g.xStep, g.yStep};
+    }
+    return 1;
+}

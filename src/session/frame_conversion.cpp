@@ -36,8 +36,8 @@ public:
         vantix::ScopedLock settings(session_.settingsLock_);
         session_.camera_.exposure = exposure;
         session_.engine_->SetExposureTime(exposure & 0xFFFF);
-        session_.RefreshExposureSeconds();
-        session_.camera_.realExposureResult = exposure * 100;
+        session_.TakeProgrammedExposure();
+        session_.camera_.realExposureResult = session_.camera_.exposure * 100;
     }
 
 private:

@@ -27,6 +27,49 @@ bool CVantix::StartPreviewWorker() {
 // Copies the newest frame into the raw image. The frame must fit the image:
 // a camera whose frames outgrew the prepared image (another window set
 // behind the session's back) is a failed copy, not an overrun.
+void CVantix::StartFrameCount() {
+    std::lock_guard hold(frameMetaLock_);
+    frameCountStarted_ = false;
+    framesDelivered_ = 0;
+}
+
+void CVantix::NoteDeliveredFrame() {
+    const vantix::RingFrame frame = engine_->LastCopiedFrame();
+    const vantix::CDibImage* raw = RawImage();
+    std::lock_guard hold(frameMetaLock_);
+    if (!frameCountStarted_) {
+        frameCountStarted_ = true;
+        firstFrameCounter_ = frame.frameCounter;
+    }
+    ++framesDelivered_;
+    // The camera numbers every frame it sends: the frames it sent since the
+    // first one delivered, less those delivered, were dropped on the way.
+    const uint64_t sent = uint64_t{frame.frameCounter - firstFrameCounter_} + 1;
+    frameMeta_.frameCounter = frame.frameCounter;
+    frameMeta_.droppedFrames = static_cast<uint32_t>(sent > framesDelivered_ ? sent - framesDelivered_ : 0);
+    frameMeta_.timestampNs = frame.arrivalNs;
+    frameMeta_.width = geometry_.width;
+    frameMeta_.height = geometry_.height;
+    frameMeta_.bitsPerPixel = vantix::kBitsPerColorMode[static_cast<size_t>(activeColorMode_)];
+    frameMeta_.imageWidth = raw != nullptr ? raw->Width() : 0;
+    frameMeta_.imageHeight = raw != nullptr ? raw->Height() : 0;
+    frameMetaValid_ = true;
+}
+
+int32_t CVantix::GetFrameMetadata(VantixFrameMetadata* metadata) {
+    if (metadata == nullptr) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    std::lock_guard hold(frameMetaLock_);
+    if (!frameMetaValid_) {
+        RecordError(vantix::kErrorMemory);
+        return 0;
+    }
+    *metadata = frameMeta_;
+    return 1;
+}
+
 bool CVantix::FetchFrame() {
     vantix::CDibImage* raw = RawImage();
     if (raw == nullptr || raw->IsEmpty()) return false;
@@ -61,6 +104,7 @@ void CVantix::RunPreviewWorker() {
             RecordError(vantix::kErrorTransfer);
             continue;
         }
+        NoteDeliveredFrame();
         const vantix::CDibImage* raw = RawImage();
         FrameInfo& info = frameInfo_[static_cast<size_t>(frameInfoNext_)];
         frameInfoNext_ = (frameInfoNext_ + 1) % kFrameInfoRecords;

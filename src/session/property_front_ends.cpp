@@ -216,6 +216,18 @@ void CVantix::RefreshExposureSeconds() {
     if (engine_->IsExposureSecondsSupported()) engine_->GetExposureSeconds(&camera_.exposureSeconds);
 }
 
+// Takes the exposure the sensor actually runs at into the session. A sensor
+// clamps what it cannot program (on a short line the line counter's width
+// limits long exposures), and a window change re-programs the time in lines
+// of the new length; the session's value must follow, or the microsecond
+// getter and the stored settings would report a time the camera never had.
+// A head that is reprogrammed between frames keeps the request until then.
+void CVantix::TakeProgrammedExposure() {
+    if (engine_->Sensor() == nullptr || engine_->ExposurePending()) return;
+    camera_.exposure = engine_->GetExposureTime();
+    RefreshExposureSeconds();
+}
+
 int32_t CVantix::SetRealExposureTime(int32_t microseconds) {
     vantix::ScopedLock settings(settingsLock_);
     if (!engine_) {
@@ -230,7 +242,7 @@ int32_t CVantix::SetRealExposureTime(int32_t microseconds) {
     }
     camera_.exposure = units;
     engine_->SetExposureTime(units & 0xFFFF);
-    RefreshExposureSeconds();
+    TakeProgrammedExposure();
     return 1;
 }
 
@@ -242,6 +254,7 @@ int32_t CVantix::GetRealExposureTime(int32_t* ok) {
         return 0;
     }
     if (ok != nullptr) *ok = 1;
+    TakeProgrammedExposure();
     camera_.realExposureResult = camera_.exposure * 100;
     return camera_.realExposureResult;
 }
@@ -320,7 +333,7 @@ int32_t CVantix::SetFilterValue(int32_t id, int32_t value) {
             if (!InRange(value, {engine_->GetExposureTimeMin(), engine_->GetExposureTimeMax()})) return reject();
             camera_.exposure = value;
             engine_->SetExposureTime(value & 0xFFFF);
-            RefreshExposureSeconds();
+            TakeProgrammedExposure();
             return 1;
         case 28:
             if (!InRange(value, {0, 1})) return reject();

@@ -90,7 +90,7 @@ public:
         vantix::ScopedLock settings(s_.settingsLock_);
         s_.camera_.exposure = tenthsOfMs;
         s_.engine_->SetExposureTime(tenthsOfMs & 0xFFFF);
-        s_.RefreshExposureSeconds();
+        s_.TakeProgrammedExposure();
     }
     bool SetExposureSeconds(double seconds) override {
         // The same path as Vantix_SetExposureTimeEx; a refusal is the

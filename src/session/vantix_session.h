@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -102,6 +103,13 @@ public:
     // The attached camera at `position` among those of every model; 0 past
     // the last.
     int32_t GetAttachedCamera(int32_t position, VantixDeviceDetails* details);
+    // Whether the session saves its camera's settings when it is released or
+    // switches cameras (on by default). Off, nothing the session changed
+    // outlives it: for one-off programs and read-only queries.
+    int32_t SetSettingsAutosave(int32_t on);
+    int32_t GetWindowRules(VantixWindowRules* rules);
+    int32_t GetFrameMetadata(VantixFrameMetadata* metadata);
+    bool SettingsAutosave() const { return settingsAutosave_; }
 
     // ---- Acquisition ----
     int32_t Preview();
@@ -192,6 +200,10 @@ private:
     bool StartPreviewWorker();
     void RunPreviewWorker();
     bool FetchFrame();
+    // Frame metadata: a new count of delivered frames starts with each
+    // preview or snapshot; each delivered frame is noted after FetchFrame.
+    void StartFrameCount();
+    void NoteDeliveredFrame();
     void RepackRawRows(vantix::CDibImage* raw);
     void RunRecorder();
     void StopRecording();
@@ -213,6 +225,8 @@ private:
     vantix::CDibImage* RawImage() const;
     vantix::CDibImage* ClientImage() const;
     void RefreshExposureSeconds();
+    void TakeProgrammedExposure();
+    bool ClaimCameraStream();
     // A capture window the camera can deliver with the sub-sampling mode.
     static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample,
                                      const vantix::SensorArea& area);
@@ -247,6 +261,15 @@ private:
     // Set once a camera was opened and its settings loaded: only then does
     // camera_ hold a camera's settings worth saving.
     int32_t settingsLoaded_ = 0;
+    std::atomic<bool> settingsAutosave_{true};
+    // The metadata of the frame delivered last, and the count it is judged
+    // by; written by the thread that delivers, read by the application.
+    std::mutex frameMetaLock_;
+    VantixFrameMetadata frameMeta_{};
+    bool frameMetaValid_ = false;
+    bool frameCountStarted_ = false;
+    uint32_t firstFrameCounter_ = 0;
+    uint64_t framesDelivered_ = 0;
     VantixHwnd previewParent_ = nullptr;
     PreviewRect previewRect_;
     VantixHwnd notifyWindow_ = nullptr;

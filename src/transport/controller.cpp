@@ -313,12 +313,12 @@ int32_t CVtxCy3Cam::DirectRead(DeviceConnection* handle, void* buffer, uint32_t 
     return DirectTransfer(handle, buffer, n, endpoint, count, timeoutMs, transferBuffer_ != nullptr);
 }
 
-int32_t CVtxCy3Cam::PrepareStreaming() {
+int32_t CVtxCy3Cam::PrepareStreaming(bool resetPort) {
     if (transferBuffer_ == nullptr) {
         transferBuffer_.reset(new (std::nothrow) uint8_t[kMaxTransferBytes + kTransferHeaderSize]);
     }
     if (transferBuffer_ == nullptr) return 0;
-    ResetPort();
+    if (resetPort) ResetPort();
     return 1;
 }
 

@@ -73,8 +73,9 @@ public:
     virtual int32_t DirectRead(DeviceConnection* handle, void* buffer, uint32_t n, uint8_t endpoint,
                                uint32_t* count, uint32_t timeoutMs);
 
-    // Allocates the transfer buffer (once) and resets the port.
-    int32_t PrepareStreaming();
+    // Allocates the transfer buffer (once) and, unless told not to, resets
+    // the port.
+    int32_t PrepareStreaming(bool resetPort = true);
     int32_t RestartStream();
     int32_t RequestFrame();
     int32_t ReadReadyFlag(uint8_t* flag);

@@ -258,6 +258,19 @@ TEST(StoredSettings, ValuesTheSettersRefuseLoadAsTheFirstUseFormat) {
     std::remove(registry);
 }
 
+TEST(ErrorTexts, EveryCodeHasItsOwnLine) {
+    std::set<std::string> texts;
+    for (int32_t code : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14}) {
+        const char* text = VantixExt_GetErrorText(code);
+        ASSERT_NE(text, nullptr) << code;
+        EXPECT_EQ(std::string(text).find('\n'), std::string::npos) << code;
+        EXPECT_TRUE(texts.insert(text).second) << code << " repeats " << text;
+    }
+    EXPECT_NE(std::string(VantixExt_GetErrorText(6)).find("another session"), std::string::npos);
+    // 10 is never raised; it and codes outside the table are unknown.
+    for (int32_t code : {10, -1, 15, 1 << 30}) EXPECT_STREQ(VantixExt_GetErrorText(code), "unknown error code");
+}
+
 TEST(Notifications, NullWindowRecordsButPostsNothing) {
     const int32_t handle = Vantix_Initialize(nullptr);
     ASSERT_NE(handle, 0);

@@ -123,5 +123,20 @@ TEST(AptinaPersonality, BrightnessFollowsExposureAndGainCodes) {
     EXPECT_DOUBLE_EQ(p.Brightness(), 4.0);
 }
 
+TEST(AptinaPersonality, BrightnessFollowsTheExposureTimeNotTheLineCount) {
+    // 50 ms on the full array's 4436-pixel lines and on a narrow window's
+    // 1816-pixel lines, both at 80 MHz: the same time, the same picture.
+    AptinaPersonality wide(AptinaSensorKind::MT9J001);
+    wide.SetWord(0x0202, 50 * 80000 / 4436);
+    AptinaPersonality narrow(AptinaSensorKind::MT9J001);
+    narrow.SetWord(0x0342, 1816);
+    narrow.SetWord(0x0202, 50 * 80000 / 1816);
+    EXPECT_NEAR(narrow.Brightness() / wide.Brightness(), 1.0, 0.002);
+    EXPECT_NEAR(wide.Brightness(), 50.0 / 175.4, 0.002);  // against the 175.4 ms power-on exposure
+    // A slower clock makes every line, and so the same count of lines, last longer.
+    narrow.SetWord(0x0302, 2);  // 32 MHz
+    EXPECT_NEAR(narrow.Brightness() / wide.Brightness(), 80.0 / 32.0, 0.01);
+}
+
 }  // namespace
 }  // namespace vantix::emulator

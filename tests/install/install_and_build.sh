@@ -12,6 +12,15 @@ cmake --install "$build_dir" --prefix "$work/prefix" > /dev/null
 libdir=$work/prefix/lib
 export VANTIX_REGISTRY=$work/registry.reg VANTIX_DEVICE_TABLE=/U3K9-MemMap-install-test-$$
 
+# The installed tool finds the library of its prefix by its own run path.
+env -u LD_LIBRARY_PATH "$work/prefix/bin/vantix" --version | grep -q "library version"
+# pkg-config names the prefix plainly, without .. steps.
+flags=$(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs vantix | xargs)
+[ "$flags" = "-I$work/prefix/include -L$libdir -lVantixSdk_Q720LX_USB3_K9" ] || {
+  echo "pkg-config gives: $flags" >&2
+  exit 1
+}
+
 # pkg-config
 PKG_CONFIG_PATH=$libdir/pkgconfig cc "$source_dir/examples/hello_vantix.c" -o "$work/hello_pc" \
   $(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs vantix)
@@ -35,6 +44,10 @@ examples=$work/prefix/share/doc/vantix/examples
 cmake -S "$examples" -B "$work/examples-build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
 cmake --build "$work/examples-build" > /dev/null
 VANTIX_EMULATE=3040 "$work/examples-build/grab_frame" | grep "image: 640 x 480, 24 bits per pixel" > /dev/null
+# ... and installed into a prefix of their own, they still find the library.
+cmake --install "$work/examples-build" --prefix "$work/examples-prefix" > /dev/null
+env -u LD_LIBRARY_PATH VANTIX_EMULATE=3040 "$work/examples-prefix/bin/grab_frame" |
+  grep "image: 640 x 480, 24 bits per pixel" > /dev/null
 
 # The installed Python package loads the library of its own prefix; and the
 # package installs with pip into a fresh virtual environment (offline: the

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -119,6 +120,59 @@ TEST_F(AcquisitionControlTest, CallbackPreviewAnnouncesEveryFrameWithItsRecord) 
     }
     EXPECT_EQ(frames, 5);
     ASSERT_EQ(session_->StopPreview(), 1);
+}
+
+TEST_F(AcquisitionControlTest, FrameMetadataDescribesTheFrameDeliveredLast) {
+    VantixFrameMetadata meta{};
+    EXPECT_EQ(session_->GetFrameMetadata(&meta), 0);  // nothing delivered yet
+    EXPECT_EQ(session_->PopError(), 5);
+    EXPECT_EQ(session_->GetFrameMetadata(nullptr), 0);
+    EXPECT_EQ(session_->PopError(), 9);
+
+    const auto monotonic = [] {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+    };
+    const uint64_t before = monotonic();
+    ASSERT_EQ(session_->SnapShot(nullptr, 0, 0), 1);
+    const uint64_t after = monotonic();
+    ASSERT_EQ(session_->GetFrameMetadata(&meta), 1);
+    EXPECT_EQ(meta.frameCounter, Emulator::Instance().Find(path_)->FrameCounter());
+    EXPECT_GE(meta.timestampNs, before);
+    EXPECT_LE(meta.timestampNs, after);
+    EXPECT_EQ(meta.droppedFrames, 0u);
+    EXPECT_EQ(meta.width, 640);
+    EXPECT_EQ(meta.height, 480);
+    EXPECT_EQ(meta.bitsPerPixel, 8);
+    EXPECT_EQ(meta.imageWidth, 640);
+
+    // Sub-sampling shrinks the image, not the capture window.
+    ASSERT_EQ(session_->SetSubSample(1), 1);
+    ASSERT_EQ(session_->SnapShot(nullptr, 0, 0), 1);
+    ASSERT_EQ(session_->GetFrameMetadata(&meta), 1);
+    EXPECT_EQ(meta.width, 640);
+    EXPECT_EQ(meta.imageWidth, 320);
+    EXPECT_EQ(meta.imageHeight, 240);
+    ASSERT_EQ(session_->SetSubSample(0), 1);
+
+    // A worker that pauses between frames misses some of the camera's: the
+    // gaps in the camera's frame counter are the dropped frames.
+    session_->SetWaitTime(30);
+    ASSERT_EQ(session_->CallBackPreview(window_, nullptr, 0, 1), 1);
+    int frames = 0;
+    VantixMessage message;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (frames < 6 && std::chrono::steady_clock::now() < deadline) {
+        if (vantix::GetWindowMessage(window_, &message, 100) != 1 || message.message != 0x8002) continue;
+        ASSERT_NE(message.wParam, 0u);
+        ++frames;
+    }
+    ASSERT_EQ(session_->StopPreview(), 1);
+    ASSERT_EQ(session_->GetFrameMetadata(&meta), 1);
+    EXPECT_GE(frames, 6);
+    EXPECT_GT(meta.droppedFrames, 0u);
+    EXPECT_EQ(meta.imageWidth, 640);
 }
 
 TEST_F(AcquisitionControlTest, LostCameraEndsThePreviewWithCode13) {

@@ -3,12 +3,15 @@
 // application sees.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <cstring>
 #include <string>
 
 #include "emulator/emulator.h"
 #include "session/vantix_session.h"
+#include <vantix/linux_ext.h>
 #include "transport/device_drivers.h"
 
 namespace {
@@ -103,6 +106,88 @@ TEST_F(FrontEndTest, GainsAndExposureGoToTheCamera) {
     EXPECT_EQ(session_.PopError(), 11);
     EXPECT_EQ(session_.GetExposureTimeEx(&ok), -1.0);
     EXPECT_EQ(ok, 0);
+}
+
+TEST_F(FrontEndTest, AClampedExposureIsReportedAsProgrammedByEveryGetter) {
+    OpenWithCamera();
+    // A 640-wide window runs 1816-pixel lines at 80 MHz: the 16-bit line
+    // counter's largest count, 32767 lines, is 0.7438 s.
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+    constexpr int32_t kLongest = 7438;
+    int32_t ok = 0;
+    for (const auto& request : {std::function<int32_t()>([&] { return session_.SetFilterValue(18, 20000); }),
+                                std::function<int32_t()>([&] { return session_.SetRealExposureTime(2000000); })}) {
+        ASSERT_EQ(request(), 1);
+        EXPECT_EQ(session_.Engine()->GetExposureLines(), 32767);
+        EXPECT_EQ(session_.Engine()->GetExposureTime(), kLongest);
+        EXPECT_EQ(session_.GetFilterValue(18, &ok), kLongest);
+        EXPECT_EQ(session_.Camera().exposure, kLongest);
+        EXPECT_EQ(session_.GetRealExposureTime(&ok), kLongest * 100);
+    }
+    // A time that fits is kept as asked.
+    ASSERT_EQ(session_.SetFilterValue(18, 500), 1);
+    EXPECT_EQ(session_.GetRealExposureTime(&ok), 50000);
+
+    // Narrowing the window shortens the line: the time is re-programmed in
+    // lines of the new length and clamped there, and the session says so.
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 3840, 2764, 0, 2752), 1);
+    ASSERT_EQ(session_.SetFilterValue(18, 15000), 1);  // 1.5 s fits 4436-pixel lines
+    EXPECT_EQ(session_.GetRealExposureTime(&ok), 1500000);
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+    EXPECT_EQ(session_.GetRealExposureTime(&ok), kLongest * 100);
+    EXPECT_EQ(session_.GetFilterValue(18, &ok), kLongest);
+}
+
+TEST_F(FrontEndTest, ASnapshotTakesAtLeastTheExposure) {
+    OpenWithCamera();
+    Emulator::Instance().Find(path_)->SetUnthrottled(false);
+    ASSERT_EQ(session_.SetPreviewWindow(nullptr, 0, 0, 0, 0), 1);
+    ASSERT_EQ(session_.SetCaptureWindowEx(3856, 0, 640, 2764, 0, 480), 1);
+    ASSERT_EQ(session_.SetColorMode(8), 1);
+    ASSERT_EQ(session_.SetFilterValue(18, 5000), 1);  // 0.5 s
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(session_.SnapShot(nullptr, 0, 0), 1);
+    // A lower bound only: the frame cannot exist before it was exposed.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    session_.Close();
+}
+
+TEST_F(FrontEndTest, WindowRulesDescribeTheWindowsTheCameraTakes) {
+    VantixWindowRules rules{};
+    ASSERT_TRUE(session_.Initialize(nullptr));
+    EXPECT_EQ(session_.GetWindowRules(&rules), 0);  // no camera open yet
+    EXPECT_EQ(session_.PopError(), 1);
+    OpenWithCamera();
+    EXPECT_EQ(session_.GetWindowRules(nullptr), 0);
+    EXPECT_EQ(session_.PopError(), 9);
+    ASSERT_EQ(session_.GetWindowRules(&rules), 1);
+    EXPECT_EQ(rules.maxWidth, 3856);
+    EXPECT_EQ(rules.maxHeight, 2764);
+    EXPECT_EQ(rules.subSampleModes, 0b111);
+    // Windows built from the rules reach the camera; one step off in any
+    // direction does not.
+    for (int32_t mode = 0; mode < 3; ++mode) {
+        const VantixWindowGrid& g = rules.grid[mode];
+        ASSERT_GT(g.widthStep * g.heightStep * g.xStep * g.yStep, 0) << mode;
+        ASSERT_EQ(session_.SetSubSample(mode), 1);
+        const int32_t width = (rules.minWidth + g.widthStep - 1) / g.widthStep * g.widthStep;
+        const int32_t height = (rules.minHeight + g.heightStep - 1) / g.heightStep * g.heightStep;
+        const auto reaches = [&](int32_t x, int32_t y, int32_t w, int32_t h) {
+            session_.SetCaptureWindowEx(rules.maxWidth, x, w, rules.maxHeight, y, h);
+            int32_t ax = -1, ay = -1, aw = 0, ah = 0, am = -1;
+            session_.Engine()->GetCaptureWindow(&ax, &ay, &aw, &ah, &am);
+            return ax == x && ay == y && am == mode;
+        };
+        EXPECT_TRUE(reaches(g.xStep, g.yStep, width, height)) << mode;
+        // The last window on the grid that ends at or before the far corner.
+        const int32_t farX = (rules.maxWidth - 2 * width) / g.xStep * g.xStep;
+        const int32_t farY = (rules.maxHeight - 2 * height) / g.yStep * g.yStep;
+        EXPECT_TRUE(reaches(farX, farY, 2 * width, 2 * height)) << mode;
+        EXPECT_FALSE(reaches(farX + g.xStep * (2 * width / g.xStep), farY, 2 * width, 2 * height)) << mode;
+        EXPECT_FALSE(reaches(g.xStep + 1, 3 * g.yStep, width, height)) << mode;
+        EXPECT_FALSE(reaches(3 * g.xStep, 3 * g.yStep, width + 1, height)) << mode;
+        EXPECT_FALSE(reaches(5 * g.xStep, 5 * g.yStep, width - g.widthStep, height)) << mode;  // below the minimum
+    }
 }
 
 TEST_F(FrontEndTest, MirrorFlagsCrossToTheSensorsAxes) {

@@ -105,6 +105,45 @@ TEST_F(SessionTest, ReleaseSavesTheCurrentCameraAndStopsItsStream) {
 // never opened a camera (a listing, a failed selection) has no gains or
 // exposure of a camera and must not store its placeholders over the
 // defaults the next session would take from the camera.
+TEST_F(SessionTest, WithoutAutosaveNothingTheSessionChangedOutlivesIt) {
+    PlugCamera();
+    PlugCamera();
+    const auto exposureOfCamera0 = [] {
+        CVantix session;
+        EXPECT_TRUE(session.Initialize(nullptr));
+        EXPECT_EQ(session.SetDeviceNumber(0), 1);
+        return session.Camera().exposure;
+    };
+    const int32_t stored = exposureOfCamera0();
+    {
+        CVantix oneOff;
+        ASSERT_TRUE(oneOff.Initialize(nullptr));
+        ASSERT_EQ(oneOff.SetSettingsAutosave(0), 1);
+        ASSERT_EQ(oneOff.SetDeviceNumber(0), 1);
+        ASSERT_EQ(oneOff.SetFilterValue(18, stored + 100), 1);
+        ASSERT_EQ(oneOff.SetFilterValue(1, 40), 1);  // brightness
+        ASSERT_EQ(oneOff.SetDeviceNumber(1), 1);     // switching away saves nothing either
+    }
+    EXPECT_EQ(exposureOfCamera0(), stored);
+    {
+        CVantix check;
+        ASSERT_TRUE(check.Initialize(nullptr));
+        ASSERT_EQ(check.SetDeviceNumber(0), 1);
+        int32_t ok = 0;
+        EXPECT_EQ(check.GetFilterValue(1, &ok), 0);
+    }
+    // Turned back on before release, the changes are kept after all.
+    {
+        CVantix kept;
+        ASSERT_TRUE(kept.Initialize(nullptr));
+        ASSERT_EQ(kept.SetSettingsAutosave(0), 1);
+        ASSERT_EQ(kept.SetDeviceNumber(0), 1);
+        ASSERT_EQ(kept.SetFilterValue(18, stored + 200), 1);
+        ASSERT_EQ(kept.SetSettingsAutosave(1), 1);
+    }
+    EXPECT_EQ(exposureOfCamera0(), stored + 200);
+}
+
 TEST_F(SessionTest, ASessionThatOpenedNoCameraLeavesTheStoredGainsAlone) {
     PlugCamera();
     PlugCamera();

@@ -98,7 +98,22 @@ def registers(t):
     # Out of range is refused before the SDK would cut it to its low bits.
     t.refused("reg", "read", "0x100", mentions="0xFF")
     t.refused("reg", "write", "0x10", "0x10000", mentions="0xFFFF")
-    t.refused("reg", "read", "--ex", "0x10000", mentions="0xFFFF")
+    # --ex passes the whole 32-bit address on; the sensor refuses what it
+    # cannot address, and with --json the error is JSON on stdout.
+    t.refused("reg", "read", "--ex", "0x100000000", mentions="0xFFFFFFFF")
+    e = t.tool_run("reg", "read", "--ex", "0x10000", "--json")
+    try:
+        error = json.loads(e.stdout).get("error", {})
+    except ValueError:
+        error = {}
+    t.check(e.returncode == 1 and error.get("code") == 6 and "refused" in error.get("text", ""),
+            "reg read --ex beyond the sensor's addresses: %r" % e.stdout)
+    # Several serial-ROM bytes print as a hex dump, 16 to a line, aligned.
+    d = t.tool_run("srom", "read", "0xFD4", "--count", "30")
+    rows = d.stdout.splitlines()
+    t.check(d.returncode == 0 and [r.split(":")[0] for r in rows] == ["fd0", "fe0", "ff0"] and
+            len(rows[1].split()) == 17 and rows[0].index(" ff") == len("fd0:") + 4 * 3,
+            "srom hex dump: %r" % rows)
     t.refused("fpga", "write", "0x50", "256", mentions="0xFF")
     t.refused("srom", "read", "0x1000", mentions="0xFFF")
     t.refused("srom", "read", "0xFFE", "--count", "3")
@@ -108,8 +123,19 @@ def registers(t):
 
 
 def settings(t):
-    # A picture with a gain stores the camera's settings when the session ends.
-    t.json_of("snap", t.path("gain.bmp"), "--gain", "77", "--width", "320", "--height", "240")
+    # One-off options and read-only commands leave the stored settings alone:
+    # a long exposure for one picture does not slow every later recording.
+    t.json_of("snap", t.path("long.bmp"), "--exposure-ms", "1000", "--gain", "90", "--width", "320", "--height", "240")
+    t.json_of("list")
+    t.json_of("info")
+    untouched = t.json_of("info")
+    t.check(untouched.get("gain", {}).get("current") != 90 and
+            abs(untouched.get("exposureSeconds", {}).get("current", 1.0) - 1.0) > 0.01,
+            "snap without --save kept nothing: %r" % untouched)
+    t.check(t.json_of("settings", "dump").get("keys", {}).get("Camera_00\\Gain", {}).get("Global") != 90,
+            "nothing stored by a one-off snap")
+    # With --save the camera's settings are stored when the session ends.
+    t.json_of("snap", t.path("gain.bmp"), "--gain", "77", "--width", "320", "--height", "240", "--save")
     before = t.json_of("settings", "dump")
     gain = before.get("keys", {}).get("Camera_00\\Gain", {})
     t.check(before.get("stored") is True and gain.get("Global") == 77, "dump after snap --gain 77: %r" % before)
@@ -207,13 +233,34 @@ def capture(t):
         r = json.loads(result.stdout)
     except ValueError:
         r = {}
-    t.check(result.returncode == 1 and "SDK error 12" in result.stderr and "3 frames" in result.stderr,
-            "record on a full disk exits %d: %r" % (result.returncode, result.stderr))
+    t.check(result.returncode == 1, "record on a full disk exits %d: %r" % (result.returncode, result.stderr))
     t.check(r.get("error") == 12 and r.get("frames") == 3 and r.get("bytes") == 232 + 3 * (8 + frame) + 8 + 48,
             "record on a full disk reports: %r" % r)
     with open(full, "rb") as f:
         header = f.read(52)
     t.check(int.from_bytes(header[48:52], "little") == 3, "the full disk's file counts its 3 frames")
+    plain = t.tool_run("record", full, "--seconds", "30", "--width", "320", "--height", "240", preexec_fn=small_disk)
+    t.check(plain.returncode == 1 and "SDK error 12" in plain.stderr and "3 frames" in plain.stderr,
+            "record on a full disk says so: %r" % plain.stderr)
+
+    # Fractional seconds, and the frame count and rate in the report.
+    r = t.json_of("record", avi, "--seconds", "0.5", "--width", "320", "--height", "240")
+    t.check(0.3 < r.get("seconds", 0) <= 0.5 and r.get("frames", 0) >= 1 and r.get("sizeLimitReached") is False and
+            abs(r.get("framesPerSecond", -1) - r.get("frames", 0) / r.get("seconds", 1)) < 0.05,
+            "record --seconds 0.5 report: %r" % r)
+    # The window's offsets, sub-sampling, mirroring and gray mode.
+    s = t.json_of("snap", t.path("window.bmp"), "--width", "640", "--height", "480", "--x", "16", "--y", "8",
+                  "--subsample", "1", "--mirror", "hv", "--gray-mode", "1", "--bits", "8")
+    t.check(s.get("bytes", 0) > 0, "snap with window offsets and modes: %r" % s)
+    t.refused("snap", t.path("bad.bmp"), "--x", "3857", mentions="window")
+    t.refused("snap", t.path("bad.bmp"), "--mirror", "x", mentions="--mirror")
+    t.refused("snap", t.path("bad.bmp"), "--subsample", "3", mentions="--subsample")
+    # The tour takes --json and lists what it wrote where it was told to.
+    out = t.path("tour")
+    d = t.json_of("demo", "--out", out)
+    files = [f.get("file", "") for f in d.get("files", [])]
+    t.check(len(files) == 13 and all(f.startswith(out + "/") and os.path.getsize(f) == b.get("bytes")
+                                     for f, b in zip(files, d.get("files", []))), "demo --json: %r" % d)
 
 
 def trace(t):
@@ -265,6 +312,33 @@ def bad_input(t):
         t.check(r.returncode == 0 and "usage: vantix " + command in r.stdout, "%s --help" % command)
     r = t.tool_run("--help")
     t.check(all(c in r.stdout for c in ("stream", "settings", "mask", "srom")), "top-level usage lists commands")
+    h = t.tool_run("-h")
+    t.check(h.returncode == 0 and h.stdout == r.stdout, "-h is --help")
+    h = t.tool_run("snap", "-h")
+    t.check(h.returncode == 0 and "usage: vantix snap" in h.stdout, "snap -h")
+    v = t.tool_run("--version")
+    t.check(v.returncode == 0 and "library version 0x01F50520" in v.stdout, "--version: %r" % v.stdout)
+    t.refused("info", "extra", mentions="extra")
+    t.refused("list", "extra", mentions="extra")
+    t.refused("snap", t.path("x.png"), "--format", "gif", mentions="format gif")
+    t.refused("snap", t.path("x.png"), "--width", "640", mentions="--height")
+    # With --json an error is one JSON object on stdout, with a code and a text.
+    for args in (("snap", t.path("x.gif")), ("frobnicate",), ("info", "--camera", "7")):
+        e = t.tool_run(*args, "--json")
+        try:
+            error = json.loads(e.stdout).get("error")
+        except ValueError:
+            error = None
+        t.check(e.returncode != 0 and isinstance(error, dict) and isinstance(error.get("code"), int) and
+                error.get("text"), "vantix %s --json error: %r" % (" ".join(args), e.stdout))
+    i = t.json_of("info")
+    t.check(0 < i.get("exposureSeconds", {}).get("current", 0) < 3 and "exposure" not in i,
+            "info gives the exposure in seconds: %r" % i)
+    rules = i.get("windowRules") or {}
+    t.check(rules.get("maxWidth") == 3856 and [m.get("mode") for m in rules.get("subSample", [])] == [0, 1, 2] and
+            all(m.get("widthStep", 0) > 0 for m in rules.get("subSample", [])), "info window rules: %r" % rules)
+    plain = t.tool_run("info")
+    t.check("mode 1      width a multiple of" in plain.stdout, "info prints the window rules: %r" % plain.stdout)
     t.refused("frobnicate")
     t.refused("reg", "frob", "1", mentions="frob")
     t.refused("settings", "frob", mentions="frob")

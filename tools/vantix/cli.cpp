@@ -53,11 +53,11 @@ bool ParseOptions(int argc, char** argv, int first, const std::vector<std::strin
         }
         for (const std::string& option : withValue) known |= option == name;
         if (!known) {
-            std::fprintf(stderr, "error: unknown option %s (see --help)\n", arg.c_str());
+            PrintError("unknown option %s (see --help)\n", arg.c_str());
             return false;
         }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "error: %s needs a value\n", arg.c_str());
+            PrintError("%s needs a value\n", arg.c_str());
             return false;
         }
         options->values[name] = argv[++i];
@@ -93,20 +93,52 @@ bool ParseNumber(const std::string& text, double min, double max, double* value)
 bool ParseCamera(const Options& options, int32_t* index) {
     int64_t value = 0;
     if (!ParseInteger(options.Get("camera", "0"), 0, 31, &value)) {
-        std::fprintf(stderr, "error: --camera takes a number from 0 to 31\n");
+        PrintError("--camera takes a number from 0 to 31\n");
         return false;
     }
     *index = static_cast<int32_t>(value);
     return true;
 }
 
-const std::vector<std::string> kCaptureOptions = {"camera", "bits", "exposure-ms", "gain", "width", "height"};
+const std::vector<std::string> kCaptureOptions = {"camera", "bits",      "exposure-ms", "gain",     "width",
+                                                 "height", "x",         "y",           "subsample", "mirror",
+                                                 "gray-mode"};
+const std::vector<std::string> kCaptureFlags = {"save"};
+
+namespace {
+
+// --width, --height, --x and --y: the window within the sensor, whose size
+// the SDK reports as the total width and height. Sizes not given keep the
+// current window's, but a width needs a height and the other way round.
+bool ApplyWindowOptions(int32_t handle, const Options& options) {
+    if (!options.Has("width") && !options.Has("height") && !options.Has("x") && !options.Has("y")) return true;
+    if (options.Has("width") != options.Has("height")) {
+        PrintError("--width and --height go together\n");
+        return false;
+    }
+    int32_t th = 0, x = 0, w = 0, tv = 0, y = 0, h = 0;
+    Vantix_GetCaptureWindowEx(handle, &th, &x, &w, &tv, &y, &h);
+    int64_t width = w, height = h, left = x, top = y;
+    if (!ParseInteger(options.Get("width", std::to_string(w)), 1, th, &width) ||
+        !ParseInteger(options.Get("height", std::to_string(h)), 1, tv, &height) ||
+        !ParseInteger(options.Get("x", std::to_string(x)), 0, th - 1, &left) ||
+        !ParseInteger(options.Get("y", std::to_string(y)), 0, tv - 1, &top) ||
+        !Vantix_SetCaptureWindowEx(handle, th, static_cast<int32_t>(left), static_cast<int32_t>(width), tv,
+                                   static_cast<int32_t>(top), static_cast<int32_t>(height))) {
+        PrintError("the window must fit the %d x %d sensor on its grid (see the window rules of vantix info)\n", th,
+                   tv);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 bool ApplyCaptureOptions(int32_t handle, const Options& options) {
     int64_t value = 0;
     if (options.Has("bits")) {
         if (!ParseInteger(options.Get("bits"), 8, 64, &value) || !Vantix_SetColorMode(handle, static_cast<int32_t>(value))) {
-            std::fprintf(stderr, "error: --bits takes 8, 16, 24, 32, 48 or 64\n");
+            PrintError("--bits takes 8, 16, 24, 32, 48 or 64\n");
             return false;
         }
     }
@@ -114,56 +146,63 @@ bool ApplyCaptureOptions(int32_t handle, const Options& options) {
         double ms = 0;
         if (!ParseNumber(options.Get("exposure-ms"), 0.0, 1e6, &ms) || !(ms > 0) ||
             !Vantix_SetRealExposureTime(handle, static_cast<int32_t>(ms * 1000.0))) {
-            std::fprintf(stderr, "error: --exposure-ms must be a positive time within the camera's range (see vantix info)\n");
+            PrintError("--exposure-ms must be a positive time within the camera's range (see vantix info)\n");
             return false;
         }
     }
     if (options.Has("gain")) {
         if (!ParseInteger(options.Get("gain"), 0, 1 << 20, &value) ||
             !Vantix_SetGlobalGain(handle, static_cast<int32_t>(value))) {
-            std::fprintf(stderr, "error: --gain is outside the camera's range (see vantix info)\n");
+            PrintError("--gain is outside the camera's range (see vantix info)\n");
             return false;
         }
     }
-    if (options.Has("width") || options.Has("height")) {
-        // The window lies in the sensor of the camera's model.
-        VantixCameraInfo info{};
-        info.size = sizeof info;
-        if (!Vantix_GetCameraInfo(handle, &info)) info = VantixCameraInfo{0, 3856, 2764, 0, 0, 0, 0, 0, 0, 0, 0.0, 0.0};
-        // A size not given stays as the camera has it.
-        int32_t th = 0, x = 0, currentWidth = 0, tv = 0, y = 0, currentHeight = 0;
-        Vantix_GetCaptureWindowEx(handle, &th, &x, &currentWidth, &tv, &y, &currentHeight);
-        int64_t width = 0, height = 0;
-        if (!ParseInteger(options.Get("width", std::to_string(currentWidth)), 1, info.totalWidth, &width) ||
-            !ParseInteger(options.Get("height", std::to_string(currentHeight)), 1, info.totalHeight, &height) ||
-            !Vantix_SetCaptureWindowEx(handle, info.totalWidth, 0, static_cast<int32_t>(width), info.totalHeight, 0,
-                                       static_cast<int32_t>(height))) {
-            std::fprintf(stderr, "error: the window must fit the %d x %d sensor\n", info.totalWidth, info.totalHeight);
+    if (options.Has("subsample")) {
+        if (!ParseInteger(options.Get("subsample"), 0, 2, &value) ||
+            !Vantix_SetSubSample(handle, static_cast<int32_t>(value))) {
+            PrintError("--subsample takes 0 (none), 1 (every second pixel) or 2 (every fourth)\n");
             return false;
         }
     }
+    if (options.Has("mirror")) {
+        const std::string mirror = options.Get("mirror");
+        if (mirror != "none" && mirror != "h" && mirror != "v" && mirror != "hv") {
+            PrintError("--mirror takes none, h, v or hv\n");
+            return false;
+        }
+        Vantix_SetMirrorH(handle, mirror.find('h') != std::string::npos ? 1 : 0);
+        Vantix_SetMirrorV(handle, mirror.find('v') != std::string::npos ? 1 : 0);
+    }
+    if (options.Has("gray-mode")) {
+        if (!ParseInteger(options.Get("gray-mode"), 0, 2, &value) ||
+            !Vantix_SetGrayMode(handle, static_cast<int32_t>(value))) {
+            PrintError("--gray-mode takes 0, 1 or 2\n");
+            return false;
+        }
+    }
+    if (!ApplyWindowOptions(handle, options)) return false;
     Vantix_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0);  // no preview window on a terminal
     return true;
 }
 
 bool CheckWritable(const std::string& file) {
     if (file.empty()) {
-        std::fprintf(stderr, "error: the output file name is empty\n");
+        PrintError("the output file name is empty\n");
         return false;
     }
     struct stat info {};
     if (stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "error: %s is a folder, not a file\n", file.c_str());
+        PrintError("%s is a folder, not a file\n", file.c_str());
         return false;
     }
     const size_t slash = file.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "error: cannot write %s: the folder %s does not exist\n", file.c_str(), folder.c_str());
+        PrintError("cannot write %s: the folder %s does not exist\n", file.c_str(), folder.c_str());
         return false;
     }
     if (access(folder.c_str(), W_OK) != 0) {
-        std::fprintf(stderr, "error: cannot write %s: the folder %s is not writable\n", file.c_str(), folder.c_str());
+        PrintError("cannot write %s: the folder %s is not writable\n", file.c_str(), folder.c_str());
         return false;
     }
     return true;
@@ -195,23 +234,33 @@ double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-const char* ErrorText(int32_t code) {
-    switch (code) {
-        case 0: return "no error";
-        case 1: return "not allowed in the current acquisition state, no picture taken yet, or a serial ROM access failed";
-        case 2: return "the camera is not attached or cannot be opened";
-        case 3: return "a worker thread could not be started";
-        case 4: return "the preview window could not be made (no X display?), or no stored capture size matches";
-        case 5: return "out of memory, buffer too small, or no image yet";
-        case 6: return "the camera refused the request";
-        case 7: return "the capture window does not fit the sensor";
-        case 8: return "a frame transfer failed";
-        case 9: return "an argument is out of range";
-        case 11: return "not supported by this camera";
-        case 12: return "a file could not be written, a recording or mask update could not start, or a value could not be read";
-        case 13: return "the camera stopped delivering frames";
-        case 14: return "the mask file could not be read or written, or is not a mask file";
-        default: return "unknown error";
+const char* ErrorText(int32_t code) { return VantixExt_GetErrorText(code); }
+
+namespace {
+bool g_jsonErrors = false;
+
+void PrintJsonError(int32_t code, const std::string& what, const std::string& text) {
+    std::printf("{\"error\":{\"code\":%d,\"what\":\"%s\",\"text\":\"%s\"}}\n", code, JsonEscape(what).c_str(),
+                JsonEscape(text).c_str());
+    std::fflush(stdout);
+}
+}  // namespace
+
+void SetJsonErrors(bool on) { g_jsonErrors = on; }
+bool JsonErrors() { return g_jsonErrors; }
+
+void PrintError(const char* format, ...) {
+    char message[2048];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    std::string text = message;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    if (g_jsonErrors) {
+        PrintJsonError(0, "", text);
+    } else {
+        std::fprintf(stderr, "error: %s\n", text.c_str());
     }
 }
 
@@ -225,20 +274,23 @@ bool TakeError(int32_t handle, int32_t code) {
 
 int Fail(int32_t handle, const std::string& what) {
     const int32_t code = handle != 0 ? Vantix_GetLastError(handle) : 0;
-    if (code == 0) {
-        std::fprintf(stderr, "error: %s failed\n", what.c_str());
+    if (g_jsonErrors) {
+        PrintJsonError(code, what, code == 0 ? what + " failed" : ErrorText(code));
+    } else if (code == 0) {
+        PrintError("%s failed\n", what.c_str());
     } else {
-        std::fprintf(stderr, "error: %s: SDK error %d (%s)\n", what.c_str(), code, ErrorText(code));
+        PrintError("%s: SDK error %d (%s)\n", what.c_str(), code, ErrorText(code));
     }
     return kExitFailure;
 }
 
-int32_t OpenSession(int32_t index) {
+int32_t OpenSession(int32_t index, bool save) {
     const int32_t handle = Vantix_Initialize(nullptr);
     if (handle == 0) {
-        std::fprintf(stderr, "error: no SDK session could be created\n");
+        PrintError("no SDK session could be created\n");
         return 0;
     }
+    VantixExt_SetSettingsAutosave(handle, save ? 1 : 0);  // before a model switch, which saves
     // The model: --model, else that of the camera at this place in
     // `vantix list`, whose number among its model's cameras is then the one
     // to select.
@@ -247,7 +299,7 @@ int32_t OpenSession(int32_t index) {
     if (!g_modelOption.empty()) {
         int64_t value = 0;
         if (!ParseInteger(g_modelOption, 0, 0xFFFF, &value)) {
-            std::fprintf(stderr, "error: --model takes a model id such as 0x3040\n");
+            PrintError("--model takes a model id such as 0x3040\n");
             Vantix_Release(handle);
             return 0;
         }
@@ -257,7 +309,7 @@ int32_t OpenSession(int32_t index) {
         instance = details.instance;
     }
     if (model != 0 && model != VantixExt_GetModelId(handle) && !VantixExt_SetModelId(handle, model)) {
-        std::fprintf(stderr, "error: 0x%04x is not a camera model of the family\n", static_cast<unsigned>(model));
+        PrintError("0x%04x is not a camera model of the family\n", static_cast<unsigned>(model));
         Vantix_Release(handle);
         return 0;
     }
@@ -266,7 +318,7 @@ int32_t OpenSession(int32_t index) {
     char names[VANTIX_NAME_LIST_ENTRIES * VANTIX_NAME_LIST_ENTRY_CHARS];
     const int32_t count = Vantix_EnumDevice(handle, names);
     if (count == 0) {
-        std::fprintf(stderr, "error: no camera is attached (set VANTIX_EMULATE=3040 for a virtual one)\n");
+        PrintError("no camera is attached (set VANTIX_EMULATE=3040 for a virtual one)\n");
         Vantix_Release(handle);
         return 0;
     }

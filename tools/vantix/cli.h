@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the vantix command-line tool: option parsing, error
 // messages for the SDK's codes, and opening a session on a camera.
+#include <cstdarg>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -41,9 +42,19 @@ bool ParseCamera(const Options& options, int32_t* index);
 
 // The capture options shared by snap, record and stream, and applying them
 // to a session (which also turns off the preview window). False with a
-// message for a bad value.
+// message for a bad value. kCaptureFlags go with them: --save keeps the
+// options in the camera's stored settings for later programs.
 extern const std::vector<std::string> kCaptureOptions;
+extern const std::vector<std::string> kCaptureFlags;
 bool ApplyCaptureOptions(int32_t handle, const Options& options);
+
+// With --json anywhere on the command line, errors are printed as one JSON
+// object on stdout, {"error":{"code":N,"text":"..."}} (code 0 for errors of
+// the tool itself), instead of a line on stderr; the exit status is the same.
+void SetJsonErrors(bool on);
+bool JsonErrors();
+// Prints an error message, printf-style, without the "error: " prefix.
+void PrintError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Whether `file` can be written: its folder exists and is writable and it is
 // not itself a folder. False with a message naming the problem.
@@ -81,8 +92,10 @@ int Fail(int32_t handle, const std::string& what);
 // A session on camera `index` (a virtual one when none is attached and the
 // tool was allowed to start one). With --model, `index` counts that model's
 // cameras; without, it is the camera's place in `vantix list` and the
-// session drives that camera's model. 0 with a message on failure.
-int32_t OpenSession(int32_t index);
+// session drives that camera's model. 0 with a message on failure. Unless
+// `save` is set the session keeps the camera's stored settings as they are:
+// what a command changes for itself ends with it.
+int32_t OpenSession(int32_t index, bool save = false);
 
 // Image file type for a file name's extension or a --format name; -1 if none.
 int32_t FileTypeFor(const std::string& nameOrFormat);

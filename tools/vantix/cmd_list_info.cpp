@@ -17,8 +17,13 @@ int RunList(int argc, char** argv) {
         std::printf("usage: vantix list [--json]\n  Lists the attached cameras of every model (real, or virtual ones from VANTIX_EMULATE).\n");
         return 0;
     }
+    if (!options.positionals.empty()) {
+        PrintError("list takes no arguments (%s); see vantix list --help\n", options.positionals[0].c_str());
+        return 2;
+    }
     const int32_t handle = Vantix_Initialize(nullptr);
     if (handle == 0) return Fail(0, "creating a session");
+    VantixExt_SetSettingsAutosave(handle, 0);  // a listing changes nothing stored
     const bool json = options.Has("json");
     if (json) std::printf("[");
     // Cameras of every model. The index is the one --camera takes; the
@@ -57,9 +62,14 @@ int RunInfo(int argc, char** argv) {
         std::printf("usage: vantix info [--camera N] [--model 0xNNNN] [--json]\n  Model, sensor array, gain and exposure ranges, features and current settings of a camera.\n");
         return 0;
     }
+    if (!options.positionals.empty()) {
+        PrintError("info takes no arguments (%s); use --camera N to choose a camera\n",
+                   options.positionals[0].c_str());
+        return 2;
+    }
     int64_t index = 0;
     if (!ParseInteger(options.Get("camera", "0"), 0, 31, &index)) {
-        std::fprintf(stderr, "error: --camera takes a number from 0 to 31\n");
+        PrintError("--camera takes a number from 0 to 31\n");
         return 2;
     }
     const int32_t handle = OpenSession(static_cast<int32_t>(index));
@@ -102,14 +112,35 @@ int RunInfo(int argc, char** argv) {
     const int32_t firmware = (firmwareHigh & 0xFF) * 256 + (firmwareLow & 0xFF);
     char firmwareText[16] = "unknown";
     if (highOk != 0 && lowOk != 0) std::snprintf(firmwareText, sizeof firmwareText, "0x%04x", firmware);
+    // The windows the camera accepts, per sub-sampling mode.
+    VantixWindowRules rules{};
+    const bool haveRules = VantixExt_GetWindowRules(handle, &rules) != 0;
+    std::string rulesJson = "null";
+    if (haveRules) {
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "{\"maxWidth\":%d,\"maxHeight\":%d,\"minWidth\":%d,\"minHeight\":%d,\"subSample\":[",
+                      rules.maxWidth, rules.maxHeight, rules.minWidth, rules.minHeight);
+        rulesJson = text;
+        for (int m = 0, listed = 0; m < 3; ++m) {
+            if ((rules.subSampleModes & (1 << m)) == 0) continue;
+            const VantixWindowGrid& g = rules.grid[m];
+            std::snprintf(text, sizeof text,
+                          "%s{\"mode\":%d,\"widthStep\":%d,\"heightStep\":%d,\"xStep\":%d,\"yStep\":%d}",
+                          listed++ ? "," : "", m, g.widthStep, g.heightStep, g.xStep, g.yStep);
+            rulesJson += text;
+        }
+        rulesJson += "]}";
+    }
     if (options.Has("json")) {
         std::printf("{\"name\":\"%s\",\"model_id\":\"0x%04x\",\"features\":%s,\"sensorWidth\":%d,\"sensorHeight\":%d,\"gain\":{\"min\":%d,\"max\":%d,\"current\":%d},"
-                    "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposure\":{\"min\":%d,\"max\":%d,\"current\":%d},"
+                    "\"colorGain\":{\"min\":%d,\"max\":%d},\"exposureSeconds\":{\"min\":%.4f,\"max\":%.4f,\"current\":%.4f},"
                     "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"colorModeBits\":%d,"
-                    "\"firmware\":\"%s\"}\n",
-                    JsonEscape(name).c_str(), static_cast<unsigned>(model), features.c_str(), info.totalWidth, info.totalHeight, info.gainMin, info.gainMax, gain,
-                    info.colorGainMin, info.colorGainMax, info.exposureMin, info.exposureMax, exposure, x, y, w, h,
-                    Vantix_GetColorMode(handle), firmwareText);
+                    "\"firmware\":\"%s\",\"windowRules\":%s}\n",
+                    JsonEscape(name).c_str(), static_cast<unsigned>(model), features.c_str(), info.totalWidth,
+                    info.totalHeight, info.gainMin, info.gainMax, gain, info.colorGainMin, info.colorGainMax,
+                    info.exposureMin / 10000.0, info.exposureMax / 10000.0, exposure / 10000.0, x, y, w, h,
+                    Vantix_GetColorMode(handle), firmwareText, rulesJson.c_str());
     } else {
         std::printf("camera        %s\n", name);
         std::printf("model         0x%04x\n", static_cast<unsigned>(model));
@@ -122,6 +153,16 @@ int RunInfo(int argc, char** argv) {
         std::printf("colour mode   %d bits per pixel\n", Vantix_GetColorMode(handle));
         std::printf("firmware      %s\n", firmwareText);
         std::printf("features      %s\n", features.c_str());
+        if (haveRules) {
+            std::printf("windows       %d x %d to %d x %d pixels; by sub-sampling mode:\n", rules.minWidth,
+                        rules.minHeight, rules.maxWidth, rules.maxHeight);
+            for (int m = 0; m < 3; ++m) {
+                if ((rules.subSampleModes & (1 << m)) == 0) continue;
+                const VantixWindowGrid& g = rules.grid[m];
+                std::printf("  mode %d      width a multiple of %d, height of %d, x of %d, y of %d\n", m,
+                            g.widthStep, g.heightStep, g.xStep, g.yStep);
+            }
+        }
     }
     Vantix_Release(handle);
     return 0;

@@ -184,24 +184,24 @@ int RunMask(int argc, char** argv) {
     const bool capture = action == "dark" || action == "bright";
     if (!capture && action != "save" && action != "load") {
         if (action.empty()) {
-            std::fprintf(stderr, "error: mask needs a subcommand\n");
+            PrintError("mask needs a subcommand\n");
         } else {
-            std::fprintf(stderr, "error: unknown mask subcommand %s\n", action.c_str());
+            PrintError("unknown mask subcommand %s\n", action.c_str());
         }
         PrintUsage();
         return kExitUsage;
     }
     if (args.size() != 2) {
-        std::fprintf(stderr, "error: mask %s takes one file name\n", action.c_str());
+        PrintError("mask %s takes one file name\n", action.c_str());
         return kExitUsage;
     }
     if (!capture && (options.Has("depth") || options.Has("exposure-ms") || options.Has("gain"))) {
-        std::fprintf(stderr, "error: --depth, --exposure-ms and --gain go with mask dark and mask bright\n");
+        PrintError("--depth, --exposure-ms and --gain go with mask dark and mask bright\n");
         return kExitUsage;
     }
     const std::string depth = options.Get("depth", "both");
     if (depth != "8" && depth != "16" && depth != "both") {
-        std::fprintf(stderr, "error: --depth takes 8, 16 or both\n");
+        PrintError("--depth takes 8, 16 or both\n");
         return kExitUsage;
     }
     const std::string file = args[1];

@@ -28,9 +28,11 @@ SpaceInfo InfoOf(Space space) {
     switch (space) {
         // The plain calls take the register's low 8 bits and the value's low 16.
         case Space::kSensor: return {"reg", "sensor", 0xFF, 0xFFFF, 2, 4};
-        // The sensors take 16-bit addresses at most, and 16-bit values.
-        case Space::kSensorEx: return {"reg", "sensor", 0xFFFF, 0xFFFF, 4, 4};
-        // FPGA registers hold one byte each.
+        // The whole 32-bit address is passed on; the sensor refuses what it
+        // cannot address. Values are 16 bits.
+        case Space::kSensorEx: return {"reg", "sensor", 0xFFFFFFFF, 0xFFFF, 4, 4};
+        // FPGA registers hold one byte each (the SDK passes 16 bits on, of
+        // which the register keeps the low byte).
         case Space::kFpga: return {"fpga", "fpga", 0xFF, 0xFF, 2, 2};
         // The serial ROM has 4096 bytes.
         case Space::kSrom: break;
@@ -71,8 +73,9 @@ void PrintUsage(const char* command) {
     if (c == "reg") {
         std::printf("usage: vantix reg read ADDR [--ex] [--camera N] [--json]\n"
                     "       vantix reg write ADDR VALUE [--ex] [--camera N] [--json]\n"
-                    "  A sensor register: ADDR 0..0xFF (with --ex, which passes the whole address:\n"
-                    "  0..0xFFFF), VALUE 0..0xFFFF. A write is read back.\n");
+                    "  A sensor register: ADDR 0..0xFF (with --ex, which passes the whole 32-bit address:\n"
+                    "  0..0xFFFFFFFF; this camera's sensor answers up to 0xFFFF), VALUE 0..0xFFFF.\n"
+                    "  A write is read back.\n");
     } else if (c == "fpga") {
         std::printf("usage: vantix fpga read REG [--camera N] [--json]\n"
                     "       vantix fpga write REG VALUE [--camera N] [--json]\n"
@@ -103,11 +106,11 @@ int Run(int argc, char** argv, const char* command) {
     const std::string action = args.empty() ? "" : args[0];
     if ((action != "read" && action != "write") || args.size() != (action == "read" ? 2u : 3u)) {
         if (action.empty()) {
-            std::fprintf(stderr, "error: %s needs a subcommand, read or write\n", command);
+            PrintError("%s needs a subcommand, read or write\n", command);
         } else if (action != "read" && action != "write") {
-            std::fprintf(stderr, "error: unknown %s subcommand %s\n", command, action.c_str());
+            PrintError("unknown %s subcommand %s\n", command, action.c_str());
         } else {
-            std::fprintf(stderr, "error: wrong number of arguments\n");
+            PrintError("wrong number of arguments\n");
         }
         PrintUsage(command);
         return kExitUsage;
@@ -116,18 +119,18 @@ int Run(int argc, char** argv, const char* command) {
     const SpaceInfo info = InfoOf(space);
     int64_t address = 0, value = 0, count = 1;
     if (!ParseInteger(args[1], 0, info.maxAddress, &address)) {
-        std::fprintf(stderr, "error: %s address %s is not a number from 0 to %s%s\n", info.name, args[1].c_str(),
+        PrintError("%s address %s is not a number from 0 to %s%s\n", info.name, args[1].c_str(),
                      Hex(info.maxAddress, 0).c_str(), space == Space::kSensor ? " (use --ex for 16-bit addresses)" : "");
         return kExitUsage;
     }
     if (action == "write" && !ParseInteger(args[2], 0, info.maxValue, &value)) {
-        std::fprintf(stderr, "error: %s value %s is not a number from 0 to %s\n", info.name, args[2].c_str(),
+        PrintError("%s value %s is not a number from 0 to %s\n", info.name, args[2].c_str(),
                      Hex(info.maxValue, 0).c_str());
         return kExitUsage;
     }
     if (options.Has("count") && (action != "read" || !ParseInteger(options.Get("count"), 1, 4096, &count) ||
                                  address + count - 1 > info.maxAddress)) {
-        std::fprintf(stderr, "error: --count goes with read and must keep the addresses within 0..%s\n",
+        PrintError("--count goes with read and must keep the addresses within 0..%s\n",
                      Hex(info.maxAddress, 0).c_str());
         return kExitUsage;
     }
@@ -139,34 +142,51 @@ int Run(int argc, char** argv, const char* command) {
     int status = kExitOk;
 
     if (action == "read") {
+        // Several serial-ROM bytes print as a hex dump, 16 to a line.
+        const bool dump = space == Space::kSrom && count > 1 && !json;
+        std::string line;
         if (json) std::printf("%s", count > 1 ? "[" : "");
         for (int64_t i = 0; i < count; ++i) {
-            const auto at = static_cast<int32_t>(address + i);
+            const int64_t at = address + i;
             int32_t read = 0;
-            if (!ReadValue(handle, space, at, &read)) {
+            if (!ReadValue(handle, space, static_cast<int32_t>(static_cast<uint32_t>(at)), &read)) {
                 if (json && i > 0) std::printf("]\n");
+                if (!line.empty()) std::printf("%s\n", line.c_str());
                 status = Fail(handle, std::string("reading ") + info.name + " " + Hex(at, info.addressDigits));
                 break;
             }
             if (json) {
-                std::printf("%s{\"space\":\"%s\",\"address\":%d,\"value\":%d,\"hex\":\"%s\"}", i ? "," : "", info.name,
-                            at, read, Hex(read, info.valueDigits).c_str());
+                std::printf("%s{\"space\":\"%s\",\"address\":%lld,\"value\":%d,\"hex\":\"%s\"}", i ? "," : "",
+                            info.name, static_cast<long long>(at), read, Hex(read, info.valueDigits).c_str());
+            } else if (dump) {
+                char cell[8];
+                if (line.empty() || at % 16 == 0) {
+                    if (!line.empty()) std::printf("%s\n", line.c_str());
+                    std::snprintf(cell, sizeof cell, "%03llx:", static_cast<long long>(at & ~int64_t{15}));
+                    line = cell;
+                    for (int64_t gap = at % 16; gap > 0; --gap) line += "   ";
+                }
+                std::snprintf(cell, sizeof cell, " %02x", read & 0xFF);
+                line += cell;
             } else {
                 std::printf("%s %s = %s (%d)\n", info.command, Hex(at, info.addressDigits).c_str(),
                             Hex(read, info.valueDigits).c_str(), read);
             }
             if (json && i + 1 == count) std::printf("%s\n", count > 1 ? "]" : "");
         }
+        if (dump && status == kExitOk && !line.empty()) std::printf("%s\n", line.c_str());
     } else {
-        const auto at = static_cast<int32_t>(address);
+        const int64_t at = address;
         const auto written = static_cast<int32_t>(value);
+        const auto sdkAddress = static_cast<int32_t>(static_cast<uint32_t>(address));
         int32_t readBack = 0;
-        if (!WriteValue(handle, space, at, written)) {
+        if (!WriteValue(handle, space, sdkAddress, written)) {
             status = Fail(handle, std::string("writing ") + info.name + " " + Hex(at, info.addressDigits));
         } else {
-            const bool readable = ReadValue(handle, space, at, &readBack);
+            const bool readable = ReadValue(handle, space, sdkAddress, &readBack);
             if (json) {
-                std::printf("{\"space\":\"%s\",\"address\":%d,\"written\":%d,\"readBack\":", info.name, at, written);
+                std::printf("{\"space\":\"%s\",\"address\":%lld,\"written\":%d,\"readBack\":", info.name,
+                            static_cast<long long>(at), written);
                 if (readable) {
                     std::printf("%d}\n", readBack);
                 } else {
@@ -184,7 +204,7 @@ int Run(int argc, char** argv, const char* command) {
             // The serial ROM is memory: a byte that does not read back as
             // written was not stored, whatever the write call said.
             if (space == Space::kSrom && (!readable || readBack != written)) {
-                std::fprintf(stderr, "error: the serial ROM byte at %s did not keep the value written\n",
+                PrintError("the serial ROM byte at %s did not keep the value written\n",
                              Hex(at, info.addressDigits).c_str());
                 status = kExitFailure;
             }

@@ -172,7 +172,7 @@ int Dump(const std::string& key, bool json) {
         return kExitOk;
     }
     if (result != 1) {
-        std::fprintf(stderr, "error: reading the settings in %s: %s\n", path.c_str(), SettingsErrorText(result));
+        PrintError("reading the settings in %s: %s\n", path.c_str(), SettingsErrorText(result));
         return kExitFailure;
     }
     const std::vector<Key> keys = ParseSettingsText(text);
@@ -221,7 +221,7 @@ int Export(const std::string& key, const std::string& file, bool json) {
         std::string text;
         const int32_t result = SettingsText(key, &text);
         if (result != 1) {
-            std::fprintf(stderr, "error: exporting %s: %s\n", key.empty() ? "the settings" : key.c_str(),
+            PrintError("exporting %s: %s\n", key.empty() ? "the settings" : key.c_str(),
                          SettingsErrorText(result));
             return kExitFailure;
         }
@@ -231,7 +231,7 @@ int Export(const std::string& key, const std::string& file, bool json) {
     if (!CheckWritable(file)) return kExitUsage;
     const int32_t result = VantixExt_ExportSettings(key.c_str(), file.c_str());
     if (result != 1) {
-        std::fprintf(stderr, "error: exporting %s to %s: %s\n", key.empty() ? "the settings" : key.c_str(), file.c_str(),
+        PrintError("exporting %s to %s: %s\n", key.empty() ? "the settings" : key.c_str(), file.c_str(),
                      SettingsErrorText(result));
         return kExitFailure;
     }
@@ -248,7 +248,7 @@ int Export(const std::string& key, const std::string& file, bool json) {
 int Import(const std::string& file, bool json) {
     const int32_t result = VantixExt_ImportSettings(file.c_str());
     if (result != 1) {
-        std::fprintf(stderr, "error: importing %s: %s\n", file.c_str(), SettingsErrorText(result));
+        PrintError("importing %s: %s\n", file.c_str(), SettingsErrorText(result));
         return kExitFailure;
     }
     const std::string path = SettingsPath();
@@ -264,7 +264,7 @@ int Import(const std::string& file, bool json) {
 int Reset(const std::string& key, bool json) {
     const int32_t result = VantixExt_DeleteSettingsKey(key.c_str());
     if (result < 0) {
-        std::fprintf(stderr, "error: removing the settings of %s: %s\n", key.c_str(), SettingsErrorText(result));
+        PrintError("removing the settings of %s: %s\n", key.c_str(), SettingsErrorText(result));
         return kExitFailure;
     }
     if (json) {
@@ -292,11 +292,11 @@ int RunSettings(int argc, char** argv) {
     const bool known = action == "path" || action == "dump" || action == "reset" || takesFile;
     if (!known || args.size() != (takesFile ? 2u : 1u)) {
         if (!known && !action.empty()) {
-            std::fprintf(stderr, "error: unknown settings subcommand %s\n", action.c_str());
+            PrintError("unknown settings subcommand %s\n", action.c_str());
         } else if (action.empty()) {
-            std::fprintf(stderr, "error: settings needs a subcommand\n");
+            PrintError("settings needs a subcommand\n");
         } else {
-            std::fprintf(stderr, "error: wrong number of arguments for settings %s\n", action.c_str());
+            PrintError("wrong number of arguments for settings %s\n", action.c_str());
         }
         PrintUsage();
         return kExitUsage;
@@ -304,11 +304,11 @@ int RunSettings(int argc, char** argv) {
     const bool json = options.Has("json");
     const bool cameraOption = action == "dump" || action == "export" || action == "reset";
     if ((options.Has("camera") || options.Has("all")) && !cameraOption) {
-        std::fprintf(stderr, "error: settings %s takes neither --camera nor --all\n", action.c_str());
+        PrintError("settings %s takes neither --camera nor --all\n", action.c_str());
         return kExitUsage;
     }
     if (options.Has("all") && (options.Has("camera") || action == "reset")) {
-        std::fprintf(stderr, "error: --all goes with dump or export, without --camera\n");
+        PrintError("--all goes with dump or export, without --camera\n");
         return kExitUsage;
     }
     int32_t index = 0;
@@ -318,7 +318,7 @@ int RunSettings(int argc, char** argv) {
     if (action == "path") {
         const std::string path = SettingsPath();
         if (path.empty()) {
-            std::fprintf(stderr, "error: no settings location (set VANTIX_REGISTRY or HOME)\n");
+            PrintError("no settings location (set VANTIX_REGISTRY or HOME)\n");
             return kExitFailure;
         }
         if (json) {

@@ -18,24 +18,35 @@ int RunSnap(int argc, char** argv) {
     Options options;
     std::vector<std::string> withValue = kCaptureOptions;
     withValue.push_back("format");
-    if (!ParseOptions(argc, argv, 2, withValue, {"help", "json"}, &options)) return kExitUsage;
+    std::vector<std::string> flags = {"help", "json"};
+    flags.insert(flags.end(), kCaptureFlags.begin(), kCaptureFlags.end());
+    if (!ParseOptions(argc, argv, 2, withValue, flags, &options)) return kExitUsage;
     if (options.Has("help") || options.positionals.size() != 1) {
         std::printf("usage: vantix snap FILE [--format bmp|raw|jpg|png|tif] [--bits N] [--exposure-ms T] [--gain G]\n"
-                    "                   [--width W --height H] [--camera N] [--json]\n"
+                    "                   [--width W --height H] [--x X --y Y] [--subsample 0|1|2]\n"
+                    "                   [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
                     "  Takes one picture and saves it; the format follows the file's extension.\n"
+                    "  The options apply to this picture only; --save keeps them for later programs.\n"
                     "  --json prints the file, its size in bytes, the picture's size and the time taken.\n");
+        if (!options.Has("help")) {
+            PrintError(options.positionals.empty() ? "snap needs a file name\n" : "snap takes one file name\n");
+        }
         return options.Has("help") ? kExitOk : kExitUsage;
     }
     const std::string file = options.positionals[0];
     const int32_t type = FileTypeFor(options.Has("format") ? options.Get("format") : file);
     if (type < 0) {
-        std::fprintf(stderr, "error: unknown image format for %s (use bmp, raw, jpg, png or tif)\n", file.c_str());
+        if (options.Has("format")) {
+            PrintError("unknown image format %s (use bmp, raw, jpg, png or tif)\n", options.Get("format").c_str());
+        } else {
+            PrintError("unknown image format for %s (use bmp, raw, jpg, png or tif)\n", file.c_str());
+        }
         return kExitUsage;
     }
     int32_t index = 0;
     if (!ParseCamera(options, &index) || !CheckWritable(file)) return kExitUsage;
     const double start = Now();
-    const int32_t handle = OpenSession(index);
+    const int32_t handle = OpenSession(index, options.Has("save"));
     if (handle == 0) return kExitFailure;
     int status = kExitOk;
     if (!ApplyCaptureOptions(handle, options)) {
@@ -60,25 +71,32 @@ int RunRecord(int argc, char** argv) {
     Options options;
     std::vector<std::string> withValue = kCaptureOptions;
     withValue.push_back("seconds");
-    if (!ParseOptions(argc, argv, 2, withValue, {"help", "json"}, &options)) return kExitUsage;
+    std::vector<std::string> flags = {"help", "json"};
+    flags.insert(flags.end(), kCaptureFlags.begin(), kCaptureFlags.end());
+    if (!ParseOptions(argc, argv, 2, withValue, flags, &options)) return kExitUsage;
     if (options.Has("help") || options.positionals.size() != 1) {
         std::printf("usage: vantix record FILE.avi [--seconds S] [--bits N] [--exposure-ms T] [--gain G]\n"
-                    "                     [--width W --height H] [--camera N] [--json]\n"
-                    "  Records an uncompressed AVI (default 3 s); Ctrl-C stops early and still leaves a valid file.\n"
-                    "  A write error (disk full) ends it early with the frames written so far, and exit status 1.\n"
-                    "  --json prints the file, its size in bytes, the frame size, the time recorded, the frames\n"
-                    "  and the SDK error (0: none).\n");
+                    "                     [--width W --height H] [--x X --y Y] [--subsample 0|1|2]\n"
+                    "                     [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
+                    "  Records an uncompressed 24-bit AVI (default 3 s, fractions allowed); Ctrl-C stops early and\n"
+                    "  still leaves a valid file. A write error (disk full) ends it early with the frames written so\n"
+                    "  far, and exit status 1; so does the AVI size limit (4 GiB), which the output names.\n"
+                    "  --json prints the file, its size in bytes, the frame size, the time recorded, the frames,\n"
+                    "  the frame rate, whether Ctrl-C or the size limit ended it, and the SDK error (0: none).\n");
+        if (!options.Has("help")) {
+            PrintError(options.positionals.empty() ? "record needs a file name\n" : "record takes one file name\n");
+        }
         return options.Has("help") ? kExitOk : kExitUsage;
     }
-    int64_t seconds = 3;
+    double seconds = 3;
     int32_t index = 0;
-    if (!ParseInteger(options.Get("seconds", "3"), 1, 86400, &seconds)) {
-        std::fprintf(stderr, "error: --seconds takes 1 to 86400\n");
+    if (!ParseNumber(options.Get("seconds", "3"), 0.001, 86400, &seconds)) {
+        PrintError("--seconds takes a time from 0.001 to 86400\n");
         return kExitUsage;
     }
     const std::string file = options.positionals[0];
     if (!ParseCamera(options, &index) || !CheckWritable(file)) return kExitUsage;
-    const int32_t handle = OpenSession(index);
+    const int32_t handle = OpenSession(index, options.Has("save"));
     if (handle == 0) return kExitFailure;
     if (!ApplyCaptureOptions(handle, options)) {
         Vantix_Release(handle);
@@ -86,44 +104,56 @@ int RunRecord(int argc, char** argv) {
     }
     InstallInterruptHandler();
     const bool json = options.Has("json");
-    RecordingProgress progress(file, static_cast<double>(seconds), isatty(STDOUT_FILENO) != 0);
+    RecordingProgress progress(file, seconds, !json && isatty(STDOUT_FILENO) != 0);
     TakeError(handle, 0);  // what is recorded from here on concerns the recording
     const double start = Now();
-    if (!Vantix_Record(handle, file.c_str(), static_cast<int32_t>(seconds * 1000), 0)) {
+    const auto durationMs = std::max<int32_t>(1, static_cast<int32_t>(seconds * 1000.0));
+    if (!Vantix_Record(handle, file.c_str(), durationMs, 0)) {
         const int status = Fail(handle, "recording " + file);
         Vantix_Release(handle);
         return status;
     }
     // A recording that cannot be written (disk full) ends early: no need to
     // wait out the time.
-    const double total = static_cast<double>(seconds) + 0.5;
+    const double total = seconds + 0.5;
     bool writeFailed = false;
     while (!Interrupted() && !writeFailed && Now() - start < total) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         writeFailed = TakeError(handle, kSdkErrorFile);
-        if (!json) progress.Update(std::min(Now() - start, static_cast<double>(seconds)));
+        if (!json) progress.Update(std::min(Now() - start, seconds));
     }
     Vantix_StopPreview(handle);  // finalises the file
     writeFailed = TakeError(handle, kSdkErrorFile) || writeFailed;
     if (!json) progress.Finish();
-    const double elapsed = std::min(Now() - start, static_cast<double>(seconds));
+    const double elapsed = std::min(Now() - start, seconds);
     const long long frames = static_cast<long long>(progress.FramesWritten());
+    const long long bytes = FileSize(file);
+    const bool sizeLimit = !writeFailed && AviSizeLimitReached(bytes, Vantix_Width(handle), Vantix_Height(handle));
+    const double rate = elapsed > 0 ? static_cast<double>(frames) / elapsed : 0.0;
     if (json) {
         std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"seconds\":%.3f,\"frames\":%lld,"
-                    "\"interrupted\":%s,\"error\":%d}\n",
-                    JsonEscape(file).c_str(), FileSize(file), Vantix_Width(handle), Vantix_Height(handle), elapsed,
-                    frames, Interrupted() ? "true" : "false", writeFailed ? kSdkErrorFile : 0);
+                    "\"framesPerSecond\":%.2f,\"interrupted\":%s,\"sizeLimitReached\":%s,\"error\":%d}\n",
+                    JsonEscape(file).c_str(), bytes, Vantix_Width(handle), Vantix_Height(handle), elapsed, frames, rate,
+                    Interrupted() ? "true" : "false", sizeLimit ? "true" : "false", writeFailed ? kSdkErrorFile : 0);
     } else {
-        std::printf("%s  %lld frames, %s\n", file.c_str(), frames,
-                    writeFailed ? "ended early by a write error, file finalised"
-                                : (Interrupted() ? "stopped early, file finalised" : "done"));
+        std::printf("%s  %lld frames, %.1f frames/s, %s\n", file.c_str(), frames, rate,
+                    writeFailed  ? "ended early by a write error, file finalised"
+                    : sizeLimit  ? "ended by the AVI size limit (4 GiB), file finalised"
+                    : Interrupted() ? "stopped early, file finalised"
+                                    : "done");
     }
-    if (writeFailed) {
-        std::fprintf(stderr, "error: recording %s: SDK error %d (%s); the file keeps the %lld frames written before\n",
+    if (sizeLimit && !json) {
+        PrintError("recording %s reached the AVI size limit of 4 GiB after %lld frames; record a smaller window or "
+                   "a shorter time\n",
+                   file.c_str(), frames);
+    }
+    // With --json the report above carries the error.
+    if (writeFailed && !json) {
+        PrintError("recording %s: SDK error %d (%s); the file keeps the %lld frames written before\n",
                      file.c_str(), kSdkErrorFile, ErrorText(kSdkErrorFile), frames);
     }
     Vantix_Release(handle);
-    return writeFailed ? kExitFailure : kExitOk;
+    return writeFailed || sizeLimit ? kExitFailure : kExitOk;
 }
 
 }  // namespace cli

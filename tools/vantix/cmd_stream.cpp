@@ -85,36 +85,38 @@ int RunStream(int argc, char** argv) {
     withValue.push_back("seconds");
     withValue.push_back("frames");
     withValue.push_back("wait-ms");
-    if (!ParseOptions(argc, argv, 2, withValue, {"help", "json"}, &options)) return kExitUsage;
+    std::vector<std::string> flags = {"help", "json"};
+    flags.insert(flags.end(), kCaptureFlags.begin(), kCaptureFlags.end());
+    if (!ParseOptions(argc, argv, 2, withValue, flags, &options)) return kExitUsage;
     if (options.Has("help")) {
         PrintUsage();
         return kExitOk;
     }
     if (!options.positionals.empty()) {
-        std::fprintf(stderr, "error: stream takes no file name (unexpected %s)\n", options.positionals[0].c_str());
+        PrintError("stream takes no file name (unexpected %s)\n", options.positionals[0].c_str());
         return kExitUsage;
     }
     int64_t seconds = 5;
     int64_t frameLimit = 0;
     if (options.Has("frames") && !options.Has("seconds")) seconds = 0;
     if (!ParseInteger(options.Get("seconds", std::to_string(seconds)), 0, 86400, &seconds)) {
-        std::fprintf(stderr, "error: --seconds takes 0 to 86400\n");
+        PrintError("--seconds takes 0 to 86400\n");
         return kExitUsage;
     }
     if (options.Has("frames") && !ParseInteger(options.Get("frames"), 1, 100000000, &frameLimit)) {
-        std::fprintf(stderr, "error: --frames takes 1 to 100000000\n");
+        PrintError("--frames takes 1 to 100000000\n");
         return kExitUsage;
     }
     int64_t waitMs = -1;
     if (options.Has("wait-ms") && !ParseInteger(options.Get("wait-ms"), 0, 60000, &waitMs)) {
-        std::fprintf(stderr, "error: --wait-ms takes 0 to 60000\n");
+        PrintError("--wait-ms takes 0 to 60000\n");
         return kExitUsage;
     }
     int32_t index = 0;
     if (!ParseCamera(options, &index)) return kExitUsage;
     const bool json = options.Has("json");
 
-    const int32_t handle = OpenSession(index);
+    const int32_t handle = OpenSession(index, options.Has("save"));
     if (handle == 0) return kExitFailure;
     if (!ApplyCaptureOptions(handle, options)) {
         Vantix_Release(handle);
@@ -127,7 +129,7 @@ int RunStream(int argc, char** argv) {
     }
     VantixHwnd window = VantixExt_CreatePollableWindow();
     if (window == nullptr) {
-        std::fprintf(stderr, "error: no message window could be created\n");
+        PrintError("no message window could be created\n");
         Vantix_Release(handle);
         return kExitFailure;
     }
@@ -241,10 +243,10 @@ int RunStream(int argc, char** argv) {
     }
     int status = kExitOk;
     if (lostCode != 0) {
-        std::fprintf(stderr, "error: the camera was lost: SDK error %d (%s)\n", lostCode, ErrorText(lostCode));
+        PrintError("the camera was lost: SDK error %d (%s)\n", lostCode, ErrorText(lostCode));
         status = kExitFailure;
     } else if (stalled) {
-        std::fprintf(stderr, "error: the camera delivered no frame for %.0f s\n", kStallSeconds);
+        PrintError("the camera delivered no frame for %.0f s\n", kStallSeconds);
         status = kExitFailure;
     }
     Vantix_Release(handle);

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <string>
 
+#include <vantix/exports.h>
+
+#include "cli.h"
 #include "commands.h"
 
 namespace {
@@ -27,6 +30,10 @@ void PrintUsage() {
         "  demo      a tour of the SDK, on a virtual camera when none is attached\n"
         "  doctor    check what a real camera needs (libusb, USB speed, udev rule, permissions)\n"
         "  viewer    the live picture in a window, with snapshots, recording and the settings dialogs\n\n"
+        "Options of every command: --help (-h), --json (results and errors as JSON on stdout).\n"
+        "Commands that change camera settings (--exposure-ms, --gain, ...) keep them for themselves;\n"
+        "--save stores them for later programs (vantix settings shows what is stored).\n"
+        "vantix --version prints the tool's and the library's version.\n\n"
         "Environment: VANTIX_EMULATE=3040 adds a virtual camera; VANTIX_REGISTRY names the settings file;\n"
         "VANTIX_USB_TRACE=FILE logs the requests sent to the camera; VANTIX_DEBUG=1 prints diagnostics.\n"
         "Exit status: 0 done, 1 failed, 2 bad command line, 130 stopped by Ctrl-C before the work was done.\n");
@@ -35,9 +42,23 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
         PrintUsage();
         return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        const auto version = static_cast<uint32_t>(Vantix_GetDllVersion());
+        std::printf("vantix %d.%d.%d (library version 0x%08X)\n", VANTIX_TOOL_VERSION_MAJOR, VANTIX_TOOL_VERSION_MINOR,
+                    VANTIX_TOOL_VERSION_PATCH, version);
+        return 0;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) cli::SetJsonErrors(true);
+    }
+    // Every subcommand also answers -h.
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0) argv[i] = const_cast<char*>("--help");
     }
     const std::string command = argv[1];
     if (command == "list") return cli::RunList(argc, argv);
@@ -71,10 +92,10 @@ int main(int argc, char** argv) {
         }
         argv[1] = const_cast<char*>(viewer.c_str());
         execvp(viewer.c_str(), argv + 1);
-        std::fprintf(stderr, "error: cannot start %s: %s\n", viewer.c_str(), std::strerror(errno));
+        cli::PrintError("cannot start %s: %s\n", viewer.c_str(), std::strerror(errno));
         return 1;
     }
-    std::fprintf(stderr, "error: unknown command %s\n\n", command.c_str());
-    PrintUsage();
+    cli::PrintError("unknown command %s (vantix --help lists them)\n", command.c_str());
+    if (!cli::JsonErrors()) PrintUsage();
     return 2;
 }

@@ -78,4 +78,13 @@ void RecordingProgress::Finish() {
     if (terminal_) std::printf("\n");
 }
 
+bool AviSizeLimitReached(long long fileBytes, int32_t width, int32_t height) {
+    if (fileBytes < 0 || width <= 0 || height <= 0) return false;
+    constexpr long long kRiffLimit = 0xFFFFFFFFLL + 8;  // the RIFF size field counts all but 8 bytes
+    constexpr long long kChunkHeader = 8;
+    constexpr long long kIndexEntry = 16;
+    const long long frameBytes = (static_cast<long long>(width) * 3 + 3) / 4 * 4 * height;
+    return fileBytes + kChunkHeader + frameBytes + kIndexEntry > kRiffLimit;
+}
+
 }  // namespace cli

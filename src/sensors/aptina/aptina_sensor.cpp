@@ -150,6 +150,7 @@ int32_t CAptinaSensor::SetExposureTime(int32_t tenthsOfMs) {
     if (result) {
         info_.exposureTime.current =
             atMaximum ? static_cast<int32_t>(std::trunc(info_.exposureLines.max * lineTime)) : tenthsOfMs;
+        info_.exposureSeconds = info_.exposureTime.current / 10000.0;
     }
     return result;
 }
@@ -220,6 +221,21 @@ bool CAptinaSensor::WindowIsValid(int32_t x, int32_t width, int32_t y, int32_t h
     DebugPrintf(DebugCategory::Sensor, "sensor: window %d, %d, %d x %d in area mode %d refused: %s", x, y, width,
                 height, mode, reason);
     return false;
+}
+
+bool CAptinaSensor::GetWindowRules(WindowRules* rules) const {
+    if (rules == nullptr) return false;
+    *rules = WindowRules{};
+    rules->maxWidth = k_.maxWidth;
+    rules->maxHeight = k_.maxHeight;
+    rules->minWidth = k_.minWidth;
+    rules->minHeight = k_.minHeight;
+    for (size_t m = 0; m < k_.alignment.size(); ++m) {
+        const aptina::WindowAlignment& a = k_.alignment[m];
+        rules->areaModes |= 1 << m;
+        rules->grid[m] = {a.width, a.height, a.origin, a.origin};
+    }
+    return true;
 }
 
 int32_t CAptinaSensor::LineLength(int32_t mode, int32_t outputWidth) const {

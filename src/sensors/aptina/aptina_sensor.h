@@ -177,6 +177,8 @@ public:
     // format cannot carry, or a value wider than 16 bits.
     int32_t WriteRegister(uint32_t address, uint32_t value) override;
     int32_t ReadRegister(uint32_t address, uint32_t* value) override;
+    // The limits and grids WindowIsValid checks.
+    bool GetWindowRules(WindowRules* rules) const override;
 
 protected:
     // Fills the record with the member's constants; the area words describe

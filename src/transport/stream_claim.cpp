@@ -1,0 +1,85 @@
+#include "transport/stream_claim.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cctype>
+
+#include "drivers/device_file.h"
+#include "platform/debug_output.h"
+
+namespace vantix {
+namespace {
+
+constexpr mode_t kClaimMode = 0600;  // the user's processes only, like the device table
+
+int OpenClaimObject(const std::string& name) { return shm_open(name.c_str(), O_RDWR | O_CREAT, kClaimMode); }
+
+// Tries the exclusive lock without waiting; retries only an interrupted call.
+bool TryLock(int fd) {
+    int result;
+    do {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+}  // namespace
+
+std::string StreamClaim::NameFor(std::string_view devicePath) {
+    std::string name = "/vantix-stream-";
+    for (char c : devicePath) {
+        const auto u = static_cast<unsigned char>(c);
+        name += std::isalnum(u) ? static_cast<char>(std::tolower(u)) : '_';
+    }
+    if (IsVirtualDevice(devicePath)) name += "-pid" + std::to_string(getpid());
+    // shm names are file names: keep them well inside NAME_MAX.
+    if (name.size() > 200) name.resize(200);
+    return name;
+}
+
+bool StreamClaim::Claim(std::string_view devicePath) {
+    const std::string name = NameFor(devicePath);
+    if (fd_ >= 0 && name == name_) return true;
+    Release();
+    const int fd = OpenClaimObject(name);
+    if (fd < 0) {
+        DebugPrintf(DebugCategory::Transport, "stream claim: cannot open %s (errno %d)", name.c_str(), errno);
+        return false;
+    }
+    if (!TryLock(fd)) {
+        DebugPrintf(DebugCategory::Transport, "stream claim: the stream of %.*s is held by another session",
+                    static_cast<int>(devicePath.size()), devicePath.data());
+        close(fd);
+        return false;
+    }
+    fd_ = fd;
+    name_ = name;
+    return true;
+}
+
+void StreamClaim::Release() {
+    if (fd_ < 0) return;
+    // The object is left in place: unlinking it could let a newcomer lock a
+    // fresh object while a third party still holds the old one.
+    flock(fd_, LOCK_UN);
+    close(fd_);
+    fd_ = -1;
+    name_.clear();
+}
+
+bool StreamClaim::HeldElsewhere(std::string_view devicePath) const {
+    const std::string name = NameFor(devicePath);
+    if (fd_ >= 0 && name == name_) return false;
+    const int fd = OpenClaimObject(name);
+    if (fd < 0) return false;
+    const bool free = TryLock(fd);
+    if (free) flock(fd, LOCK_UN);
+    close(fd);
+    return !free;
+}
+
+}  // namespace vantix
