@@ -1,6 +1,7 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/imx_personality.h"
 
 namespace vantix::emulator {
 
@@ -11,6 +12,7 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9F002: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9F002);
         case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
+        case EmulatedSensor::IMX273: return MakeImxPersonality(ImxSensorKind::IMX273);
     }
     return MakePlainRegisterFile();
 }
