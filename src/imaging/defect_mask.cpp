@@ -81,24 +81,29 @@ constexpr size_t kWidthOffset = 16;
 constexpr size_t kHeightOffset = 20;
 constexpr size_t kPlaneSizeOffset = 24;  // four sizes, one after the other
 
-constexpr uint32_t kPlaneBytes[4] = {kMaskPlane8Bytes, kMaskPlane8Bytes, kMaskPlane16Bytes, kMaskPlane16Bytes};
 constexpr int32_t kPlaneBits[4] = {8, 8, 16, 16};
 
+// The bytes of a plane of the four (8, 8, 16, 16 bits per sample).
+uint64_t PlaneBytes(MaskSize size, size_t plane) {
+    return uint64_t{static_cast<uint32_t>(size.width)} * static_cast<uint32_t>(size.height) *
+           static_cast<uint32_t>(kPlaneBits[plane] / 8);
+}
+
 // The magic must fill the first 16 bytes exactly, terminator included, and
-// the six numbers must describe full-sensor planes.
-bool HeaderIsValid(const uint8_t* header) {
+// the six numbers must describe full-sensor planes of `size`.
+bool HeaderIsValid(const uint8_t* header, MaskSize size) {
     if (std::memcmp(header, kMaskFileMagic, sizeof kMaskFileMagic) != 0) return false;
-    if (LoadLe32(header + kWidthOffset) != static_cast<uint32_t>(kMaskWidth)) return false;
-    if (LoadLe32(header + kHeightOffset) != static_cast<uint32_t>(kMaskHeight)) return false;
+    if (LoadLe32(header + kWidthOffset) != static_cast<uint32_t>(size.width)) return false;
+    if (LoadLe32(header + kHeightOffset) != static_cast<uint32_t>(size.height)) return false;
     for (size_t plane = 0; plane < 4; ++plane) {
-        if (LoadLe32(header + kPlaneSizeOffset + 4 * plane) != kPlaneBytes[plane]) return false;
+        if (LoadLe32(header + kPlaneSizeOffset + 4 * plane) != PlaneBytes(size, plane)) return false;
     }
     return true;
 }
 
-bool IsFullSensorPlane(const CDibImage& image, size_t plane) {
-    return !image.IsEmpty() && image.Width() == kMaskWidth && image.Height() == kMaskHeight &&
-           image.BitsPerPixel() == kPlaneBits[plane] && image.ImageBytes() == kPlaneBytes[plane];
+bool IsFullSensorPlane(const CDibImage& image, size_t plane, MaskSize size) {
+    return !image.IsEmpty() && image.Width() == size.width && image.Height() == size.height &&
+           image.BitsPerPixel() == kPlaneBits[plane] && image.ImageBytes() == PlaneBytes(size, plane);
 }
 
 // Where the file at `path` really lives, so that saving over a symbolic link
@@ -131,11 +136,13 @@ struct CorrectionArea {
 
 CorrectionArea AreaFor(const CDibImage& raw, const CDibImage& dark, const CDibImage& bright,
                        const FlatFieldWindow& window) {
-    const int64_t margin = (window.width == kMaskWidth || window.height == kMaskHeight) ? 2 : 0;
     const int64_t width = window.width / window.divisor;
     const int64_t height = window.height / window.divisor;
     const int64_t referenceWidth = std::min(dark.Width(), bright.Width());
     const int64_t referenceHeight = std::min(dark.Height(), bright.Height());
+    // The references span the whole sensor: a window as wide or as high as
+    // they are spans it too.
+    const int64_t margin = (window.width == referenceWidth || window.height == referenceHeight) ? 2 : 0;
     CorrectionArea area{};
     area.originX = window.originX;
     area.originY = window.originY;
@@ -162,8 +169,8 @@ void CorrectRows(CDibImage* raw, const CDibImage& dark, const CDibImage& bright,
 
 }  // namespace
 
-bool ReadMaskFile(const char* path, MaskReferences* out) {
-    if (path == nullptr || out == nullptr) return false;
+bool ReadMaskFile(const char* path, MaskReferences* out, MaskSize size) {
+    if (path == nullptr || out == nullptr || size.width <= 0 || size.height <= 0) return false;
     // Non-blocking so that a FIFO or device name cannot hang the open; only a
     // regular file is read.
     FileDescriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -172,14 +179,14 @@ bool ReadMaskFile(const char* path, MaskReferences* out) {
     if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
 
     uint8_t header[kMaskFileHeaderBytes];
-    if (!ReadFully(file.Get(), header, sizeof header) || !HeaderIsValid(header)) return false;
+    if (!ReadFully(file.Get(), header, sizeof header) || !HeaderIsValid(header, size)) return false;
 
     MaskReferences loaded;
     CDibImage* planes[4] = {&loaded.dark8, &loaded.bright8, &loaded.dark16, &loaded.bright16};
     for (size_t plane = 0; plane < 4; ++plane) {
         CDibImage& image = *planes[plane];
-        if (!image.Create(kMaskWidth, kMaskHeight, kPlaneBits[plane])) return false;
-        if (image.ImageBytes() != kPlaneBytes[plane]) return false;
+        if (!image.Create(size.width, size.height, kPlaneBits[plane])) return false;
+        if (image.ImageBytes() != PlaneBytes(size, plane)) return false;
         if (!ReadFully(file.Get(), image.Bits(), image.ImageBytes())) return false;
     }
     *out = std::move(loaded);
@@ -190,8 +197,9 @@ bool WriteMaskFile(const char* path, const CDibImage& dark8, const CDibImage& br
                    const CDibImage& bright16) {
     if (path == nullptr || *path == '\0') return false;
     const CDibImage* planes[4] = {&dark8, &bright8, &dark16, &bright16};
+    const MaskSize size{dark8.Width(), dark8.Height()};
     for (size_t plane = 0; plane < 4; ++plane) {
-        if (!IsFullSensorPlane(*planes[plane], plane)) return false;
+        if (!IsFullSensorPlane(*planes[plane], plane, size)) return false;
     }
 
     uint8_t header[kMaskFileHeaderBytes] = {};

@@ -14,9 +14,14 @@
 
 namespace vantix {
 
-// The references are always full-sensor images.
+// The references are always full-sensor images: of the library's sensor
+// unless a session drives another model.
 inline constexpr int32_t kMaskWidth = kLibrarySensorWidth;
 inline constexpr int32_t kMaskHeight = kLibrarySensorHeight;
+struct MaskSize {
+    int32_t width = kMaskWidth;
+    int32_t height = kMaskHeight;
+};
 
 // Mask file layout (little-endian): a 16-byte magic, width, height and the
 // byte sizes of the four planes as uint32, then the planes dark8, bright8,
@@ -38,17 +43,17 @@ struct MaskReferences {
 };
 
 // Reads a mask file into `out`. The header must carry the magic and exactly
-// the full-sensor width, height and plane sizes, and all four planes must be
+// the full-sensor width, height and plane sizes of `size`, and all four planes must be
 // present in full; bytes after the last plane are ignored. The planes are read
 // into images of this function's own, so `out` is replaced only when the whole
 // file was read and is left exactly as it was on any failure (missing file,
 // rejected header, short file, read error). Returns true on success.
-bool ReadMaskFile(const char* path, MaskReferences* out);
+bool ReadMaskFile(const char* path, MaskReferences* out, MaskSize size = {});
 
 // Writes the four references as a mask file. The width and height in the
 // header are those of dark8 and each plane size is its buffer's stride x
-// height. Refuses (false, nothing written) references that are not full-sensor
-// images of their depth, since such a file could not be read back, and a
+// height. Refuses (false, nothing written) references that are not images of
+// dark8's size at their depth with unpadded rows, since such a file could not be read back, and a
 // `path` that exists but is not a regular file (a device, a FIFO, a socket or
 // a folder; a symbolic link counts as what it points at), which is left as it is.
 // The data go to a temporary file beside `path`, which is flushed to disk and

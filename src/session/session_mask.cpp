@@ -62,12 +62,19 @@ int32_t CVantix::LoadMaskFile(const char* fileName) {
     // The file is read outside the mask lock into images of its own, so the
     // conversion is not held up by the disk and a rejected or short file
     // leaves the current references as they are.
+    // A file made for another array (another model's) is refused.
+    const vantix::SensorArea area = Area();
     vantix::MaskReferences loaded;
-    if (!vantix::ReadMaskFile(fileName, &loaded)) {
+    if (!vantix::ReadMaskFile(fileName, &loaded, {area.width, area.height})) {
         RecordError(vantix::kErrorMaskFile);
         return 0;
     }
     vantix::ScopedLock lock(maskLock_);
+    // The model may have changed while the file was read.
+    if (loaded.dark8.Width() != Image(kDark8)->Width() || loaded.dark8.Height() != Image(kDark8)->Height()) {
+        RecordError(vantix::kErrorMaskFile);
+        return 0;
+    }
     // Marks the white references as set up, so that their first-use fill
     // can never overwrite what was loaded.
     EnsureMaskReferencesFilled();
@@ -122,7 +129,7 @@ int32_t CVantix::UpdateMaskData(int32_t which) {
     // Only a full-sensor frame of the reference's depth lines up with the
     // reference sample for sample.
     const bool copyable = (which == 0 || which == 1) && !raw.IsEmpty() && raw.BitsPerPixel() == depth &&
-                          raw.Width() == vantix::kMaskWidth && raw.Height() == vantix::kMaskHeight &&
+                          raw.Width() == Area().width && raw.Height() == Area().height &&
                           reference->Width() == raw.Width() && reference->Height() == raw.Height() &&
                           reference->BitsPerPixel() == depth;
     {

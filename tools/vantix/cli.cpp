@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -11,8 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vantix/exports.h>
+#include <vantix/linux_ext.h>
 
 namespace cli {
+
+namespace {
+// The --model value of the command line, for OpenSession; empty without one.
+std::string g_modelOption;
+}  // namespace
 
 std::string Options::Get(const std::string& name, const std::string& fallback) const {
     const auto it = values.find(name);
@@ -28,7 +35,17 @@ bool ParseOptions(int argc, char** argv, int first, const std::vector<std::strin
             continue;
         }
         const std::string name = arg.substr(2);
-        bool known = false;
+        // Every command takes the model of the camera it works on.
+        bool known = name == "model" && std::find(withValue.begin(), withValue.end(), name) == withValue.end();
+        if (known) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "error: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            options->values[name] = argv[++i];
+            g_modelOption = argv[i];
+            continue;
+        }
         for (const std::string& flag : flags) known |= flag == name;
         if (known) {
             options->values[name] = "1";
@@ -109,12 +126,19 @@ bool ApplyCaptureOptions(int32_t handle, const Options& options) {
         }
     }
     if (options.Has("width") || options.Has("height")) {
-        int64_t width = 3840, height = 2752;
-        if (!ParseInteger(options.Get("width", "3840"), 1, 3856, &width) ||
-            !ParseInteger(options.Get("height", "2752"), 1, 2764, &height) ||
-            !Vantix_SetCaptureWindowEx(handle, 3856, 0, static_cast<int32_t>(width), 2764, 0,
+        // The window lies in the sensor of the camera's model.
+        VantixCameraInfo info{};
+        info.size = sizeof info;
+        if (!Vantix_GetCameraInfo(handle, &info)) info = VantixCameraInfo{0, 3856, 2764, 0, 0, 0, 0, 0, 0, 0, 0.0, 0.0};
+        // A size not given stays as the camera has it.
+        int32_t th = 0, x = 0, currentWidth = 0, tv = 0, y = 0, currentHeight = 0;
+        Vantix_GetCaptureWindowEx(handle, &th, &x, &currentWidth, &tv, &y, &currentHeight);
+        int64_t width = 0, height = 0;
+        if (!ParseInteger(options.Get("width", std::to_string(currentWidth)), 1, info.totalWidth, &width) ||
+            !ParseInteger(options.Get("height", std::to_string(currentHeight)), 1, info.totalHeight, &height) ||
+            !Vantix_SetCaptureWindowEx(handle, info.totalWidth, 0, static_cast<int32_t>(width), info.totalHeight, 0,
                                        static_cast<int32_t>(height))) {
-            std::fprintf(stderr, "error: the window must fit the 3856 x 2764 sensor\n");
+            std::fprintf(stderr, "error: the window must fit the %d x %d sensor\n", info.totalWidth, info.totalHeight);
             return false;
         }
     }
@@ -215,7 +239,30 @@ int32_t OpenSession(int32_t index) {
         std::fprintf(stderr, "error: no SDK session could be created\n");
         return 0;
     }
-    // Initialize already selected the camera when exactly one is attached.
+    // The model: --model, else that of the camera at this place in
+    // `vantix list`, whose number among its model's cameras is then the one
+    // to select.
+    int32_t instance = index;
+    int32_t model = 0;
+    if (!g_modelOption.empty()) {
+        int64_t value = 0;
+        if (!ParseInteger(g_modelOption, 0, 0xFFFF, &value)) {
+            std::fprintf(stderr, "error: --model takes a model id such as 0x3040\n");
+            Vantix_Release(handle);
+            return 0;
+        }
+        model = static_cast<int32_t>(value);
+    } else if (VantixDeviceDetails details{}; VantixExt_GetAttachedCamera(handle, index, &details) == 1) {
+        model = details.productId;
+        instance = details.instance;
+    }
+    if (model != 0 && model != VantixExt_GetModelId(handle) && !VantixExt_SetModelId(handle, model)) {
+        std::fprintf(stderr, "error: 0x%04x is not a camera model of the family\n", static_cast<unsigned>(model));
+        Vantix_Release(handle);
+        return 0;
+    }
+    // Initialize (or the model choice) already selected the camera when
+    // exactly one of the model is attached.
     char names[VANTIX_NAME_LIST_ENTRIES * VANTIX_NAME_LIST_ENTRY_CHARS];
     const int32_t count = Vantix_EnumDevice(handle, names);
     if (count == 0) {
@@ -223,7 +270,7 @@ int32_t OpenSession(int32_t index) {
         Vantix_Release(handle);
         return 0;
     }
-    if ((count > 1 || index != 0) && !Vantix_SetDeviceNumber(handle, index)) {
+    if ((count > 1 || instance != 0) && !Vantix_SetDeviceNumber(handle, instance)) {
         Fail(handle, "selecting camera " + std::to_string(index));
         Vantix_Release(handle);
         return 0;

@@ -24,7 +24,8 @@ struct Options {
 };
 
 // Parses argv[first..]; options that take a value are listed in
-// `withValue`. False (with a message printed) for an unknown option.
+// `withValue`. False (with a message printed) for an unknown option. Every
+// command also takes --model 0xNNNN, the model OpenSession drives.
 bool ParseOptions(int argc, char** argv, int first, const std::vector<std::string>& withValue,
                   const std::vector<std::string>& flags, Options* options);
 
@@ -78,7 +79,9 @@ bool TakeError(int32_t handle, int32_t code);
 int Fail(int32_t handle, const std::string& what);
 
 // A session on camera `index` (a virtual one when none is attached and the
-// tool was allowed to start one). 0 with a message on failure.
+// tool was allowed to start one). With --model, `index` counts that model's
+// cameras; without, it is the camera's place in `vantix list` and the
+// session drives that camera's model. 0 with a message on failure.
 int32_t OpenSession(int32_t index);
 
 // Image file type for a file name's extension or a --format name; -1 if none.

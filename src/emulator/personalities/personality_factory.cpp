@@ -1,6 +1,7 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/camera_bus_head.h"
 #include "emulator/personalities/imx_personality.h"
 
 namespace vantix::emulator {
@@ -15,6 +16,15 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::IMX273: return MakeImxPersonality(ImxSensorKind::IMX273);
     }
     return MakePlainRegisterFile();
+}
+
+std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) {
+    switch (model.window) {
+        case WindowRegisters::Standard:
+        case WindowRegisters::Wide: return nullptr;
+        case WindowRegisters::None: return std::make_unique<CameraBusHead>(model);
+    }
+    return nullptr;
 }
 
 }  // namespace vantix::emulator
