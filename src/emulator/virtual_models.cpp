@@ -51,7 +51,7 @@ constexpr VirtualModel kModels[] = {
     {.modelId = 0x32D0, .sensorAddress = 0x6C, .window = WindowRegisters::Wide, .depth = DepthSetting::WideRegister},
     {.modelId = 0x32E0, .sensorAddress = 0x48},
     {.modelId = 0x32F0, .sensorAddress = 0x48},
-    {.modelId = 0x3300, .sensorAddress = 0x48},
+    {.modelId = 0x3300, .sensorAddress = 0x48, .width = 1440, .height = 1080, .sensor = S::IMX273},
 };
 
 }  // namespace

@@ -31,6 +31,7 @@ enum class EmulatedSensor : uint8_t {
     MT9F002,
     MT9J001,
     MT9P001,
+    IMX273,
 };
 
 struct VirtualModel {

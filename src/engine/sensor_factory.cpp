@@ -2,6 +2,7 @@
 
 #include "sensors/aptina/aptina_sensors.h"
 #include "sensors/aptina/sensor_mt9f002.h"
+#include "sensors/imx/imx_sensors.h"
 
 namespace vantix {
 namespace {
@@ -17,6 +18,7 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::MT9F002: return MakeSensorMT9F002;
         case SensorClass::MT9P001: return MakeSensorMT9P001;
         case SensorClass::MT9J001: return MakeSensorMT9J001;
+        case SensorClass::IMX273: return MakeSensorIMX273;
         case SensorClass::ICX274:
         case SensorClass::Q105:
         case SensorClass::Q106:
@@ -33,7 +35,6 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::IMX991:
         case SensorClass::IMX536:
         case SensorClass::IMX487:
-        case SensorClass::IMX273:
         case SensorClass::LI7050:
         case SensorClass::GLUX9701:
         case SensorClass::Q112:

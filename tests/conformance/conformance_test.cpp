@@ -26,9 +26,9 @@
 #include "emulator/emulator.h"
 #include "engine/sensor_factory.h"
 #include "model_table.h"
+#include "wire_trace.h"
 #include "platform/clock.h"
 #include "transport/device_drivers.h"
-#include "transport/usb_trace.h"
 
 namespace vantix::conformance {
 namespace {
@@ -39,42 +39,6 @@ constexpr int32_t kErrorCaptureWindow = 7;
 constexpr int32_t kBitsOfEachColourMode[] = {8, 16, 24, 32, 48, 64};
 constexpr int kPreviewFrames = 20;
 constexpr uint32_t kFrameWaitMs = 10000;
-
-// The USB trace of what a few calls send, with the data bytes.
-class WireTrace {
-public:
-    WireTrace() : path_("/tmp/vantix-conformance-" + std::to_string(getpid()) + ".trace") {}
-    ~WireTrace() { std::remove(path_.c_str()); }
-    WireTrace(const WireTrace&) = delete;
-    WireTrace& operator=(const WireTrace&) = delete;
-
-    template <typename Calls>
-    std::string Of(Calls&& calls) {
-        std::remove(path_.c_str());
-        SetUsbTraceData(true);
-        SetUsbTraceFile(path_);
-        calls();
-        SetUsbTraceFile("");
-        SetUsbTraceData(false);
-        std::ifstream in(path_);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    // The endpoint-0 requests that sent something to the camera.
-    static std::vector<std::string> Writes(const std::string& trace) {
-        std::vector<std::string> writes;
-        std::istringstream lines(trace);
-        for (std::string line; std::getline(lines, line);) {
-            if (line.rfind("ep0 out", 0) == 0) writes.push_back(line);
-        }
-        return writes;
-    }
-
-private:
-    std::string path_;
-};
 
 std::string CommandOutput(const std::string& command) {
     std::string output;

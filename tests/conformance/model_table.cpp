@@ -10,7 +10,14 @@
 // come before its sensor class.
 #include "model_table.h"
 
+#include <gtest/gtest.h>
+#include <vantix/exports.h>
+
+#include <cstdlib>
+#include <string>
+
 #include "emulator/personalities/aptina_personality.h"
+#include "wire_trace.h"
 
 namespace vantix::conformance {
 namespace {
@@ -19,15 +26,42 @@ namespace {
 // differently from the newer one.
 void FitOlderSensor(emulator::VirtualCamera& camera) { camera.ReplaceSensor(emulator::MakeMt9f001Personality()); }
 
+// The line length (register 0x0342) the 0x3020 sensor is given when a
+// binned capture of its whole array is prepared (the last value written):
+// fixed at 2624 pixels on the newer sensor, the binned width and blanking
+// (2304 + 312) on the older one. So the board's probe shows in the sensor
+// class the library chose.
+long BinnedLineLength(int32_t handle, const ModelRow& row) {
+    WireTrace trace;
+    const std::string sent = trace.Of([&] {
+        EXPECT_EQ(Vantix_SetSubSample(handle, 1), 1);
+        EXPECT_EQ(Vantix_SetCaptureWindowEx(handle, row.width, 0, row.width, row.height, 0, row.height), 1);
+        EXPECT_EQ(Vantix_Capture(handle), 1);
+    });
+    Vantix_Close(handle);
+    long length = -1;
+    for (const std::string& line : WireTrace::Writes(sent)) {
+        const size_t data = line.find("data=0342");
+        if (data != std::string::npos && line.size() >= data + 13) {
+            length = std::strtol(line.substr(data + 9, 4).c_str(), nullptr, 16);
+        }
+    }
+    return length;
+}
+
+void ExpectFixedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(BinnedLineLength(handle, row), 2624); }
+void ExpectComputedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(BinnedLineLength(handle, row), 2616); }
+
 constexpr IntRange kAptinaExposure{1, 20000};
 
 constexpr ModelRow kRows[] = {
     {.name = "3020_mt9f002", .modelId = 0x3020, .firstCameraName = "Vantix-Q101-USB3-K9_01",
      .width = 4608, .height = 3288, .pixels = Pixels::Colour,
-     .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure},
+     .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure, .modelChecks = ExpectFixedBinnedLine},
     {.name = "3020_mt9f001", .modelId = 0x3020, .firstCameraName = "Vantix-Q101-USB3-K9_01",
      .width = 4608, .height = 3288, .pixels = Pixels::Colour,
-     .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure, .prepareCamera = FitOlderSensor},
+     .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure, .prepareCamera = FitOlderSensor,
+     .modelChecks = ExpectComputedBinnedLine},
     {.name = "3030_mt9p001", .modelId = 0x3030, .firstCameraName = "Vantix-Q102-USB3-K9_01",
      .width = 2592, .height = 1944, .pixels = Pixels::Colour,
      .gain = {0, 63}, .colorGain = {0, 63}, .exposure = kAptinaExposure, .sensorMirrors = true},

@@ -221,6 +221,15 @@ TEST_F(ModelSelectionTest, AnIdleSessionOfALargeModelKeepsItsFullSensorBuffersOu
     // Its ten full-sensor images hold 227 MB.
     EXPECT_EQ(session.Image(10)->ImageBytes(), 4608u * 3288u * 2u);
     EXPECT_LT(idle, 24L * 1024 * 1024);
+
+    // The family's largest array, 6576 x 4384: its ten full-sensor images
+    // (432 MB) made as a session makes them stay out of memory as well.
+    const long beforeLargest = ResidentBytes();
+    std::vector<vantix::CDibImage> largest(10);
+    for (size_t i = 0; i < largest.size(); ++i) ASSERT_TRUE(largest[i].Create(6576, 4384, i < 5 ? 8 : 16));
+    const long largestIdle = ResidentBytes() - beforeLargest;
+    std::printf("resident memory of the ten 6576 x 4384 full-sensor images: %.1f MiB\n", largestIdle / 1048576.0);
+    EXPECT_LT(largestIdle, 24L * 1024 * 1024);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "emulator/personalities/aptina_personality.h"
 #include "emulator/personalities/camera_bus_head.h"
+#include "emulator/personalities/imx_personality.h"
 
 namespace vantix::emulator {
 
@@ -12,6 +13,7 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9F002: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9F002);
         case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
+        case EmulatedSensor::IMX273: return MakeImxPersonality(ImxSensorKind::IMX273);
     }
     return MakePlainRegisterFile();
 }

@@ -1,0 +1,14 @@
+#pragma once
+// Factories of the IMX family's sensor classes, as the engine's sensor
+// factory names them. Construction sends nothing to the camera.
+#include <cstdint>
+#include <memory>
+
+#include "sensors/sensor_base.h"
+#include "transport/controller_base.h"
+
+namespace vantix {
+
+std::unique_ptr<CSensorBase> MakeSensorIMX273(CControllerBase* controller, uint8_t deviceAddress);
+
+}  // namespace vantix
