@@ -15,7 +15,7 @@ constexpr VirtualModel kModels[] = {
     {.modelId = 0x3030, .sensorAddress = 0x90, .width = 2592, .height = 1944, .pattern = P::GRBG, .sensor = S::MT9P001},
     {.modelId = 0x3040, .sensorAddress = 0x20, .width = 3856, .height = 2764, .pattern = P::GRBG, .sensor = S::MT9J001},
     {.modelId = 0x3042, .sensorAddress = 0x20, .width = 3856, .height = 2764, .pattern = P::GRBG,
-     .window = WindowRegisters::None, .depth = DepthSetting::ModeByte, .sensor = S::MT9J001},
+     .window = WindowRegisters::CameraSized, .depth = DepthSetting::ModeByte, .sensor = S::MT9J001},
     {.modelId = 0x3050, .sensorAddress = 0x00},
     {.modelId = 0x3090, .sensorAddress = 0x00},
     {.modelId = 0x30B0, .sensorAddress = 0x00},

@@ -13,7 +13,7 @@ namespace vantix::emulator {
 enum class WindowRegisters : uint8_t {
     Standard,  // width 68/69, height 64/65
     Wide,      // width 156/157, height 154/155
-    None,      // the camera owns the sensor bus and sizes frames from the sensor (CameraBusHead)
+    CameraSized,  // the camera owns the sensor bus and sizes frames from the sensor (CameraBusHead)
 };
 
 // Which setting gives the transfer depth.

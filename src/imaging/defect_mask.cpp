@@ -136,13 +136,11 @@ struct CorrectionArea {
 
 CorrectionArea AreaFor(const CDibImage& raw, const CDibImage& dark, const CDibImage& bright,
                        const FlatFieldWindow& window) {
+    const int64_t margin = (window.width == kMaskWidth || window.height == kMaskHeight) ? 2 : 0;
     const int64_t width = window.width / window.divisor;
     const int64_t height = window.height / window.divisor;
     const int64_t referenceWidth = std::min(dark.Width(), bright.Width());
     const int64_t referenceHeight = std::min(dark.Height(), bright.Height());
-    // The references span the whole sensor: a window as wide or as high as
-    // they are spans it too.
-    const int64_t margin = (window.width == referenceWidth || window.height == referenceHeight) ? 2 : 0;
     CorrectionArea area{};
     area.originX = window.originX;
     area.originY = window.originY;

@@ -22,7 +22,7 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
     switch (model.window) {
         case WindowRegisters::Standard:
         case WindowRegisters::Wide: return nullptr;
-        case WindowRegisters::None: return std::make_unique<CameraBusHead>(model);
+        case WindowRegisters::CameraSized: return std::make_unique<CameraBusHead>(model);
     }
     return nullptr;
 }
