@@ -1,6 +1,8 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/ccd_timing_personality.h"
+#include "emulator/personalities/fpga_timed_personality.h"
 
 namespace vantix::emulator {
 
@@ -13,6 +15,19 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
     }
     return MakePlainRegisterFile();
+}
+
+std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) {
+    switch (model.head) {
+        case EmulatedHead::Standard: return nullptr;
+        case EmulatedHead::CcdResidentProgram:
+        case EmulatedHead::CcdLoadedProgram:
+        case EmulatedHead::CcdLoadedFpgaGain: return std::make_unique<CcdTimingHead>(model);
+        case EmulatedHead::FpgaTimedArea:
+        case EmulatedHead::FpgaTimedCooledArea:
+        case EmulatedHead::FpgaTimedLines: return std::make_unique<FpgaTimedHead>(model);
+    }
+    return nullptr;
 }
 
 }  // namespace vantix::emulator

@@ -1,13 +1,18 @@
 #pragma once
-// The sensor personality of each kind of emulated sensor, so that adding a
-// family's personality is one enum value (virtual_models.h) and one case here.
+// The sensor personality of each kind of emulated sensor, and the head of
+// each kind of emulated head, so that adding a family's personality is one
+// enum value (virtual_models.h) and one case here.
 #include <memory>
 
+#include "emulator/head_personality.h"
 #include "emulator/sensor_personality.h"
 #include "emulator/virtual_models.h"
 
 namespace vantix::emulator {
 
 std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor);
+
+// Null for the standard head (the virtual camera's own).
+std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model);
 
 }  // namespace vantix::emulator
