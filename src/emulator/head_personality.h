@@ -53,6 +53,9 @@ public:
     virtual FrameGeometry Geometry(uint8_t modeByte) const;
     virtual uint32_t FramePeriodUs() const;
     virtual double Brightness() const;
+    // The frame index the scene is rendered at for frame `frameCounter`
+    // (heads that gather a frame from successive lines advance it by lines).
+    virtual uint32_t SceneFrameIndex(uint32_t frameCounter) const { return frameCounter; }
 
     // The frame counter, whose low byte FPGA register 8 reads.
     void SetFrameCounter(uint32_t counter) { frameCounter_ = counter; }

@@ -180,7 +180,7 @@ void VirtualCamera::StartFrame() {
     SceneSettings scene = scene_;
     scene.brightness *= head_->Brightness();
     const FrameGeometry geometry = head_->Geometry(modeByte_);
-    renderer_.Prepare(scene, geometry, frameCounter_);
+    renderer_.Prepare(scene, geometry, head_->SceneFrameIndex(frameCounter_));
     payloadBytes_ = geometry.PayloadBytes();
     payloadServed_ = 0;
 }

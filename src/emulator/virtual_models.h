@@ -34,6 +34,18 @@ enum class EmulatedSensor : uint8_t {
     IMX273,
 };
 
+// The head behind the USB controller, where it is not the standard FPGA head
+// with a sensor on the bus.
+enum class EmulatedHead : uint8_t {
+    Standard,
+    CcdResidentProgram,   // CCD timing generator with its program in the camera
+    CcdLoadedProgram,     // CCD timing generator the host programs at every open
+    CcdLoadedFpgaGain,    // the same, with the front-end gain in FPGA 0xA0/0xA1
+    FpgaTimedArea,        // InGaAs array timed by the FPGA
+    FpgaTimedCooledArea,  // the same with a thermistor and a cooler
+    FpgaTimedLines,       // line sensor: frames gathered from successive lines
+};
+
 struct VirtualModel {
     uint16_t modelId = 0;
     uint8_t sensorAddress = 0x20;  // 8-bit write address on the serial bus
@@ -43,6 +55,10 @@ struct VirtualModel {
     WindowRegisters window = WindowRegisters::Standard;
     DepthSetting depth = DepthSetting::FpgaRegister;
     EmulatedSensor sensor = EmulatedSensor::PlainRegisters;
+    EmulatedHead head = EmulatedHead::Standard;
+    // CCD heads: lines per frame the exposure is counted in. FPGA-timed
+    // heads: the exposure count (clocks or lines) of nominal brightness.
+    uint32_t exposureReference = 0;
 };
 
 // The model's row; ids the table does not list get a row of their own with

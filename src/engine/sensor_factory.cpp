@@ -3,6 +3,7 @@
 #include "sensors/aptina/aptina_sensors.h"
 #include "sensors/aptina/sensor_mt9f002.h"
 #include "sensors/imx/imx_sensors.h"
+#include "sensors/ccd/ccd_sensors.h"
 
 namespace vantix {
 namespace {
@@ -19,10 +20,10 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::MT9P001: return MakeSensorMT9P001;
         case SensorClass::MT9J001: return MakeSensorMT9J001;
         case SensorClass::IMX273: return MakeSensorIMX273;
-        case SensorClass::ICX274:
-        case SensorClass::Q105:
-        case SensorClass::Q106:
-        case SensorClass::Q107:
+        case SensorClass::ICX274: return MakeSensorICX274;
+        case SensorClass::Q105: return MakeSensorQ105;
+        case SensorClass::Q106: return MakeSensorQ106;
+        case SensorClass::Q107: return MakeSensorQ107;
         case SensorClass::IMX178:
         case SensorClass::IMX174:
         case SensorClass::IMX183:

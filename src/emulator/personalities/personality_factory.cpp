@@ -3,6 +3,8 @@
 #include "emulator/personalities/aptina_personality.h"
 #include "emulator/personalities/camera_bus_head.h"
 #include "emulator/personalities/imx_personality.h"
+#include "emulator/personalities/ccd_timing_personality.h"
+#include "emulator/personalities/fpga_timed_personality.h"
 
 namespace vantix::emulator {
 
@@ -19,10 +21,15 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
 }
 
 std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) {
-    switch (model.window) {
-        case WindowRegisters::Standard:
-        case WindowRegisters::Wide: return nullptr;
-        case WindowRegisters::CameraSized: return std::make_unique<CameraBusHead>(model);
+    if (model.window == WindowRegisters::CameraSized) return std::make_unique<CameraBusHead>(model);
+    switch (model.head) {
+        case EmulatedHead::Standard: return nullptr;
+        case EmulatedHead::CcdResidentProgram:
+        case EmulatedHead::CcdLoadedProgram:
+        case EmulatedHead::CcdLoadedFpgaGain: return std::make_unique<CcdTimingHead>(model);
+        case EmulatedHead::FpgaTimedArea:
+        case EmulatedHead::FpgaTimedCooledArea:
+        case EmulatedHead::FpgaTimedLines: return std::make_unique<FpgaTimedHead>(model);
     }
     return nullptr;
 }

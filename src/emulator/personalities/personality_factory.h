@@ -1,6 +1,7 @@
 #pragma once
-// The sensor personality of each kind of emulated sensor, so that adding a
-// family's personality is one enum value (virtual_models.h) and one case here.
+// The sensor personality of each kind of emulated sensor, and the head of
+// each kind of emulated head, so that adding a family's personality is one
+// enum value (virtual_models.h) and one case here.
 #include <memory>
 
 #include "emulator/head_personality.h"
