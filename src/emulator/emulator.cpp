@@ -50,6 +50,7 @@ std::string Emulator::Plug(uint16_t modelId) {
     std::snprintf(path, sizeof path, "\\\\?\\usb#vid_%04x&pid_%04x#emu%d#%s", profile.vendorId, modelId, instance,
                   kInterfaceClassText);
     auto camera = std::make_shared<VirtualCamera>(profile);
+    camera->ReplaceHead(MakeHeadPersonality(profile.model));
     camera->ReplaceSensor(MakeSensorPersonality(profile.model.sensor));
     impl_->cameras.emplace_back(path, std::move(camera));
     return path;

@@ -28,7 +28,7 @@ constexpr VirtualModel kModels[] = {
     {.modelId = 0x3140, .sensorAddress = 0x6C},
     {.modelId = 0x3150, .sensorAddress = 0x6C},
     {.modelId = 0x3170, .sensorAddress = 0x6C},
-    {.modelId = 0x3180, .sensorAddress = 0x48},
+    {.modelId = 0x3180, .sensorAddress = 0x48, .head = EmulatedHead::SerialBridge},
     {.modelId = 0x3190, .sensorAddress = 0x20},
     {.modelId = 0x31A0, .sensorAddress = 0x20},
     {.modelId = 0x31B0, .sensorAddress = 0x48},

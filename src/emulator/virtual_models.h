@@ -32,6 +32,17 @@ enum class EmulatedSensor : uint8_t {
     MT9P001,
 };
 
+// What answers behind the USB controller: the standard FPGA head, or a head
+// with a controller of its own (personalities/).
+enum class EmulatedHead : uint8_t {
+    Standard,
+    SerialBridge,    // ASCII commands over a byte bridge (the SWIR head)
+    Mailbox2048,     // a microcontroller behind FPGA mailbox registers, 2048 x 2048
+    Mailbox4096,     // the same on the 4096 x 4096 head
+    VideoConverter,  // text packets to a video converter
+    CooledInGaAs,    // FPGA-programmed windows, cooler and a temperature sensor
+};
+
 struct VirtualModel {
     uint16_t modelId = 0;
     uint8_t sensorAddress = 0x20;  // 8-bit write address on the serial bus
@@ -41,6 +52,7 @@ struct VirtualModel {
     WindowRegisters window = WindowRegisters::Standard;
     DepthSetting depth = DepthSetting::FpgaRegister;
     EmulatedSensor sensor = EmulatedSensor::PlainRegisters;
+    EmulatedHead head = EmulatedHead::Standard;
 };
 
 // The model's row; ids the table does not list get a row of their own with

@@ -1,6 +1,7 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/serial_head_personality.h"
 
 namespace vantix::emulator {
 
@@ -13,6 +14,19 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
     }
     return MakePlainRegisterFile();
+}
+
+std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) {
+    switch (model.head) {
+        case EmulatedHead::Standard: break;
+        case EmulatedHead::SerialBridge: return std::make_unique<SerialHeadPersonality>(model);
+        case EmulatedHead::Mailbox2048:
+        case EmulatedHead::Mailbox4096:
+        case EmulatedHead::VideoConverter:
+        case EmulatedHead::CooledInGaAs:
+            break;
+    }
+    return std::make_unique<HeadPersonality>(model);
 }
 
 }  // namespace vantix::emulator
