@@ -2,6 +2,7 @@
 
 #include "sensors/aptina/aptina_sensors.h"
 #include "sensors/aptina/sensor_mt9f002.h"
+#include "sensors/mailbox/mailbox_sensors.h"
 #include "sensors/serial_head/serial_head_sensors.h"
 
 namespace vantix {
@@ -19,6 +20,8 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::MT9P001: return MakeSensorMT9P001;
         case SensorClass::MT9J001: return MakeSensorMT9J001;
         case SensorClass::Q121: return MakeSensorQ121;
+        case SensorClass::Q119: return MakeSensorQ119;
+        case SensorClass::Q123: return MakeSensorQ123;
         case SensorClass::ICX274:
         case SensorClass::Q105:
         case SensorClass::Q106:
@@ -40,9 +43,7 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::GLUX9701:
         case SensorClass::Q112:
         case SensorClass::Q113:
-        case SensorClass::Q119:
         case SensorClass::Q120:
-        case SensorClass::Q123:
         case SensorClass::Q114:
         case SensorClass::Q115:
         case SensorClass::Q116:

@@ -1,6 +1,7 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/mailbox_personality.h"
 #include "emulator/personalities/serial_head_personality.h"
 
 namespace vantix::emulator {
@@ -22,6 +23,7 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
         case EmulatedHead::SerialBridge: return std::make_unique<SerialHeadPersonality>(model);
         case EmulatedHead::Mailbox2048:
         case EmulatedHead::Mailbox4096:
+            return std::make_unique<MailboxPersonality>(model, MailboxDescriptionOf(model.head));
         case EmulatedHead::VideoConverter:
         case EmulatedHead::CooledInGaAs:
             break;
