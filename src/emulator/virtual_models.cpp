@@ -25,7 +25,7 @@ constexpr VirtualModel kModels[] = {
     {.modelId = 0x3110, .sensorAddress = 0x48},
     {.modelId = 0x3120, .sensorAddress = 0x48},
     {.modelId = 0x3130, .sensorAddress = 0x42, .depth = DepthSetting::ConverterRegister},
-    {.modelId = 0x3140, .sensorAddress = 0x6C},
+    {.modelId = 0x3140, .sensorAddress = 0x6C, .width = 1280, .height = 1024, .sensor = S::Q113},
     {.modelId = 0x3150, .sensorAddress = 0x6C},
     {.modelId = 0x3170, .sensorAddress = 0x6C},
     {.modelId = 0x3180, .sensorAddress = 0x48, .width = 1280, .height = 1024, .head = EmulatedHead::SerialBridge},

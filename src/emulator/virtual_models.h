@@ -30,6 +30,7 @@ enum class EmulatedSensor : uint8_t {
     MT9F002,
     MT9J001,
     MT9P001,
+    Q113,  // the 1280 x 1024 head's 16-bit register sensor
 };
 
 // What answers behind the USB controller: the standard FPGA head, or a head

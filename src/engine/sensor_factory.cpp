@@ -4,6 +4,7 @@
 #include "sensors/aptina/sensor_mt9f002.h"
 #include "sensors/mailbox/mailbox_sensors.h"
 #include "sensors/serial_head/serial_head_sensors.h"
+#include "sensors/standalone/standalone_sensors.h"
 
 namespace vantix {
 namespace {
@@ -22,6 +23,7 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::Q121: return MakeSensorQ121;
         case SensorClass::Q119: return MakeSensorQ119;
         case SensorClass::Q123: return MakeSensorQ123;
+        case SensorClass::Q113: return MakeSensorQ113;
         case SensorClass::ICX274:
         case SensorClass::Q105:
         case SensorClass::Q106:
@@ -42,7 +44,6 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::LI7050:
         case SensorClass::GLUX9701:
         case SensorClass::Q112:
-        case SensorClass::Q113:
         case SensorClass::Q120:
         case SensorClass::Q114:
         case SensorClass::Q115:

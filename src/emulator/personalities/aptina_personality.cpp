@@ -95,7 +95,9 @@ std::unique_ptr<SensorPersonality> MakeAptinaPersonality(uint16_t modelId, bool 
         case EmulatedSensor::MT9F001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9F001);
         case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
-        case EmulatedSensor::PlainRegisters: break;
+        case EmulatedSensor::PlainRegisters:
+        case EmulatedSensor::Q113:
+            break;
     }
     return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "emulator/personalities/aptina_personality.h"
 #include "emulator/personalities/mailbox_personality.h"
+#include "emulator/personalities/q113_sensor_personality.h"
 #include "emulator/personalities/serial_head_personality.h"
 
 namespace vantix::emulator {
@@ -13,6 +14,7 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9F002: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9F002);
         case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
+        case EmulatedSensor::Q113: return MakeQ113SensorPersonality();
     }
     return MakePlainRegisterFile();
 }
