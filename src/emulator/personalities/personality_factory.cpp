@@ -4,6 +4,7 @@
 #include "emulator/personalities/mailbox_personality.h"
 #include "emulator/personalities/q113_sensor_personality.h"
 #include "emulator/personalities/serial_head_personality.h"
+#include "emulator/personalities/video_converter_personality.h"
 
 namespace vantix::emulator {
 
@@ -26,7 +27,7 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
         case EmulatedHead::Mailbox2048:
         case EmulatedHead::Mailbox4096:
             return std::make_unique<MailboxPersonality>(model, MailboxDescriptionOf(model.head));
-        case EmulatedHead::VideoConverter:
+        case EmulatedHead::VideoConverter: return std::make_unique<VideoConverterPersonality>(model);
         case EmulatedHead::CooledInGaAs:
             break;
     }
