@@ -40,7 +40,7 @@ constexpr VirtualModel kModels[] = {
     {.modelId = 0x31E0, .sensorAddress = 0x6C, .width = 2048, .height = 2048, .window = WindowRegisters::Wide,
      .depth = DepthSetting::WideRegister, .head = EmulatedHead::Mailbox2048},
     {.modelId = 0x31F0, .sensorAddress = 0x48},
-    {.modelId = 0x3200, .sensorAddress = 0x48},
+    {.modelId = 0x3200, .sensorAddress = 0x48, .width = 640, .height = 512, .head = EmulatedHead::CooledInGaAs},
     {.modelId = 0x3210, .sensorAddress = 0x20},
     {.modelId = 0x3220, .sensorAddress = 0x6C},
     {.modelId = 0x3260, .sensorAddress = 0x48},

@@ -25,6 +25,7 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::Q123: return MakeSensorQ123;
         case SensorClass::Q113: return MakeSensorQ113;
         case SensorClass::Q112: return MakeSensorQ112;
+        case SensorClass::Q120: return MakeSensorQ120;
         case SensorClass::ICX274:
         case SensorClass::Q105:
         case SensorClass::Q106:
@@ -44,7 +45,6 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::IMX273:
         case SensorClass::LI7050:
         case SensorClass::GLUX9701:
-        case SensorClass::Q120:
         case SensorClass::Q114:
         case SensorClass::Q115:
         case SensorClass::Q116:

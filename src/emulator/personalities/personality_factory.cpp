@@ -1,6 +1,7 @@
 #include "emulator/personalities/personality_factory.h"
 
 #include "emulator/personalities/aptina_personality.h"
+#include "emulator/personalities/cooled_ingaas_personality.h"
 #include "emulator/personalities/mailbox_personality.h"
 #include "emulator/personalities/q113_sensor_personality.h"
 #include "emulator/personalities/serial_head_personality.h"
@@ -28,8 +29,7 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
         case EmulatedHead::Mailbox4096:
             return std::make_unique<MailboxPersonality>(model, MailboxDescriptionOf(model.head));
         case EmulatedHead::VideoConverter: return std::make_unique<VideoConverterPersonality>(model);
-        case EmulatedHead::CooledInGaAs:
-            break;
+        case EmulatedHead::CooledInGaAs: return std::make_unique<CooledInGaAsPersonality>(model);
     }
     return std::make_unique<HeadPersonality>(model);
 }
