@@ -155,6 +155,30 @@ typedef struct VantixDeviceDetails {
  * NULL (then with the session's error code 2 or 9). */
 VANTIX_API int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
 
+/* ---- Camera models ---------------------------------------------------------
+ * A session drives one model of the camera family at a time: model 0x3040
+ * unless the application chooses another. The model decides which cameras
+ * Vantix_EnumDevice, Vantix_GetDeviceName, Vantix_SetDeviceNumber and
+ * VantixExt_GetDeviceDetails speak of, the array Vantix_GetCameraInfo
+ * reports, the capture-window limits, the mask file's size, and where the
+ * cameras' settings are kept (model 0x3040: "Camera_NN"; any other model:
+ * "Model_XXXX\Camera_NN" with the id in four upper-case hexadecimal digits,
+ * e.g. "Model_3100\Camera_00"). Cameras of a model without a name of its own
+ * are named "Vantix-XXXX_NN" (e.g. "Vantix-3150_01"). */
+
+/* Makes the session drive model `modelId` (a camera model id such as
+ * 0x3030): stops a running preview or recording, saves the open camera's
+ * settings and closes it, enumerates the cameras again and opens camera 0
+ * when exactly one camera of that model is attached. Returns 1 (also when no
+ * camera of the model is attached); 0 for an id that is not a model of the
+ * family, with the session's error code 2 and nothing changed, or for an
+ * unregistered handle. */
+VANTIX_API int32_t VantixExt_SetModelId(int32_t handle, int32_t modelId);
+
+/* The model the session drives (0x3040 unless VantixExt_SetModelId chose
+ * another); -1 for an unregistered handle. */
+VANTIX_API int32_t VantixExt_GetModelId(int32_t handle);
+
 /* ---- Virtual cameras ------------------------------------------------------
  * Control of the virtual cameras that VANTIX_EMULATE adds to the process, so
  * that applications and their tests can rehearse a camera that goes away.

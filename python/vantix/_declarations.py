@@ -252,6 +252,8 @@ int32_t VantixExt_ExportSettings(const char* key, const char* file);
 int32_t VantixExt_ImportSettings(const char* file);
 int32_t VantixExt_DeleteSettingsKey(const char* key);
 int32_t VantixExt_GetDeviceDetails(int32_t handle, int32_t instance, VantixDeviceDetails* details);
+int32_t VantixExt_SetModelId(int32_t handle, int32_t modelId);
+int32_t VantixExt_GetModelId(int32_t handle);
 int32_t VantixExt_SetVirtualCameraPlugged(const char* path, int32_t plugged);
 """
 

@@ -43,7 +43,7 @@ constexpr const char* kGeometryLabels[6] = {"s_h_total",     "s_v_total", "s_h_e
 
 }  // namespace
 
-CameraDialog::CameraDialog(int32_t camera, bool freeWidth, bool freeHeight, WindowCheck check, Language language)
+CameraDialog::CameraDialog(SettingsOwner camera, bool freeWidth, bool freeHeight, WindowCheck check, Language language)
     : DialogBase(DialogKind::Camera, language), camera_(camera), check_(std::move(check)) {
     AddButton(kContainer, kIdOk, TextId::Ok);
     AddButton(kContainer, kIdCancel, TextId::Cancel);

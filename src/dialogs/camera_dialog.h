@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialogs/dialog_base.h"
+#include "settings/settings_persistence.h"
 #include "settings/settings_records.h"
 
 namespace vantix::dialogs {
@@ -24,7 +25,7 @@ class CameraDialog final : public DialogBase {
 public:
     // A capture window the session accepts with a sub-sampling mode.
     using WindowCheck = std::function<bool(const CaptureGeometry&, int32_t subSample)>;
-    CameraDialog(int32_t camera, bool freeWidth, bool freeHeight, WindowCheck check, Language language);
+    CameraDialog(SettingsOwner camera, bool freeWidth, bool freeHeight, WindowCheck check, Language language);
 
     // What the last successful Apply or OK saved.
     const std::vector<CaptureGeometry>& Presets() const { return presets_; }
@@ -42,7 +43,7 @@ private:
     void OnComboSelected(int page, int id, int32_t item) override;
     void OnClicked(int page, int id, int32_t value) override;
 
-    int32_t camera_;
+    SettingsOwner camera_;
     WindowCheck check_;
     std::vector<CaptureGeometry> presets_;
     CaptureFormat format_;

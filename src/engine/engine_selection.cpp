@@ -155,6 +155,9 @@ int32_t CVantixU3K9Base::GetDeviceName(int32_t index, char* name, int32_t size) 
 }
 
 int32_t CVantixU3K9Base::SetModelId(int32_t modelId) {
+    // Instance numbers count the cameras of one model: another model's
+    // cameras start again from none selected.
+    if (modelId != modelId_) selectedInstance_ = 0;
     modelId_ = modelId;
     return 1;
 }

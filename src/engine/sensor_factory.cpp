@@ -93,4 +93,12 @@ std::unique_ptr<CSensorBase> CreateSensorForModel(const ModelRow& model, CContro
     return sensor;
 }
 
+bool ModelSensorRecord(const ModelRow& model, SensorInfo* info) {
+    const SensorMaker maker = MakerOf(model.sensorClass);
+    if (maker == nullptr || info == nullptr) return false;
+    const std::unique_ptr<CSensorBase> sensor = maker(nullptr, static_cast<uint8_t>(model.busAddress));
+    if (model.variantCode) sensor->SetModelVariant(*model.variantCode);
+    return sensor->GetSensorInfo(info) != 0;
+}
+
 }  // namespace vantix

@@ -26,4 +26,11 @@ bool IsSensorClassAvailable(const ModelRow& model);
 std::unique_ptr<CSensorBase> CreateSensorForModel(const ModelRow& model, CControllerBase* controller,
                                                   SensorCreation* outcome);
 
+// The record the model's sensor starts with (its array, default window,
+// ranges and features), taken from a sensor object made without a camera:
+// sensor constructors only fill their record. A row with a probed
+// alternative gives the record of the class named first. False, with *info
+// unchanged, when the model's sensor class is not built.
+bool ModelSensorRecord(const ModelRow& model, SensorInfo* info);
+
 }  // namespace vantix

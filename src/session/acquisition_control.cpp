@@ -93,7 +93,7 @@ bool CVantix::PrepareCapture() {
     vantix::ScopedLock lock(imageLock_);
     // The window and camera settings stay put until the camera has them.
     vantix::ScopedLock settings(settingsLock_);
-    if (!IsCaptureWindowValid(geometry_, subSample_)) {
+    if (!IsCaptureWindowValid(geometry_, subSample_, area_)) {
         RecordError(vantix::kErrorCaptureWindow);
         return false;
     }

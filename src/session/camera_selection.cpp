@@ -30,9 +30,9 @@ vantix::CameraDefaults CVantix::EngineDefaults() const {
 }
 
 void CVantix::LoadSettingsOfCamera(int32_t camera) {
-    vantix::LoadCameraSettings(camera, &camera_, EngineDefaults());
-    vantix::LoadFilterSettings(camera, &imageSettings_);
-    vantix::LoadGraySettings(camera, &imageSettings_);
+    vantix::LoadCameraSettings(SettingsOf(camera), &camera_, EngineDefaults());
+    vantix::LoadFilterSettings(SettingsOf(camera), &imageSettings_);
+    vantix::LoadGraySettings(SettingsOf(camera), &imageSettings_);
 }
 
 bool CVantix::SaveSettingsOfCamera(int32_t camera) {
@@ -40,9 +40,9 @@ bool CVantix::SaveSettingsOfCamera(int32_t camera) {
     // Gains, exposure and mirrors belong to a camera only once one was opened;
     // until then they are placeholders (zero where nothing was stored) that
     // must not replace what the next session would take from the camera.
-    bool saved = !settingsLoaded_ || vantix::SaveCameraSettings(camera, camera_);
-    saved = vantix::SaveFilterSettings(camera, imageSettings_) && saved;
-    saved = vantix::SaveGraySettings(camera, imageSettings_) && saved;
+    bool saved = !settingsLoaded_ || vantix::SaveCameraSettings(SettingsOf(camera), camera_);
+    saved = vantix::SaveFilterSettings(SettingsOf(camera), imageSettings_) && saved;
+    saved = vantix::SaveGraySettings(SettingsOf(camera), imageSettings_) && saved;
     // The changes would be lost without a word: the application hears of it
     // (also from Vantix_Release, through the notification window).
     if (!saved) RecordError(vantix::kErrorConversion);

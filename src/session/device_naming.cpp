@@ -1,8 +1,11 @@
 // Names of the attached cameras and the camera information record.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "catalog/library_model.h"
+#include "catalog/model_catalog.h"
 #include "drivers/device_file.h"
 #include "platform/text_encoding.h"
 #include "transport/device_table.h"
@@ -11,17 +14,36 @@
 
 namespace {
 
+// The library's own model is listed under its model string.
 constexpr char kModelName[] = "VantixQ720LX-USB3-K9";
 constexpr int kNameEntries = VANTIX_NAME_LIST_ENTRIES;
 constexpr size_t kNameEntryChars = VANTIX_NAME_LIST_ENTRY_CHARS;
-// "VantixQ720LX-USB3-K9_01" and its terminator.
-constexpr int32_t kNameBytes = sizeof kModelName + 3;
 constexpr int32_t kSmallestNameBuffer = 18;
 constexpr int32_t kCameraInfoIntegers = 36;
 constexpr int32_t kCameraInfoComplete = 56;
 
-void FormatName(char* out, size_t size, int32_t number) {
-    std::snprintf(out, size, "%s_%02d", kModelName, number);
+// The text before a camera's number: the library's model string for its own
+// model, the catalog's name of the model up to its "_%02d", and for a model
+// the catalog lists without a name "Vantix-" and its id in four hexadecimal
+// digits ("Vantix-3150").
+std::string ModelNameStem(uint16_t modelId) {
+    if (modelId == vantix::kLibraryModelId) return kModelName;
+    const char* format = vantix::LookupModel(modelId).nameFormat;
+    if (format != nullptr) {
+        const std::string_view text(format);
+        const size_t number = text.rfind("_%02d");
+        if (number != std::string_view::npos) return std::string(text.substr(0, number));
+    }
+    char stem[16];
+    std::snprintf(stem, sizeof stem, "Vantix-%04X", static_cast<unsigned>(modelId));
+    return stem;
+}
+
+// A name and its terminator: the stem, "_" and two digits.
+int32_t NameBytes(const std::string& stem) { return static_cast<int32_t>(stem.size()) + 4; }
+
+void FormatName(const std::string& stem, char* out, size_t size, int32_t number) {
+    std::snprintf(out, size, "%s_%02d", stem.c_str(), number);
 }
 
 }  // namespace
@@ -38,11 +60,12 @@ int32_t CVantix::EnumDevice(char* names) {
         RecordError(vantix::kErrorArgument);
         return 0;
     }
-    const int32_t count = engine_->EnumerateDevices(vantix::kLibraryModelId);
+    const int32_t count = engine_->EnumerateDevices(modelId_);
+    const std::string stem = ModelNameStem(modelId_);
     int written = 0;
     for (int32_t j = 0; j < engine_->GetMaxDevices() && written < count && written < kNameEntries; ++j) {
         if (!engine_->IsDeviceAttached(j)) continue;
-        FormatName(names + written * kNameEntryChars, kNameEntryChars, written + 1);
+        FormatName(stem, names + written * kNameEntryChars, kNameEntryChars, written + 1);
         ++written;
     }
     for (int k = written; k < kNameEntries; ++k) names[k * kNameEntryChars] = '\0';
@@ -76,7 +99,8 @@ int32_t CVantix::GetDeviceName(int32_t index, char* name, int32_t size) {
         RecordError(vantix::kErrorNoEngine);
         return 0;
     }
-    if (name == nullptr || size < kSmallestNameBuffer || size < kNameBytes) {
+    const std::string stem = ModelNameStem(modelId_);
+    if (name == nullptr || size < kSmallestNameBuffer || size < NameBytes(stem)) {
         RecordError(vantix::kErrorArgument);
         return 0;
     }
@@ -84,7 +108,7 @@ int32_t CVantix::GetDeviceName(int32_t index, char* name, int32_t size) {
         RecordError(vantix::kErrorNoCamera);
         return 0;
     }
-    FormatName(name, static_cast<size_t>(size), index + 1);
+    FormatName(stem, name, static_cast<size_t>(size), index + 1);
     return 1;
 }
 
@@ -114,8 +138,9 @@ int32_t CVantix::GetCameraInfo(VantixCameraInfo* info) {
         RecordError(vantix::kErrorMemory);
         return 0;
     }
-    info->totalWidth = vantix::kLibrarySensorWidth;
-    info->totalHeight = vantix::kLibrarySensorHeight;
+    const vantix::SensorArea area = Area();
+    info->totalWidth = area.width;
+    info->totalHeight = area.height;
     info->gainMin = engine_->GetGainMin();
     info->gainMax = engine_->GetGainMax();
     info->colorGainMin = engine_->GetColorGainMin();
@@ -138,7 +163,7 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
         RecordError(vantix::kErrorArgument);
         return 0;
     }
-    engine_->EnumerateDevices(vantix::kLibraryModelId);
+    engine_->EnumerateDevices(modelId_);
     if (instance < 0 || instance >= engine_->GetMaxDevices() || !engine_->IsDeviceAttached(instance)) {
         RecordError(vantix::kErrorNoCamera);
         return 0;
@@ -146,7 +171,7 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
     const vantix::DeviceTable& table = vantix::ProcessDeviceTable();
     for (int32_t i = 0; i < table.Count(); ++i) {
         const vantix::DeviceTableEntry entry = table.Entry(i);
-        if (entry.productId != vantix::kLibraryModelId || entry.instance != instance) continue;
+        if (entry.productId != modelId_ || entry.instance != instance) continue;
         *details = VantixDeviceDetails{};
         details->instance = instance;
         details->vendorId = entry.vendorId;

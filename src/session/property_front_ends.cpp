@@ -5,14 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "catalog/library_model.h"
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 
 namespace {
-
-constexpr int32_t kSensorWidth = vantix::kSensorAreaWidth;
-constexpr int32_t kSensorHeight = vantix::kSensorAreaHeight;
 
 using Range = vantix::SettingRange;
 
@@ -34,8 +30,8 @@ bool IsKnownFilterId(int32_t id) { return (id >= 1 && id <= 36) || (id >= 100 &&
 
 // A capture window the camera can deliver: inside the sensor, and a
 // sub-sampling the FPGA supports.
-bool CVantix::IsCaptureWindowValid(const CaptureGeometry& g, int32_t subSample) {
-    if (!vantix::FitsSensorArea(g)) return false;
+bool CVantix::IsCaptureWindowValid(const CaptureGeometry& g, int32_t subSample, const vantix::SensorArea& area) {
+    if (!vantix::FitsSensorArea(g, area)) return false;
     return subSample != 3 && subSample != 17 && subSample != 18 && subSample != 19;
 }
 
@@ -67,10 +63,10 @@ int32_t CVantix::SetCaptureWindow(int32_t width, int32_t height) {
     }
     // Presets directly under the root key come first (where applications
     // have kept them); then the presets this library stores for the camera.
-    std::vector<CaptureGeometry> presets = vantix::ReadRootSizePresets();
+    std::vector<CaptureGeometry> presets = vantix::ReadRootSizePresets(modelId_);
     std::vector<CaptureGeometry> cameraPresets;
     vantix::CaptureFormat format;
-    if (vantix::LoadSizePresets(deviceNumber_, &cameraPresets, &format)) {
+    if (vantix::LoadSizePresets(SettingsOf(deviceNumber_), &cameraPresets, &format)) {
         presets.insert(presets.end(), cameraPresets.begin(), cameraPresets.end());
     }
     const CaptureGeometry* match = nullptr;
@@ -85,9 +81,9 @@ int32_t CVantix::SetCaptureWindow(int32_t width, int32_t height) {
         return 0;
     }
     geometry_ = *match;
-    if (!IsCaptureWindowValid(geometry_, subSample_)) {
+    if (!IsCaptureWindowValid(geometry_, subSample_, area_)) {
         RecordError(vantix::kErrorCaptureWindow);
-        geometry_ = {kSensorWidth, kSensorHeight, kSensorWidth, kSensorHeight, 0, 0, geometry_.bufferCount};
+        geometry_ = {area_.width, area_.height, area_.width, area_.height, 0, 0, geometry_.bufferCount};
     }
     ProgramCaptureWindow();
     return 1;
@@ -104,8 +100,8 @@ int32_t CVantix::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t 
         return 0;
     }
     // Sensors without a free width or height take only the standard size.
-    if ((engine_->GetSensorCapability1() == 0 && width != vantix::kLibraryDefaultWidth) ||
-        (engine_->GetSensorCapability2() == 0 && height != vantix::kLibraryDefaultHeight)) {
+    if ((engine_->GetSensorCapability1() == 0 && width != area_.defaultWidth) ||
+        (engine_->GetSensorCapability2() == 0 && height != area_.defaultHeight)) {
         RecordError(vantix::kErrorArgument);
         return 0;
     }
@@ -115,7 +111,7 @@ int32_t CVantix::SetCaptureWindowEx(int32_t totalWidth, int32_t startX, int32_t 
     geometry_.totalHeight = totalHeight;
     geometry_.startY = startY;
     geometry_.height = height;
-    if (!IsCaptureWindowValid(geometry_, subSample_)) {
+    if (!IsCaptureWindowValid(geometry_, subSample_, area_)) {
         RecordError(vantix::kErrorCaptureWindow);
         return 0;
     }

@@ -164,20 +164,25 @@ int32_t CVantix::SetCameraDlg(VantixHwnd owner) {
     // The format cannot change under a running acquisition.
     const int32_t state = acquisitionState_;
     if (state == kPreviewRunning || state == kCapturePrepared) StopPreview();
-    int32_t camera = 0;
+    vantix::SettingsOwner camera = SettingsOf(0);
+    vantix::SensorArea area;
     bool freeWidth = false;
     bool freeHeight = false;
     {
         vantix::ScopedLock settings(settingsLock_);
-        camera = deviceNumber_;
+        camera = SettingsOf(deviceNumber_);
+        area = area_;
         freeWidth = engine_->GetSensorCapability1() != 0;
         freeHeight = engine_->GetSensorCapability2() != 0;
     }
-    dialogs::CameraDialog dialog(camera, freeWidth, freeHeight, &CVantix::IsCaptureWindowValid, dialogs::UserLanguage());
+    const auto windowCheck = [area](const CaptureGeometry& geometry, int32_t subSample) {
+        return IsCaptureWindowValid(geometry, subSample, area);
+    };
+    dialogs::CameraDialog dialog(camera, freeWidth, freeHeight, windowCheck, dialogs::UserLanguage());
     const bool shown = presenter.Run(dialog, vantix::X11WindowOf(owner));
     if (shown && dialog.State().result == 1) {
         vantix::ScopedLock settings(settingsLock_);
-        vantix::LoadGeometry(camera, &geometry_);
+        vantix::LoadGeometry(camera, &geometry_, area);
         vantix::CaptureFormat format{0, colorModeIndex_, subSample_, waitTimeMs_, clock_};
         vantix::LoadFormat(camera, &format);
         colorModeIndex_ = format.colorModeIndex;

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "catalog/library_model.h"
 #include "drivers/camera_interface_class.h"
 #include "platform/window_messages.h"
 #include "preview/x11_preview_window.h"
@@ -11,17 +10,6 @@
 
 namespace {
 
-// Full-sensor images for the defect mask and the conversion, made once per
-// session: slot, bits per pixel.
-constexpr int32_t kSensorWidth = vantix::kLibrarySensorWidth;
-constexpr int32_t kSensorHeight = vantix::kLibrarySensorHeight;
-struct FullSensorSlot {
-    int slot;
-    int32_t bits;
-};
-constexpr FullSensorSlot kFullSensorSlots[] = {
-    {8, 8}, {9, 8}, {12, 8}, {13, 8}, {16, 8}, {10, 16}, {11, 16}, {14, 16}, {15, 16}, {17, 16},
-};
 // The white references of the mask start all ones: 8-bit slot 9 and 16-bit slot 11.
 constexpr int kWhiteReference8 = 9;
 constexpr int kWhiteReference16 = 11;
@@ -58,24 +46,12 @@ bool CVantix::Initialize(VantixHwnd window) {
         RecordError(vantix::kErrorMemory);
         return false;
     }
-    // Zero-filled memory that is not resident until written: the defect-mask
-    // references cost nothing until a mask is used.
-    for (const FullSensorSlot& full : kFullSensorSlots) {
-        if (!images_[static_cast<size_t>(full.slot)]->Create(kSensorWidth, kSensorHeight, full.bits)) return false;
-    }
-    vantix::LoadGeometry(deviceNumber_, &geometry_);
-    engine_->SetModelId(vantix::kLibraryModelId);
+    if (!CreateFullSensorImages()) return false;
+    vantix::LoadGeometry(SettingsOf(deviceNumber_), &geometry_, area_);
+    engine_->SetModelId(modelId_);
     engine_->Open(0, &vantix::kCameraInterfaceClass);
-    if (engine_->EnumerateDevices(vantix::kLibraryModelId) == 1) SetDeviceNumber(0);
-    vantix::LoadFilterSettings(0, &imageSettings_);
-    vantix::LoadGraySettings(0, &imageSettings_);
-    vantix::LoadCameraSettings(engine_->GetSelectedInstance(), &camera_, EngineDefaults());
-    vantix::CaptureFormat format{0, colorModeIndex_, subSample_, waitTimeMs_, clock_};
-    vantix::LoadFormat(deviceNumber_, &format);
-    colorModeIndex_ = format.colorModeIndex;
-    subSample_ = format.subSample;
-    waitTimeMs_ = format.waitTimeMs;
-    clock_ = format.clock;
+    if (engine_->EnumerateDevices(modelId_) == 1) SetDeviceNumber(0);
+    LoadSettingsOfModel();
     return true;
 }
 

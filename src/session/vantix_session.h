@@ -75,6 +75,8 @@ public:
     const CameraSettings& Camera() const { return camera_; }
     const vantix::ImageSettings& ImageSettingsBlock() const { return imageSettings_; }
     int32_t DeviceNumber() const { return deviceNumber_; }
+    // The pixel array and default window of the model the session drives.
+    vantix::SensorArea Area() const;
     // The X11 window of the running preview, 0 without one; and its class.
     unsigned long PreviewWindowXid();
     std::string PreviewClassName();
@@ -83,7 +85,13 @@ public:
     // use; see Initialize.
     void EnsureMaskReferencesFilled();
 
-    // ---- Session and device naming ----
+    // ---- Model, session and device naming ----
+    // Drives another model of the family: closes the open camera (saving its
+    // settings), lays buffers, window and settings out for the model's sensor
+    // and opens its camera when exactly one is attached. Refuses (code 2,
+    // nothing changed) an id the catalog does not list.
+    int32_t SetModelId(int32_t modelId);
+    int32_t GetModelId() const;
     int32_t SetDeviceNumber(int32_t index);
     int32_t EnumDevice(char* names);
     int32_t EnumDeviceW(char16_t* names);
@@ -164,6 +172,13 @@ private:
     class SessionDialogTarget;  // settings_dialogs.cpp
 
     // Camera selection helpers (camera_selection.cpp).
+    vantix::SettingsOwner SettingsOf(int32_t camera) const { return {camera, modelId_.load()}; }
+    // Makes the full-sensor images of the mask and conversion work at the
+    // sensor area; false when one cannot be made.
+    bool CreateFullSensorImages();
+    // Loads the geometry, the image and camera settings and the format of
+    // the model's first camera and of the open camera, as Initialize does.
+    void LoadSettingsOfModel();
     vantix::CameraDefaults EngineDefaults() const;
     void LoadSettingsOfCamera(int32_t camera);
     // Saves the camera's settings; a failed save records code 12.
@@ -200,7 +215,8 @@ private:
     vantix::CDibImage* ClientImage() const;
     void RefreshExposureSeconds();
     // A capture window the camera can deliver with the sub-sampling mode.
-    static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample);
+    static bool IsCaptureWindowValid(const CaptureGeometry& geometry, int32_t subSample,
+                                     const vantix::SensorArea& area);
 
     // Operations whose machinery is not part of the library yet report code
     // 11 (not supported) and fail; see pending_operations.cpp.
@@ -221,6 +237,11 @@ private:
     // used by ConvertFrame under imageLock_.
     vantix::ConversionWorkspace conversionWorkspace_;
     CaptureGeometry geometry_;
+    // The model the session drives and its sensor's array; changed only by
+    // SetModelId, under the image and settings locks (area_ is read under
+    // the settings lock).
+    std::atomic<uint16_t> modelId_{vantix::kLibraryModelId};
+    vantix::SensorArea area_;
     vantix::ImageSettings imageSettings_{};
     CameraSettings camera_;
     vantix::CriticalSection imageLock_;

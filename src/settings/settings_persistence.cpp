@@ -116,9 +116,16 @@ std::string Numbered(const char* prefix, int32_t number) {
     return name;
 }
 
-std::string CameraKey(int32_t camera) { return std::string(kSettingsRootKey) + "\\" + Numbered("Camera", camera); }
+// The key holding the model's camera keys: the root key itself for the
+// library's model.
+std::string ModelKey(uint16_t model) {
+    const std::string name = ModelKeyName(model);
+    return name.empty() ? std::string(kSettingsRootKey) : std::string(kSettingsRootKey) + "\\" + name;
+}
 
-std::string CameraSubkey(int32_t camera, const char* name) { return CameraKey(camera) + "\\" + name; }
+std::string CameraKey(SettingsOwner owner) { return ModelKey(owner.model) + "\\" + Numbered("Camera", owner.camera); }
+
+std::string CameraSubkey(SettingsOwner owner, const char* name) { return CameraKey(owner) + "\\" + name; }
 
 // Sets *field from a DWORD value; a missing value leaves it unchanged.
 void ReadInto(const SettingsKey& key, const char* name, int32_t* field) {
@@ -154,9 +161,10 @@ void WriteFormat(SettingsTransaction* transaction, const std::string& path, cons
 }
 
 // Opens the root and camera keys for a save, then the camera's subkey.
-SettingsTransaction CameraTransaction(int32_t camera, const char* subkey) {
+SettingsTransaction CameraTransaction(SettingsOwner camera, const char* subkey) {
     SettingsTransaction transaction;
     transaction.CreateKey(kSettingsRootKey);
+    if (camera.model != kLibraryModelId) transaction.CreateKey(ModelKey(camera.model));
     transaction.CreateKey(CameraKey(camera));
     if (subkey != nullptr) transaction.CreateKey(CameraSubkey(camera, subkey));
     return transaction;
@@ -188,7 +196,7 @@ void HoldToSetterRanges(CameraSettings* settings, const CameraLimits& limits) {
     }
 }
 
-void LoadImageSettings(int32_t camera, const char* subkey, std::span<const ImageField> fields,
+void LoadImageSettings(SettingsOwner camera, const char* subkey, std::span<const ImageField> fields,
                        ImageSettings* settings, bool clearFurther) {
     const std::optional<SettingsKey> key = OpenKeyForReading(CameraSubkey(camera, subkey));
     if (!key) {
@@ -205,7 +213,7 @@ void LoadImageSettings(int32_t camera, const char* subkey, std::span<const Image
     }
 }
 
-bool SaveImageSettings(int32_t camera, const char* subkey, std::span<const ImageField> fields,
+bool SaveImageSettings(SettingsOwner camera, const char* subkey, std::span<const ImageField> fields,
                        const ImageSettings& settings) {
     SettingsTransaction transaction = CameraTransaction(camera, subkey);
     const std::string path = CameraSubkey(camera, subkey);
@@ -217,16 +225,28 @@ bool SaveImageSettings(int32_t camera, const char* subkey, std::span<const Image
 
 }  // namespace
 
-void LoadGeometry(int32_t camera, CaptureGeometry* geometry) {
+std::string ModelKeyName(uint16_t model) {
+    if (model == kLibraryModelId) return {};
+    char name[16];
+    std::snprintf(name, sizeof name, "Model_%04X", static_cast<unsigned>(model));
+    return name;
+}
+
+void LoadGeometry(SettingsOwner camera, CaptureGeometry* geometry, const SensorArea& area) {
     const SettingsSnapshot snapshot = SettingsSnapshot::Load();
-    if (!snapshot.OpenKey(kSettingsRootKey)) {
+    // The library's model is new to a settings file without the root key;
+    // another model's camera is new when its own key is missing.
+    const std::string firstUseKey = camera.model == kLibraryModelId ? kSettingsRootKey : CameraKey(camera);
+    if (!snapshot.OpenKey(firstUseKey)) {
         // First use: store the defaults, unless another process has created
-        // the root key in the meantime.
+        // the key in the meantime.
         SettingsTransaction transaction;
-        transaction.RequireMissingKey(kSettingsRootKey);
+        transaction.RequireMissingKey(firstUseKey);
         transaction.CreateKey(kSettingsRootKey);
+        if (camera.model != kLibraryModelId) transaction.CreateKey(ModelKey(camera.model));
         transaction.CreateKey(CameraKey(camera));
-        WritePreset(&transaction, CameraSubkey(camera, "Size_00"), kDefaultPreset);
+        WritePreset(&transaction, CameraSubkey(camera, "Size_00"),
+                    camera.model == kLibraryModelId ? kDefaultPreset : DefaultPreset(area));
         WriteFormat(&transaction, CameraKey(camera), kFirstUseFormat);
         (void)transaction.Commit();
         return;
@@ -243,15 +263,15 @@ void LoadGeometry(int32_t camera, CaptureGeometry* geometry) {
     // stays as it was (the construction default at Initialize).
     CaptureGeometry stored = *geometry;
     ReadPreset(*preset, &stored);
-    if (FitsSensorArea(stored)) *geometry = stored;
+    if (FitsSensorArea(stored, area)) *geometry = stored;
 }
 
-void LoadFormat(int32_t camera, CaptureFormat* format) {
+void LoadFormat(SettingsOwner camera, CaptureFormat* format) {
     const SettingsSnapshot snapshot = SettingsSnapshot::Load();
-    // Without the root key the first-use defaults could not be stored; the
-    // session takes them all the same, so that its defaults do not depend on
-    // whether the file was writable.
-    if (!snapshot.OpenKey(kSettingsRootKey)) {
+    // Without the root key (another model: the camera's key) the first-use
+    // defaults could not be stored; the session takes them all the same, so
+    // that its defaults do not depend on whether the file was writable.
+    if (!snapshot.OpenKey(camera.model == kLibraryModelId ? kSettingsRootKey : CameraKey(camera))) {
         *format = kFirstUseFormat;
         return;
     }
@@ -260,7 +280,7 @@ void LoadFormat(int32_t camera, CaptureFormat* format) {
     ReadFormat(*key, format);
 }
 
-void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDefaults& defaults) {
+void LoadCameraSettings(SettingsOwner camera, CameraSettings* settings, const CameraDefaults& defaults) {
     const std::optional<SettingsKey> key = OpenKeyForReading(CameraSubkey(camera, "Gain"));
     if (!key) {
         settings->globalGain = defaults.globalGain;
@@ -293,7 +313,7 @@ void LoadCameraSettings(int32_t camera, CameraSettings* settings, const CameraDe
     HoldToSetterRanges(settings, defaults.limits);
 }
 
-bool SaveCameraSettings(int32_t camera, const CameraSettings& settings) {
+bool SaveCameraSettings(SettingsOwner camera, const CameraSettings& settings) {
     SettingsTransaction transaction = CameraTransaction(camera, "Gain");
     const std::string path = CameraSubkey(camera, "Gain");
     for (const GainField& value : kGainValues) {
@@ -306,23 +326,23 @@ bool SaveCameraSettings(int32_t camera, const CameraSettings& settings) {
     return transaction.Commit();
 }
 
-void LoadFilterSettings(int32_t camera, ImageSettings* settings) {
+void LoadFilterSettings(SettingsOwner camera, ImageSettings* settings) {
     LoadImageSettings(camera, "Filter", kFilterValues, settings, true);
 }
 
-bool SaveFilterSettings(int32_t camera, const ImageSettings& settings) {
+bool SaveFilterSettings(SettingsOwner camera, const ImageSettings& settings) {
     return SaveImageSettings(camera, "Filter", kFilterValues, settings);
 }
 
-void LoadGraySettings(int32_t camera, ImageSettings* settings) {
+void LoadGraySettings(SettingsOwner camera, ImageSettings* settings) {
     LoadImageSettings(camera, "Gray", kGrayValues, settings, false);
 }
 
-bool SaveGraySettings(int32_t camera, const ImageSettings& settings) {
+bool SaveGraySettings(SettingsOwner camera, const ImageSettings& settings) {
     return SaveImageSettings(camera, "Gray", kGrayValues, settings);
 }
 
-bool LoadSizePresets(int32_t camera, std::vector<CaptureGeometry>* presets, CaptureFormat* format) {
+bool LoadSizePresets(SettingsOwner camera, std::vector<CaptureGeometry>* presets, CaptureFormat* format) {
     const std::optional<SettingsKey> key = OpenKeyForReading(CameraKey(camera));
     if (!key) return false;
     std::vector<CaptureGeometry> loaded;
@@ -338,7 +358,7 @@ bool LoadSizePresets(int32_t camera, std::vector<CaptureGeometry>* presets, Capt
     return true;
 }
 
-bool SaveSizePresets(int32_t camera, const std::vector<CaptureGeometry>& presets, const CaptureFormat& format) {
+bool SaveSizePresets(SettingsOwner camera, const std::vector<CaptureGeometry>& presets, const CaptureFormat& format) {
     SettingsTransaction transaction = CameraTransaction(camera, nullptr);
     const std::string cameraKey = CameraKey(camera);
     const int32_t count = presets.size() < kMaxSizePresets ? static_cast<int32_t>(presets.size()) : kMaxSizePresets;
@@ -352,9 +372,9 @@ bool SaveSizePresets(int32_t camera, const std::vector<CaptureGeometry>& presets
     return transaction.Commit();
 }
 
-std::vector<CaptureGeometry> ReadRootSizePresets() {
+std::vector<CaptureGeometry> ReadRootSizePresets(uint16_t model) {
     std::vector<CaptureGeometry> presets;
-    const std::optional<SettingsKey> root = OpenKeyForReading(kSettingsRootKey);
+    const std::optional<SettingsKey> root = OpenKeyForReading(ModelKey(model));
     if (!root) return presets;
     for (int32_t i = 0; i < kMaxSizePresets; ++i) {
         const std::optional<SettingsKey> preset = root->OpenSubkey(Numbered("Size", i));

@@ -131,19 +131,32 @@ inline constexpr StoredFilter kStoredFilters[] = {
     {27, kGrayOffsetB, {-255, 255}},
 };
 
-// The sensor area every capture window must lie in.
-inline constexpr int32_t kSensorAreaWidth = kLibrarySensorWidth;
-inline constexpr int32_t kSensorAreaHeight = kLibrarySensorHeight;
+// The pixel array of the model a session drives and the capture window its
+// sensor starts with: what capture windows, presets and full-sensor buffers
+// are laid out for.
+struct SensorArea {
+    int32_t width = kLibrarySensorWidth;
+    int32_t height = kLibrarySensorHeight;
+    int32_t defaultWidth = kLibraryDefaultWidth;
+    int32_t defaultHeight = kLibraryDefaultHeight;
+    constexpr bool operator==(const SensorArea&) const = default;
+};
+inline constexpr SensorArea kLibrarySensorArea{};
 
-// A capture window inside the sensor: no negative value, start plus size
-// within the sensor area. The totals and the buffer count are not checked.
-constexpr bool FitsSensorArea(const CaptureGeometry& g) {
+// The first size preset of a camera of another model: its default window on
+// its whole array, four buffers.
+constexpr CaptureGeometry DefaultPreset(const SensorArea& area) {
+    return {area.width, area.height, area.defaultWidth, area.defaultHeight, 0, 0, kDefaultPreset.bufferCount};
+}
+
+// A capture window inside the sensor area: no negative value, start plus
+// size within the area. The totals and the buffer count are not checked.
+constexpr bool FitsSensorArea(const CaptureGeometry& g, const SensorArea& area = kLibrarySensorArea) {
     if (g.width < 0 || g.height < 0 || g.startX < 0 || g.startY < 0) return false;
-    if (g.width > kSensorAreaWidth || g.startX > kSensorAreaWidth || g.height > kSensorAreaHeight ||
-        g.startY > kSensorAreaHeight) {
+    if (g.width > area.width || g.startX > area.width || g.height > area.height || g.startY > area.height) {
         return false;
     }
-    return g.startX + g.width <= kSensorAreaWidth && g.startY + g.height <= kSensorAreaHeight;
+    return g.startX + g.width <= area.width && g.startY + g.height <= area.height;
 }
 
 }  // namespace vantix
