@@ -26,7 +26,10 @@ int32_t RoundUpToEven(int32_t value) { return value + (value & 1); }
 }  // namespace
 
 CSensorQ119::CSensorQ119(CControllerBase* controller, uint8_t deviceAddress)
-    : CMailboxHead(controller, deviceAddress, mailbox::kQ119) {}
+    : CMailboxHead(controller, deviceAddress, mailbox::kQ119) {
+    // Rows are free, columns are always all 2048.
+    info_.capability2 = 1;
+}
 
 int32_t CSensorQ119::SetArea(int32_t /*x*/, int32_t /*width*/, int32_t y, int32_t height, int32_t mode) {
     if (y < 0 || height <= 0 || y > info_.maxHeight || height > info_.maxHeight) return 0;

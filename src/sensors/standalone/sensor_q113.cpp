@@ -79,6 +79,9 @@ CSensorQ113::CSensorQ113(CControllerBase* controller, uint8_t deviceAddress)
     info_.areaHeight = 1024;
     info_.totalWidth = 1280;
     info_.totalHeight = 1024;
+    // Windows of any width and height on the sensor's grid.
+    info_.capability1 = 1;
+    info_.capability2 = 1;
     info_.gain = {.min = 0, .max = 11, .current = 0, .defaultValue = 0, .stepOrSupported = 1};
     info_.exposureLines = {.min = 1, .max = 1372, .current = 1240, .defaultValue = 1240, .stepOrSupported = 1};
     info_.exposureTime = {.min = 1, .max = 30000, .current = 100, .defaultValue = 200, .stepOrSupported = 1};
