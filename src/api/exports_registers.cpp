@@ -85,20 +85,12 @@ VANTIX_API int32_t Vantix_SetIOPort(int32_t handle, uint8_t value) {
     return CallSession(handle, 0, [&](CVantix& s) { return s.SetIOPort(value); });
 }
 
-// The camera has no text channel; one body serves both names.
-static int32_t TextChannelNotSupported(int32_t handle) {
-    return CallSession(handle, 0, [](CVantix& s) {
-        s.RecordError(vantix::kErrorNotSupported);
-        return 0;
-    });
+VANTIX_API int32_t Vantix_SendText(int32_t handle, char* text, int32_t length) {
+    return CallSession(handle, 0, [&](CVantix& s) { return s.SendText(text, length); });
 }
 
-VANTIX_API int32_t Vantix_SendText(int32_t handle, char* /*text*/, int32_t /*length*/) {
-    return TextChannelNotSupported(handle);
-}
-
-VANTIX_API int32_t Vantix_ReceiveText(int32_t handle, char* /*text*/, int32_t /*length*/) {
-    return TextChannelNotSupported(handle);
+VANTIX_API int32_t Vantix_ReceiveText(int32_t handle, char* text, int32_t length) {
+    return CallSession(handle, 0, [&](CVantix& s) { return s.ReceiveText(text, length); });
 }
 
 }  // extern "C"

@@ -32,10 +32,11 @@ enum class EmulatedSensor : uint8_t {
     MT9J001,
     MT9P001,
     IMX273,
+    Q113,  // the 1280 x 1024 head's 16-bit register sensor
 };
 
-// The head behind the USB controller, where it is not the standard FPGA head
-// with a sensor on the bus.
+// What answers behind the USB controller: the standard FPGA head with a
+// sensor on the bus, or a head of its own (personalities/).
 enum class EmulatedHead : uint8_t {
     Standard,
     CcdResidentProgram,   // CCD timing generator with its program in the camera
@@ -44,6 +45,11 @@ enum class EmulatedHead : uint8_t {
     FpgaTimedArea,        // InGaAs array timed by the FPGA
     FpgaTimedCooledArea,  // the same with a thermistor and a cooler
     FpgaTimedLines,       // line sensor: frames gathered from successive lines
+    SerialBridge,         // ASCII commands over a byte bridge (the SWIR head)
+    Mailbox2048,          // a microcontroller behind FPGA mailbox registers, 2048 x 2048
+    Mailbox4096,          // the same on the 4096 x 4096 head
+    VideoConverter,       // text packets to a video converter
+    CooledInGaAs,         // FPGA-programmed windows, cooler and a temperature sensor
 };
 
 struct VirtualModel {

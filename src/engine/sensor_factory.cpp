@@ -4,6 +4,9 @@
 #include "sensors/aptina/sensor_mt9f002.h"
 #include "sensors/imx/imx_sensors.h"
 #include "sensors/ccd/ccd_sensors.h"
+#include "sensors/mailbox/mailbox_sensors.h"
+#include "sensors/serial_head/serial_head_sensors.h"
+#include "sensors/standalone/standalone_sensors.h"
 
 namespace vantix {
 namespace {
@@ -24,6 +27,12 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::Q105: return MakeSensorQ105;
         case SensorClass::Q106: return MakeSensorQ106;
         case SensorClass::Q107: return MakeSensorQ107;
+        case SensorClass::Q121: return MakeSensorQ121;
+        case SensorClass::Q119: return MakeSensorQ119;
+        case SensorClass::Q123: return MakeSensorQ123;
+        case SensorClass::Q113: return MakeSensorQ113;
+        case SensorClass::Q112: return MakeSensorQ112;
+        case SensorClass::Q120: return MakeSensorQ120;
         case SensorClass::IMX178:
         case SensorClass::IMX174:
         case SensorClass::IMX183:
@@ -38,12 +47,6 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::IMX487:
         case SensorClass::LI7050:
         case SensorClass::GLUX9701:
-        case SensorClass::Q112:
-        case SensorClass::Q113:
-        case SensorClass::Q119:
-        case SensorClass::Q120:
-        case SensorClass::Q121:
-        case SensorClass::Q123:
         case SensorClass::Q114:
         case SensorClass::Q115:
         case SensorClass::Q116:

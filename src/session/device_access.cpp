@@ -1,6 +1,7 @@
 // Direct access to the camera for applications that need it: sensor and FPGA
 // registers, the serial ROM, the general-purpose I/O port and the sampling
 // rate.
+#include "catalog/model_catalog.h"
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 
@@ -130,4 +131,40 @@ int32_t CVantix::SetIOPort(uint8_t value) {
 int32_t CVantix::SetSamplingRate(int32_t rate) {
     if (!engine_) return 0;
     return engine_->AccessDevice(0, 0, &rate);
+}
+
+// ---- Text channel ----
+
+namespace {
+bool HasTextChannel(vantix::CVantixU3K9Base& engine) {
+    return vantix::LookupModel(static_cast<uint16_t>(engine.GetModelId())).engine.textChannel;
+}
+}  // namespace
+
+int32_t CVantix::SendText(const char* text, int32_t length) {
+    if (!engine_ || !HasTextChannel(*engine_)) {
+        RecordError(vantix::kErrorNotSupported);
+        return 0;
+    }
+    if (text == nullptr || length <= 0) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    if (!engine_->SendText(text, length)) {
+        RecordError(vantix::kErrorEngineRefused);
+        return 0;
+    }
+    return 1;
+}
+
+int32_t CVantix::ReceiveText(char* text, int32_t length) {
+    if (!engine_ || !HasTextChannel(*engine_)) {
+        RecordError(vantix::kErrorNotSupported);
+        return 0;
+    }
+    if (text == nullptr || length < 0) {
+        RecordError(vantix::kErrorArgument);
+        return 0;
+    }
+    return engine_->ReceiveText(text, length);
 }

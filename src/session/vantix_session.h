@@ -164,6 +164,10 @@ public:
     int32_t WriteSrom(int32_t address, int32_t value);
     int32_t GetIOPort(uint8_t* value);
     int32_t SetIOPort(uint8_t value);
+    // Text to and from a head with a serial text channel. Code 11 for a
+    // camera without one. ReceiveText returns the line's length (0: none).
+    int32_t SendText(const char* text, int32_t length);
+    int32_t ReceiveText(char* text, int32_t length);
 
     // ---- Files, masks and dialogs ----
     int32_t LoadConfigFile(const char* fileName);

@@ -54,6 +54,13 @@ void ExpectComputedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(B
 
 constexpr IntRange kAptinaExposure{1, 20000};
 
+// A mono head shows an even grey, which the colour modes keep grey.
+void FlatGreyScene(emulator::VirtualCamera& camera) {
+    emulator::SceneSettings scene = camera.Scene();
+    scene.kind = emulator::SceneKind::Flat;
+    camera.SetScene(scene);
+}
+
 constexpr ModelRow kRows[] = {
     {.name = "3020_mt9f002", .modelId = 0x3020, .firstCameraName = "Vantix-Q101-USB3-K9_01",
      .width = 4608, .height = 3288, .pixels = Pixels::Colour,
@@ -71,6 +78,18 @@ constexpr ModelRow kRows[] = {
     {.name = "3042_mt9j001", .modelId = 0x3042, .firstCameraName = "Vantix-Q103-USB3-K9_01",
      .width = 3856, .height = 2764, .pixels = Pixels::Colour,
      .gain = {0, 127}, .colorGain = {0, 127}, .exposure = kAptinaExposure},
+    // Heads with controllers of their own. The 1280 x 1024 head reaches 1372
+    // lines (47 ms), so its exposure probe stays below; the mailbox head reads
+    // whole 2048-column rows.
+    {.name = "3140_q113", .modelId = 0x3140, .firstCameraName = "Vantix-Q113-USB3-K9_01",
+     .width = 1280, .height = 1024, .pixels = Pixels::Mono,
+     .gain = {0, 11}, .colorGain = {0, 0}, .exposure = {1, 30000}, .exposureProbe = {100, 400},
+     .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "31e0_q119", .modelId = 0x31E0, .firstCameraName = "Vantix-31E0_01",
+     .width = 2048, .height = 2048, .pixels = Pixels::Mono,
+     .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 10000}, .exposureSeconds = true,
+     .windowWidth = 2048, .windowHeight = 480, .fixedWindow = true, .prepareCamera = FlatGreyScene},
 };
 
 }  // namespace

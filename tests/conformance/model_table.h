@@ -32,6 +32,10 @@ struct ModelRow {
     IntRange gain;
     IntRange colorGain;
     IntRange exposure;  // units of 0.1 ms
+    // Two exposures (0.1 ms) for the round trip where the quarter and the
+    // half of the range are beyond what the head reaches or the session's
+    // 16-bit exposure carries; {0, 0}: those two.
+    IntRange exposureProbe = {0, 0};
     // The camera takes exposure in seconds (Vantix_SetExposureTimeEx).
     bool exposureSeconds = false;
     // The sensor mirrors itself: setting a mirror writes to the camera.
@@ -40,6 +44,10 @@ struct ModelRow {
     // the recording (keeps the runs short on large arrays).
     int32_t windowWidth = 640;
     int32_t windowHeight = 480;
+    // The head delivers its standard window only (windowWidth x
+    // windowHeight): the capture-window check takes that one and refuses
+    // another size.
+    bool fixedWindow = false;
     // Sets the virtual camera up before the session opens it (another
     // sensor on the board, a head personality); null for none.
     void (*prepareCamera)(emulator::VirtualCamera& camera) = nullptr;

@@ -142,7 +142,7 @@ TEST(VirtualModels, BusAddressesAndArraysAgreeWithTheLibrarysCatalog) {
         EXPECT_EQ(LookupVirtualModel(row.modelId).sensorAddress, row.busAddress) << std::hex << row.modelId;
     }
     // The emulated sensors' arrays against the library's sensor records.
-    for (uint16_t model : {0x3030, 0x3040, 0x3042, 0x3300}) {
+    for (uint16_t model : {0x3030, 0x3040, 0x3042, 0x3130, 0x3140, 0x3180, 0x31E0, 0x3200, 0x32D0, 0x3300}) {
         SensorCreation outcome = SensorCreation::Created;
         const auto sensor = CreateSensorForModel(LookupModel(model), nullptr, &outcome);
         ASSERT_NE(sensor, nullptr) << std::hex << model;

@@ -96,7 +96,9 @@ std::unique_ptr<SensorPersonality> MakeAptinaPersonality(uint16_t modelId, bool 
         case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
         case EmulatedSensor::PlainRegisters:
-        case EmulatedSensor::IMX273: break;
+        case EmulatedSensor::IMX273:
+        case EmulatedSensor::Q113:
+            break;
     }
     return nullptr;
 }

@@ -5,6 +5,11 @@
 #include "emulator/personalities/imx_personality.h"
 #include "emulator/personalities/ccd_timing_personality.h"
 #include "emulator/personalities/fpga_timed_personality.h"
+#include "emulator/personalities/cooled_ingaas_personality.h"
+#include "emulator/personalities/mailbox_personality.h"
+#include "emulator/personalities/q113_sensor_personality.h"
+#include "emulator/personalities/serial_head_personality.h"
+#include "emulator/personalities/video_converter_personality.h"
 
 namespace vantix::emulator {
 
@@ -16,6 +21,7 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9J001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9J001);
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
         case EmulatedSensor::IMX273: return MakeImxPersonality(ImxSensorKind::IMX273);
+        case EmulatedSensor::Q113: return MakeQ113SensorPersonality();
     }
     return MakePlainRegisterFile();
 }
@@ -30,6 +36,12 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
         case EmulatedHead::FpgaTimedArea:
         case EmulatedHead::FpgaTimedCooledArea:
         case EmulatedHead::FpgaTimedLines: return std::make_unique<FpgaTimedHead>(model);
+        case EmulatedHead::SerialBridge: return std::make_unique<SerialHeadPersonality>(model);
+        case EmulatedHead::Mailbox2048:
+        case EmulatedHead::Mailbox4096:
+            return std::make_unique<MailboxPersonality>(model, MailboxDescriptionOf(model.head));
+        case EmulatedHead::VideoConverter: return std::make_unique<VideoConverterPersonality>(model);
+        case EmulatedHead::CooledInGaAs: return std::make_unique<CooledInGaAsPersonality>(model);
     }
     return nullptr;
 }
