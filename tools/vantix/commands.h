@@ -13,5 +13,6 @@ int RunFpga(int argc, char** argv);
 int RunSrom(int argc, char** argv);
 int RunSettings(int argc, char** argv);
 int RunMask(int argc, char** argv);
+int RunAvi(int argc, char** argv);
 
 }  // namespace cli

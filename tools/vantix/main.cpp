@@ -24,6 +24,7 @@ void PrintUsage() {
         "  srom      read or write the serial ROM\n"
         "  settings  show, export, import or reset a camera's stored settings\n"
         "  mask      take the dark and bright defect-mask references; save or check mask files\n"
+        "  avi       repair a recording that was cut off (vantix avi repair FILE)\n"
         "  demo      a tour of the SDK, on a virtual camera when none is attached\n"
         "  viewer    the live picture in a window, with snapshots, recording and the settings dialogs\n\n"
         "Environment: VANTIX_EMULATE=3040 adds a virtual camera; VANTIX_REGISTRY names the settings file;\n"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     if (command == "srom") return cli::RunSrom(argc, argv);
     if (command == "settings") return cli::RunSettings(argc, argv);
     if (command == "mask") return cli::RunMask(argc, argv);
+    if (command == "avi") return cli::RunAvi(argc, argv);
     if (command == "viewer") {
         // The viewer is a GTK program of its own, installed beside this one,
         // so the command-line tool itself never needs a display or GTK.
