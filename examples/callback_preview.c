@@ -30,7 +30,9 @@
 typedef struct Counter {
     pthread_mutex_t mutex;
     pthread_cond_t changed;
-    int frames;       /* VANTIX_MSG_FRAME messages with a record */
+    int wanted;       /* frames to count; later ones arrive while stopping */
+    int frames;       /* VANTIX_MSG_FRAME messages with a record, up to wanted */
+    int lateFrames;   /* frames announced after the wanted count was reached */
     int lostFrames;   /* VANTIX_MSG_FRAME messages with an error code */
     int errors;       /* VANTIX_MSG_ERROR messages */
     int32_t lastError;
@@ -49,7 +51,12 @@ static intptr_t window_proc(VantixHwnd window, uint32_t message, uintptr_t wPara
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     pthread_mutex_lock(&counter->mutex);
-    if (message == VANTIX_MSG_FRAME && wParam != 0) {
+    if (message == VANTIX_MSG_FRAME && wParam != 0 && counter->frames >= counter->wanted) {
+        /* Frames keep coming until Vantix_StopPreview returns; they are
+         * counted apart, so the count does not depend on how quickly main()
+         * got round to stopping. */
+        counter->lateFrames++;
+    } else if (message == VANTIX_MSG_FRAME && wParam != 0) {
         /* wParam points to a VantixFrameInfo record (<vantix/types.h>). The SDK
          * reuses four such records in turn and stores each field whole, so read
          * the fields one at a time while handling the message. */
@@ -93,6 +100,7 @@ int main(int argc, char** argv) {
 
     Counter counter;
     memset(&counter, 0, sizeof counter);
+    counter.wanted = wantedFrames;
     pthread_mutex_init(&counter.mutex, NULL);
     /* The deadline below is measured on the monotonic clock. */
     pthread_condattr_t attributes;
@@ -185,10 +193,11 @@ int main(int argc, char** argv) {
     streaming = 0;
 
     pthread_mutex_lock(&counter.mutex);
-    int frames = counter.frames, lost = counter.lostFrames, errors = counter.errors;
+    int frames = counter.frames, late = counter.lateFrames, lost = counter.lostFrames, errors = counter.errors;
     int32_t lastError = counter.lastError;
     double elapsed = seconds_between(counter.first, counter.last);
     printf("frames: %d in %.2f s, %.1f fps\n", frames, elapsed, frames > 1 && elapsed > 0 ? (frames - 1) / elapsed : 0.0);
+    if (late > 0) printf("frames announced while stopping: %d\n", late);
     /* The SDK measures its rate over one-second intervals. */
     if (counter.rateTenths > 0) printf("rate measured by the SDK: %.1f fps\n", counter.rateTenths / 10.0);
     printf("last frame: %d x %d, %d bits per pixel, %s\n", (int)counter.width, (int)counter.height,

@@ -20,10 +20,15 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
-# Benchmarks compare with OpenCV; only `--bench` installs it.
-if [ "${1:-}" = "--bench" ]; then
-  packages+=(libopencv-dev)
-fi
+# Benchmarks compare with OpenCV; only `--bench` installs it. The fuzz
+# targets need clang with libFuzzer; `--fuzz` installs them (`make test` runs
+# the fuzz targets briefly, so it asks for them).
+for option in "$@"; do
+  case "$option" in
+    --bench) packages+=(libopencv-dev) ;;
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

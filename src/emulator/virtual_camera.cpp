@@ -140,6 +140,11 @@ uint32_t VirtualCamera::ControlRequest(const SetupPacket& h, uint8_t* data, uint
         --faults_.shortCount;
         dataCount = std::min(dataCount, faults_.shortBytes);
     }
+    if (in && faults_.replyCount > 0 && faults_.replyRequest == h.request) {
+        --faults_.replyCount;
+        std::memcpy(data, faults_.replyData.data(), kControlDataBytes);
+        dataCount = faults_.replyBytes;
+    }
     *replyBytes = in ? dataCount : 0;
     return kErrorSuccess;
 }
@@ -220,7 +225,17 @@ uint32_t VirtualCamera::Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, ui
         PutLe32(header + kHeaderPayloadCount,
                 static_cast<uint32_t>(static_cast<int64_t>(payloadBytes_) + faults_.payloadCountDelta));
         PutLe32(header + kHeaderFrameCounter, frameCounter_);
-        const auto n = static_cast<uint32_t>(std::min<size_t>(count, kFrameHeaderBytes));
+        size_t headerBytes = kFrameHeaderBytes;
+        if (faults_.shortHeaders > 0) {
+            --faults_.shortHeaders;
+            headerBytes = kFrameHeaderBytes / 2;
+        }
+        if (faults_.headerCount > 0) {
+            --faults_.headerCount;
+            std::memcpy(header, faults_.headerData.data(), kFrameHeaderBytes);
+            headerBytes = std::min<size_t>(faults_.headerBytes, kFrameHeaderBytes);
+        }
+        const auto n = static_cast<uint32_t>(std::min<size_t>(count, headerBytes));
         std::memcpy(dst, header, n);
         headerServed_ = true;
         if (payloadBytes_ == 0) frameRequested_ = false;

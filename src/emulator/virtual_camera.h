@@ -49,9 +49,22 @@ struct FaultPlan {
     uint32_t shortBytes = 0;        // ... to this many data bytes ...
     uint32_t shortCount = 0;        // ... this many times
     uint32_t badStatusTransfers = 0;  // stream transfers completing with non-zero status words
+    uint32_t shortHeaders = 0;        // frame headers cut to half their 64 bytes
     // Unplug the camera after serving this many payload bytes (counted from
     // when it was set); UINT64_MAX = never.
     uint64_t removeAfterPayloadBytes = UINT64_MAX;
+    // The next replyCount in-requests with code replyRequest answer with
+    // replyData and report replyBytes data bytes (more than the 64-byte data
+    // stage: an over-long answer).
+    uint8_t replyRequest = 0;
+    uint32_t replyCount = 0;
+    uint32_t replyBytes = 0;
+    std::array<uint8_t, 64> replyData{};
+    // The next headerCount frame headers are headerData instead of the
+    // camera's own, served as headerBytes bytes (fewer than 64: cut short).
+    uint32_t headerCount = 0;
+    uint32_t headerBytes = 64;
+    std::array<uint8_t, 64> headerData{};
 };
 
 // What a virtual camera of a model looks like: the controller's vendor id

@@ -31,13 +31,13 @@ TEST_F(ClockTest, TickCountAdvancesAcrossSleep) {
     Sleep(50);
     const uint32_t elapsed = ElapsedMs(start, TickCount());
     EXPECT_GE(elapsed, 49u);
-    EXPECT_LT(elapsed, 1000u);
+    EXPECT_LT(elapsed, 5000u);
 }
 
 TEST_F(ClockTest, BothCountersShareTheTimeBaseAndOffset) {
-    EXPECT_LT(ElapsedMs(TickCount(), TimeGetTime()), 100u);
+    EXPECT_LT(ElapsedMs(TickCount(), TimeGetTime()), 2000u);
     SetClockOffsetForTesting(0x80000000u);
-    EXPECT_LT(ElapsedMs(TickCount(), TimeGetTime()), 100u);
+    EXPECT_LT(ElapsedMs(TickCount(), TimeGetTime()), 2000u);
 }
 
 TEST_F(ClockTest, ElapsedStaysCorrectWhenTheCounterWraps) {

@@ -267,6 +267,15 @@ bool AviFinished(const std::string& path) {
     return std::memcmp(header, "RIFF", 4) == 0 && (flags & 0x10) != 0;
 }
 
+// Waits (at most 20 s, however busy the machine) until the recording at path
+// holds a frame.
+void WaitForRecordedFrame(const std::string& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (AviTotalFrames(path) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 TEST_F(AcquisitionControlTest, RecordingsEndAfterTheirDurationAndOnStop) {
     EXPECT_EQ(session_->Record("", 100, 0), 0);
     EXPECT_EQ(session_->PopError(), 9);
@@ -282,8 +291,9 @@ TEST_F(AcquisitionControlTest, RecordingsEndAfterTheirDurationAndOnStop) {
     ASSERT_EQ(session_->StopPreview(), 1);
 
     // A long recording stopped early is finalised by the stop.
+    std::remove(path.c_str());
     ASSERT_EQ(session_->Record(path.c_str(), 60000, 0), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    WaitForRecordedFrame(path);
     ASSERT_EQ(session_->StopPreview(), 1);
     EXPECT_GT(AviTotalFrames(path), 0u);
     std::remove(path.c_str());
@@ -334,7 +344,7 @@ TEST_F(AcquisitionControlTest, CallbackBuffersHoldTheCamerasPicture) {
 TEST_F(AcquisitionControlTest, CameraLostDuringASnapshotOrARecording) {
     const std::string path = "/tmp/vantix-lost-" + std::to_string(getpid()) + ".avi";
     ASSERT_EQ(session_->Record(path.c_str(), 60000, 0), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WaitForRecordedFrame(path);
     Emulator::Instance().Unplug(path_);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_EQ(session_->StopPreview(), 1);

@@ -14,5 +14,6 @@ int RunSrom(int argc, char** argv);
 int RunSettings(int argc, char** argv);
 int RunMask(int argc, char** argv);
 int RunDoctor(int argc, char** argv);
+int RunAvi(int argc, char** argv);
 
 }  // namespace cli

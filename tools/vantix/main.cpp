@@ -27,6 +27,7 @@ void PrintUsage() {
         "  srom      read or write the serial ROM\n"
         "  settings  show, export, import or reset a camera's stored settings\n"
         "  mask      take the dark and bright defect-mask references; save or check mask files\n"
+        "  avi       repair a recording that was cut off (vantix avi repair FILE)\n"
         "  demo      a tour of the SDK, on a virtual camera when none is attached\n"
         "  doctor    check what a real camera needs (libusb, USB speed, udev rule, permissions)\n"
         "  viewer    the live picture in a window, with snapshots, recording and the settings dialogs\n\n"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     if (command == "settings") return cli::RunSettings(argc, argv);
     if (command == "mask") return cli::RunMask(argc, argv);
     if (command == "doctor") return cli::RunDoctor(argc, argv);
+    if (command == "avi") return cli::RunAvi(argc, argv);
     if (command == "viewer") {
         // The viewer is a GTK program of its own, installed beside this one,
         // so the command-line tool itself never needs a display or GTK.

@@ -11,6 +11,7 @@
 // moves them through small arrays.
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 #include "imaging/filters/filter_kernels.h"
 
