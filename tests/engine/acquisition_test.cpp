@@ -151,7 +151,8 @@ TEST_F(AcquisitionTest, StopCaptureReleasesWaitersAndToleratesConcurrentCalls) {
     camera_->SetUnthrottled(false);
     camera_->SetFramePeriodUs(10000000);
     ASSERT_EQ(engine_->StartCapture(kCaptureContinuous), 1);
-    ASSERT_EQ(engine_->WaitFrame(3000), kWaitNewFrame);
+    // The first frame of a stream takes a whole period; the next is 10 s later.
+    ASSERT_EQ(engine_->WaitFrame(20000), kWaitNewFrame);
 
     std::atomic<Clock::rep> stopAt{0};
     const auto waiter = [&] {
