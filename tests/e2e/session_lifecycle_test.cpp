@@ -31,9 +31,15 @@ TEST(SessionLifecycle, AThousandInitializeReleaseCyclesLeaveNothingBehind) {
                 end.residentKiB, start.fileDescriptors, end.fileDescriptors, start.threads, end.threads);
     EXPECT_EQ(end.threads, start.threads);
     EXPECT_EQ(end.fileDescriptors, start.fileDescriptors);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed memory in its quarantine (256 MiB), so
+    // resident memory grows by design; its leak check at exit covers what
+    // the sessions might keep.
+#else
     // 1000 sessions that each kept a few KiB would show here; the allocator
     // may keep some freed memory.
     EXPECT_LT(end.residentKiB - start.residentKiB, 32 * 1024);
+#endif
 }
 
 }  // namespace
