@@ -10,6 +10,7 @@
 
 #include "drivers/device_file.h"
 #include "platform/debug_output.h"
+#include "transport/device_table.h"
 
 namespace vantix {
 namespace {
@@ -30,11 +31,19 @@ bool TryLock(int fd) {
 }  // namespace
 
 std::string StreamClaim::NameFor(std::string_view devicePath) {
+    // Claims live beside the device table the process uses: processes that
+    // share cameras share the table, and a table of its own (a test's, an
+    // emulated bus's) never collides with the claims of another table.
     std::string name = "/vantix-stream-";
-    for (char c : devicePath) {
-        const auto u = static_cast<unsigned char>(c);
-        name += std::isalnum(u) ? static_cast<char>(std::tolower(u)) : '_';
-    }
+    const auto append = [&name](std::string_view text) {
+        for (char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            name += std::isalnum(u) ? static_cast<char>(std::tolower(u)) : '_';
+        }
+    };
+    append(ProcessDeviceTable().SharedName());
+    name += '-';
+    append(devicePath);
     if (IsVirtualDevice(devicePath)) name += "-pid" + std::to_string(getpid());
     // shm names are file names: keep them well inside NAME_MAX.
     if (name.size() > 200) name.resize(200);
