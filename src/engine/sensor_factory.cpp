@@ -23,6 +23,13 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::MT9P001: return MakeSensorMT9P001;
         case SensorClass::MT9J001: return MakeSensorMT9J001;
         case SensorClass::IMX273: return MakeSensorIMX273;
+        case SensorClass::IMX174: return MakeSensorIMX174;
+        case SensorClass::IMX178: return MakeSensorIMX178;
+        case SensorClass::IMX183: return MakeSensorIMX183;
+        case SensorClass::IMX159: return MakeSensorIMX159;
+        case SensorClass::IMX226: return MakeSensorIMX226;
+        case SensorClass::LI7050: return MakeSensorLI7050;
+        case SensorClass::GLUX9701: return MakeSensorGLUX9701;
         case SensorClass::ICX274: return MakeSensorICX274;
         case SensorClass::Q105: return MakeSensorQ105;
         case SensorClass::Q106: return MakeSensorQ106;
@@ -33,20 +40,13 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::Q113: return MakeSensorQ113;
         case SensorClass::Q112: return MakeSensorQ112;
         case SensorClass::Q120: return MakeSensorQ120;
-        case SensorClass::IMX178:
-        case SensorClass::IMX174:
-        case SensorClass::IMX183:
-        case SensorClass::IMX159:
         case SensorClass::IMX250:
         case SensorClass::IMX264:
         case SensorClass::IMX252:
-        case SensorClass::IMX226:
         case SensorClass::IMX990:
         case SensorClass::IMX991:
         case SensorClass::IMX536:
         case SensorClass::IMX487:
-        case SensorClass::LI7050:
-        case SensorClass::GLUX9701:
         case SensorClass::Q114:
         case SensorClass::Q115:
         case SensorClass::Q116:

@@ -46,3 +46,289 @@ inline constexpr ImxConstants kIMX273{
 };
 
 }  // namespace vantix::imx
+
+namespace vantix::imx {
+
+// ---- The oldest heads: plain transfers without read-back ----
+
+// 1920 x 1200 global-shutter sensor, plain writes paced 1 ms apart. Frame
+// length 0x217-0x218 and shutter start 0x29A-0x29B, 12 bits each; window
+// 0x300-0x308; inverted mirror flags in 0x216 (CSensorIMX174 holds the
+// window, exposure and mirror arithmetic).
+inline constexpr ImxConstants kIMX174{
+    .transfers = Transfers::PacedPlain,
+    .maxWidth = 1920, .maxHeight = 1200,
+    .totalWidth = 2160, .totalHeight = 1254,
+    .gainMax = 480, .gainDefault = 90,
+    .gain = {{{0x404, 0, 0xFF}, {0x405, 8, 0x01}}}, .gainRegisters = 2, .gainPauseMs = 0,
+    .linesMin = 0, .linesMax = 4095, .linesDefault = 960,
+    .timeMin = 1, .timeMax = 30000, .timeDefault = 200,
+    .secondsSupported = 0, .secondsMin = 0, .secondsMax = 0, .secondsDefault = 0,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0x216, .mirrorHBit = 0x01, .mirrorVBit = 0x02,
+    .pixelClockKHz = 74250, .word84 = 4, .variant = 0,
+    .exposureLaw = ExposureLaw::FrameMinusShutter,
+    .frameLength = {0x217, 2, 0x0F}, .lineLength = {}, .shutter = {0x29A, 2, 0x0F},
+    .shutterMargin = 10,
+    .initialFrameLines = 1254, .initialLineLength = 0,
+    .lineClocks = 0, .binnedLineClocks = 0, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::Sensor,
+    .window = {.windowMode = 0x300, .readoutMode = 0,
+               .hStart = {0x301, 2, 0x07}, .vStart = {0x303, 2, 0x07},
+               .width = {0x305, 2, 0x07}, .height = {0x307, 2, 0x07}},
+    .alignX = 4, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 4, .minWidth16 = 4, .minHeight = 2,
+    .verticalBlank = 37, .fullFrameLines = 1237, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = {},
+    .identifiesChip = false,
+    .awaitsVerticalDrive = false,
+};
+
+// 3072 x 2048 rolling-shutter sensor, plain writes paced 1 ms apart. Frame
+// length 0x22C-0x22E and shutter start 0x234-0x236 (20 bits each); gain
+// 0x21F (low byte) and 0x220 (bit 8); mirror bits in 0x20F. The sensor reads
+// the whole array and the FPGA keeps the window. One line is 3640 ticks of
+// the 364 MHz clock (10 us): 2100 lines make a 21 ms frame.
+inline constexpr RegisterValue kIMX178PowerOn[] = {
+    {0x200, 0x00},  // leave standby: the sensor starts its readout
+};
+inline constexpr ImxConstants kIMX178{
+    .transfers = Transfers::PacedPlain,
+    .maxWidth = 3072, .maxHeight = 2048,
+    .totalWidth = 3640, .totalHeight = 2100,
+    .gainMax = 480, .gainDefault = 0,
+    .gain = {{{0x21F, 0, 0xFF}, {0x220, 8, 0x01}}}, .gainRegisters = 2, .gainPauseMs = 0,
+    .linesMin = 1, .linesMax = 0xFFFFF - 10, .linesDefault = 2000,
+    .timeMin = 1, .timeMax = 20000, .timeDefault = 200,
+    .secondsSupported = 0, .secondsMin = 0, .secondsMax = 0, .secondsDefault = 0,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0x20F, .mirrorHBit = 0x01, .mirrorVBit = 0x02,
+    .pixelClockKHz = 364000, .word84 = 4, .variant = 0,
+    .exposureLaw = ExposureLaw::FrameMinusShutter,
+    .frameLength = {0x22C, 3, 0x0F}, .lineLength = {}, .shutter = {0x234, 3, 0x0F},
+    .shutterMargin = 10,
+    .initialFrameLines = 2100, .initialLineLength = 0,
+    .lineClocks = 3640, .binnedLineClocks = 3640, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::FpgaOnly,
+    .window = {},
+    .alignX = 8, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 64, .minWidth16 = 64, .minHeight = 4,
+    .verticalBlank = 0, .fullFrameLines = 2100, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = kIMX178PowerOn,
+    .identifiesChip = false,
+    .awaitsVerticalDrive = false,
+};
+
+// 5520 x 3680 sensor with 8-bit register addresses (0x00-0xFF). Every write
+// waits for the FPGA to free the bus and is kept in a shadow that reads
+// answer from. Gain code 0-2047: 0x09 (low byte), 0x0A (bits 8-10); 0x11
+// (digital gain) stays 0. Frame length 0x0B-0x0C and shutter start
+// 0x0D-0x0E (16 bits each); mirror bits in 0x1A. The FPGA keeps the window.
+// One line is 1200 ticks of the 72 MHz clock (16.7 us).
+inline constexpr RegisterValue kIMX183PowerOn[] = {
+    {0x00, 0x00},  // operating mode (3 is standby; the destructor writes it)
+    {0x11, 0x00},  // digital gain off: all gain is analog
+};
+inline constexpr ImxConstants kIMX183{
+    .transfers = Transfers::IdleWaitShadow,
+    .maxWidth = 5520, .maxHeight = 3680,
+    .totalWidth = 1200, .totalHeight = 3700,
+    .gainMax = 2047, .gainDefault = 0,
+    .gain = {{{0x09, 0, 0xFF}, {0x0A, 8, 0x07}}}, .gainRegisters = 2, .gainPauseMs = 0,
+    .linesMin = 1, .linesMax = 0xFFFF - 10, .linesDefault = 1200,
+    .timeMin = 1, .timeMax = 20000, .timeDefault = 200,
+    .secondsSupported = 0, .secondsMin = 0, .secondsMax = 0, .secondsDefault = 0,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0x1A, .mirrorHBit = 0x01, .mirrorVBit = 0x02,
+    .pixelClockKHz = 72000, .word84 = 4, .variant = 0,
+    .exposureLaw = ExposureLaw::FrameMinusShutter,
+    .frameLength = {0x0B, 2, 0xFF}, .lineLength = {}, .shutter = {0x0D, 2, 0xFF},
+    .shutterMargin = 10,
+    .initialFrameLines = 3700, .initialLineLength = 0,
+    .lineClocks = 1200, .binnedLineClocks = 1200, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::FpgaOnly,
+    .window = {},
+    .alignX = 8, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 64, .minWidth16 = 64, .minHeight = 4,
+    .verticalBlank = 0, .fullFrameLines = 3700, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = kIMX183PowerOn,
+    .identifiesChip = false,
+    .awaitsVerticalDrive = false,
+};
+
+// 4800 x 3520 sensor; writes wait for the bus to go idle, reads go to the
+// sensor. Its frame length is fixed (3600 lines of 35 us: 1260 ticks of the
+// 36 MHz clock), so an exposure is at most one frame: the shutter start
+// 0x207-0x208 counts from the frame end. Gain code 0-2047 to both halves of
+// the array, 0x275/0x276 and 0x277/0x278. No sensor mirroring. The FPGA
+// keeps the window.
+inline constexpr RegisterValue kIMX159PowerOn[] = {
+    {0x200, 0x00},  // leave standby
+};
+inline constexpr ImxConstants kIMX159{
+    .transfers = Transfers::IdleWait,
+    .maxWidth = 4800, .maxHeight = 3520,
+    .totalWidth = 1260, .totalHeight = 3600,
+    .gainMax = 2047, .gainDefault = 0,
+    .gain = {{{0x275, 0, 0xFF}, {0x276, 8, 0x07}, {0x277, 0, 0xFF}, {0x278, 8, 0x07}}},
+    .gainRegisters = 4, .gainPauseMs = 0,
+    .linesMin = 1, .linesMax = 3600 - 10, .linesDefault = 571,
+    .timeMin = 1, .timeMax = 1250, .timeDefault = 200,
+    .secondsSupported = 0, .secondsMin = 0, .secondsMax = 0, .secondsDefault = 0,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0, .mirrorHBit = 0, .mirrorVBit = 0,
+    .pixelClockKHz = 36000, .word84 = 4, .variant = 0,
+    .exposureLaw = ExposureLaw::FixedFrame,
+    .frameLength = {}, .lineLength = {}, .shutter = {0x207, 2, 0xFF},
+    .shutterMargin = 10,
+    .initialFrameLines = 3600, .initialLineLength = 0,
+    .lineClocks = 1260, .binnedLineClocks = 1260, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::FpgaOnly,
+    .window = {},
+    .alignX = 8, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 64, .minWidth16 = 64, .minHeight = 4,
+    .verticalBlank = 0, .fullFrameLines = 3600, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = kIMX159PowerOn,
+    .identifiesChip = false,
+    .awaitsVerticalDrive = false,
+};
+
+// ---- Later heads with checked transfers ----
+
+// 4168 x 3062 sensor of the IMX183's kind (8-bit addresses, gain and mirror
+// in the same registers) with checked transfers. The gain code 0-2047 goes
+// to 0x09/0x0A and to the two column-amplifier pairs 0x352/0x353 and
+// 0x356/0x357. Frame length 0x0B-0x0C, shutter start 0x0D-0x0E. The FPGA
+// keeps the window; Initialize waits for the vertical drive. One line is
+// 1000 ticks of the 72 MHz clock (13.9 us).
+inline constexpr ImxConstants kIMX226{
+    .transfers = Transfers::Checked,
+    .maxWidth = 4168, .maxHeight = 3062,
+    .totalWidth = 1000, .totalHeight = 3100,
+    .gainMax = 2047, .gainDefault = 0,
+    .gain = {{{0x09, 0, 0xFF}, {0x0A, 8, 0x07}, {0x352, 0, 0xFF}, {0x353, 8, 0x07}, {0x356, 0, 0xFF},
+              {0x357, 8, 0x07}}},
+    .gainRegisters = 6, .gainPauseMs = 0,
+    .linesMin = 1, .linesMax = 0xFFFF - 10, .linesDefault = 1440,
+    .timeMin = 1, .timeMax = 20000, .timeDefault = 200,
+    .secondsSupported = 0, .secondsMin = 0, .secondsMax = 0, .secondsDefault = 0,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0x1A, .mirrorHBit = 0x01, .mirrorVBit = 0x02,
+    .pixelClockKHz = 72000, .word84 = 4, .variant = 60,
+    .exposureLaw = ExposureLaw::FrameMinusShutter,
+    .frameLength = {0x0B, 2, 0xFF}, .lineLength = {}, .shutter = {0x0D, 2, 0xFF},
+    .shutterMargin = 10,
+    .initialFrameLines = 3100, .initialLineLength = 0,
+    .lineClocks = 1000, .binnedLineClocks = 1000, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::FpgaOnly,
+    .window = {},
+    .alignX = 8, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 64, .minWidth16 = 64, .minHeight = 4,
+    .verticalBlank = 0, .fullFrameLines = 3100, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = {},
+    .identifiesChip = false,
+    .awaitsVerticalDrive = true,
+};
+
+// 1936 x 1096 sensor with checked transfers and exposure in seconds. Frame
+// length 0x204-0x205 and shutter start 0x206-0x207; gain code 0-480 in
+// 0x208 (low byte) and 0x209 (bit 8), written inside a register hold
+// (CSensorLI7050); mirror bits in 0x600. The FPGA keeps the window. One line
+// is 1100 ticks of the 48 MHz clock (22.9 us).
+inline constexpr RegisterValue kLI7050PowerOn[] = {
+    {0x200, 0x00},  // leave standby
+};
+inline constexpr ImxConstants kLI7050{
+    .transfers = Transfers::Checked,
+    .maxWidth = 1936, .maxHeight = 1096,
+    .totalWidth = 1100, .totalHeight = 1125,
+    .gainMax = 480, .gainDefault = 0,
+    .gain = {{{0x209, 8, 0x01}, {0x208, 0, 0xFF}}}, .gainRegisters = 2, .gainPauseMs = 0,
+    .linesMin = 1, .linesMax = 0xFFFF - 8, .linesDefault = 436,
+    .timeMin = 1, .timeMax = 20000, .timeDefault = 100,
+    .secondsSupported = 1, .secondsMin = 0.0000229, .secondsMax = 1.5, .secondsDefault = 0.01,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0x600, .mirrorHBit = 0x01, .mirrorVBit = 0x02,
+    .pixelClockKHz = 48000, .word84 = 4, .variant = 61,
+    .exposureLaw = ExposureLaw::FrameMinusShutter,
+    .frameLength = {0x204, 2, 0xFF}, .lineLength = {}, .shutter = {0x206, 2, 0xFF},
+    .shutterMargin = 8,
+    .initialFrameLines = 1125, .initialLineLength = 0,
+    .lineClocks = 1100, .binnedLineClocks = 1100, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::FpgaOnly,
+    .window = {},
+    .alignX = 8, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 64, .minWidth16 = 64, .minHeight = 4,
+    .verticalBlank = 0, .fullFrameLines = 1125, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = kLI7050PowerOn,
+    .identifiesChip = false,
+    .awaitsVerticalDrive = false,
+};
+
+// 1280 x 1024 sensor with checked transfers and exposure in seconds. The
+// exposure register 0x0B-0x0E holds the lines themselves (32 bits); the
+// sensor lengthens its own frame for a longer exposure. Gain code 0-255 in
+// 0x11F; mirror bits in 0x01; exposure mode (a second exposure per frame) in
+// 0x10 and output mode in 0x12 (CSensorGLUX9701). The FPGA keeps the window.
+// One line is 1000 ticks of the 37.037 MHz clock (27 us), 1060 per frame.
+inline constexpr RegisterValue kGLUX9701PowerOn[] = {
+    {0x00, 0x00},  // leave standby
+    {0x10, 0x00},  // one exposure per frame
+    {0x12, 0x00},  // linear output
+};
+inline constexpr ImxConstants kGLUX9701{
+    .transfers = Transfers::Checked,
+    .maxWidth = 1280, .maxHeight = 1024,
+    .totalWidth = 1000, .totalHeight = 1060,
+    .gainMax = 255, .gainDefault = 0,
+    .gain = {{{0x11F, 0, 0xFF}}}, .gainRegisters = 1, .gainPauseMs = 0,
+    .linesMin = 1, .linesMax = 100000, .linesDefault = 370,
+    .timeMin = 1, .timeMax = 20000, .timeDefault = 100,
+    .secondsSupported = 1, .secondsMin = 0.000027, .secondsMax = 2.0, .secondsDefault = 0.01,
+    .blackLevel = {}, .blackLevelMax = 0, .blackLevelDefault = 0, .blackLevelSupported = 0,
+    .mirrorRegister = 0x01, .mirrorHBit = 0x01, .mirrorVBit = 0x02,
+    .pixelClockKHz = 37037, .word84 = 3, .variant = 114,
+    .exposureLaw = ExposureLaw::DirectLines,
+    .frameLength = {}, .lineLength = {}, .shutter = {0x0B, 4, 0xFF},
+    .shutterMargin = 0,
+    .initialFrameLines = 1060, .initialLineLength = 0,
+    .lineClocks = 1000, .binnedLineClocks = 1000, .exposureOffsetUs = 0,
+    .windowCut = WindowCut::FpgaOnly,
+    .window = {},
+    .alignX = 8, .alignY = 2, .binnedAlignY = 0,
+    .minWidth8 = 64, .minWidth16 = 64, .minHeight = 4,
+    .verticalBlank = 0, .fullFrameLines = 1060, .windowLineLength = 0,
+    .binnedFrameLines = 0, .binnedLineLength = 0,
+    .hStartOffset = 0, .vStartOffset = 0, .binnedHStart = 0, .binnedVStart = 0,
+    .readoutCodes = {0, 0, 0},
+    .readiness = Readiness::None,
+    .powerOn = kGLUX9701PowerOn,
+    .identifiesChip = false,
+    .awaitsVerticalDrive = false,
+};
+
+}  // namespace vantix::imx

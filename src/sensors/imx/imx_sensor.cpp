@@ -208,6 +208,16 @@ void CImxSensor::ApplyDefaults() {
     SetArea(x, width, y, height, 0);
 }
 
+void CImxSensor::ApplyDefaultsInSeconds() {
+    SetGain(info_.gain.defaultValue);
+    SetExposureSeconds(info_.exposureSecondsDefault);
+    SetMirrorV(info_.mirrorVDefault);
+    SetMirrorH(info_.mirrorHDefault);
+    int32_t x = 0, width = 0, y = 0, height = 0;
+    DefaultWindow(&x, &width, &y, &height);
+    SetArea(x, width, y, height, 0);
+}
+
 void CImxSensor::AwaitVerticalDrive() {
     if (!controller_) return;
     uint8_t state = 0;
@@ -269,7 +279,10 @@ int32_t CImxSensor::SetArea(int32_t x, int32_t width, int32_t y, int32_t height,
     const bool binned = mode != 0;
     const bool fullWidth = width == k_.maxWidth;
     const bool fullHeight = height == k_.maxHeight;
-    targetFrameLines_ = (fullWidth && fullHeight) ? k_.fullFrameLines : height + k_.verticalBlank;
+    // A sensor that reads its whole array for the FPGA's window keeps its
+    // full frame length whatever the window.
+    const bool wholeArray = (fullWidth && fullHeight) || k_.windowCut == imx::WindowCut::FpgaOnly;
+    targetFrameLines_ = wholeArray ? k_.fullFrameLines : height + k_.verticalBlank;
     targetLineLength_ = k_.windowLineLength;
     bool written = true;
     if (k_.windowCut == imx::WindowCut::Sensor) {

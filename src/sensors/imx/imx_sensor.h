@@ -191,6 +191,9 @@ protected:
     void WritePowerOn();
     void IdentifyChip();
     void ApplyDefaults();
+    // The defaults of a member that takes exposure in seconds: gain,
+    // exposure in seconds, mirrors and the default window.
+    void ApplyDefaultsInSeconds();
     void AwaitVerticalDrive();
     // The variant code of an identified chip; the factory's code by default.
     virtual int32_t VariantForChip(int32_t chip) { (void)chip; return modelVariant_; }

@@ -10,5 +10,12 @@
 namespace vantix {
 
 std::unique_ptr<CSensorBase> MakeSensorIMX273(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX174(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX178(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX183(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX159(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX226(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorLI7050(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorGLUX9701(CControllerBase* controller, uint8_t deviceAddress);
 
 }  // namespace vantix
