@@ -33,6 +33,13 @@ enum class EmulatedSensor : uint8_t {
     MT9P001,
     IMX273,
     Q113,  // the 1280 x 1024 head's 16-bit register sensor
+    IMX174,
+    IMX178,
+    IMX183,
+    IMX159,
+    IMX226,
+    LI7050,
+    GLUX9701,
 };
 
 // What answers behind the USB controller: the standard FPGA head with a
@@ -50,6 +57,8 @@ enum class EmulatedHead : uint8_t {
     Mailbox4096,          // the same on the 4096 x 4096 head
     VideoConverter,       // text packets to a video converter
     CooledInGaAs,         // FPGA-programmed windows, cooler and a temperature sensor
+    SensorBusEeprom,      // the standard head with a byte EEPROM at bus address 0xA0
+    SensorStatusWord,     // the standard head whose FPGA register 33 reports the sensor powered (3)
 };
 
 struct VirtualModel {

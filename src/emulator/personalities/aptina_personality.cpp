@@ -98,6 +98,13 @@ std::unique_ptr<SensorPersonality> MakeAptinaPersonality(uint16_t modelId, bool 
         case EmulatedSensor::PlainRegisters:
         case EmulatedSensor::IMX273:
         case EmulatedSensor::Q113:
+        case EmulatedSensor::IMX174:
+        case EmulatedSensor::IMX178:
+        case EmulatedSensor::IMX183:
+        case EmulatedSensor::IMX159:
+        case EmulatedSensor::IMX226:
+        case EmulatedSensor::LI7050:
+        case EmulatedSensor::GLUX9701:
             break;
     }
     return nullptr;

@@ -3,9 +3,9 @@
 // 8-bit registers at 16-bit addresses (big-endian addresses, one byte per
 // register), with their reset values and read-only chip-identification
 // registers. Frame timing follows the programmed frame length (lines) and
-// line length (in ticks of the sensor's 74.25 MHz input clock); brightness
-// follows the exposure (frame length minus shutter start line) and the gain
-// code (0.1 dB per step).
+// the line time (a line-length register in ticks of the sensor's input
+// clock, or the sensor's fixed line); brightness follows the exposure lines
+// and the gain code.
 #include <cstdint>
 #include <memory>
 
@@ -13,10 +13,17 @@
 
 namespace vantix::emulator {
 
-enum class ImxSensorKind : uint8_t { IMX273 };
+enum class ImxSensorKind : uint8_t { IMX273, IMX174, IMX178, IMX183, IMX159, IMX226, LI7050, GLUX9701 };
+
+// How the exposure register counts.
+enum class ImxExposureLaw : uint8_t {
+    FrameMinusShutter,  // shutter start line; exposure = frame length - shutter start
+    DirectLines,        // the exposure lines; the frame lengthens to hold them
+};
 
 // Where a member keeps its timing values, each over consecutive byte
-// registers, lowest byte first.
+// registers, lowest byte first. frameLengthBytes 0: the frame length is
+// fixedFrameLines. lineLengthBytes 0: a line is fixedLineTicks.
 struct ImxTimingRegisters {
     uint16_t frameLength;
     uint8_t frameLengthBytes;
@@ -24,7 +31,15 @@ struct ImxTimingRegisters {
     uint8_t lineLengthBytes;
     uint16_t shutter;
     uint8_t shutterBytes;
-    uint16_t gain;  // low byte; bit 8 in the next register
+    uint16_t gain;      // low byte; higher bits in the next register
+    uint8_t gainBytes;  // 1 or 2
+    uint32_t gainMask;
+    uint32_t frameMask;  // bits the frame length and shutter registers hold
+    ImxExposureLaw law = ImxExposureLaw::FrameMinusShutter;
+    uint32_t fixedFrameLines = 0;
+    uint32_t fixedLineTicks = 0;
+    double lineClockKHz = 74250.0;  // the clock the line is counted in
+    double gainCodesPerDecade = 200.0;  // 0.1 dB steps of amplitude by default
 };
 
 class ImxPersonality : public RegisterMapSensor {
@@ -35,9 +50,9 @@ public:
     double Brightness() const override;
 
     uint32_t FrameLength() const;
-    uint32_t LineLength() const;
+    uint32_t LineLength() const;  // in ticks of the line clock
     uint32_t ShutterStart() const;
-    // Frame length minus shutter start, at least 1.
+    // The lines exposed, at least 1.
     uint32_t ExposureLines() const;
     uint32_t GainCode() const;
 

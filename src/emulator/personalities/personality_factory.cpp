@@ -9,6 +9,8 @@
 #include "emulator/personalities/mailbox_personality.h"
 #include "emulator/personalities/q113_sensor_personality.h"
 #include "emulator/personalities/serial_head_personality.h"
+#include "emulator/personalities/sensor_bus_eeprom_head.h"
+#include "emulator/personalities/sensor_status_head.h"
 #include "emulator/personalities/video_converter_personality.h"
 
 namespace vantix::emulator {
@@ -22,6 +24,13 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
         case EmulatedSensor::IMX273: return MakeImxPersonality(ImxSensorKind::IMX273);
         case EmulatedSensor::Q113: return MakeQ113SensorPersonality();
+        case EmulatedSensor::IMX174: return MakeImxPersonality(ImxSensorKind::IMX174);
+        case EmulatedSensor::IMX178: return MakeImxPersonality(ImxSensorKind::IMX178);
+        case EmulatedSensor::IMX183: return MakeImxPersonality(ImxSensorKind::IMX183);
+        case EmulatedSensor::IMX159: return MakeImxPersonality(ImxSensorKind::IMX159);
+        case EmulatedSensor::IMX226: return MakeImxPersonality(ImxSensorKind::IMX226);
+        case EmulatedSensor::LI7050: return MakeImxPersonality(ImxSensorKind::LI7050);
+        case EmulatedSensor::GLUX9701: return MakeImxPersonality(ImxSensorKind::GLUX9701);
     }
     return MakePlainRegisterFile();
 }
@@ -42,6 +51,8 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
             return std::make_unique<MailboxPersonality>(model, MailboxDescriptionOf(model.head));
         case EmulatedHead::VideoConverter: return std::make_unique<VideoConverterPersonality>(model);
         case EmulatedHead::CooledInGaAs: return std::make_unique<CooledInGaAsPersonality>(model);
+        case EmulatedHead::SensorBusEeprom: return std::make_unique<SensorBusEepromHead>(model);
+        case EmulatedHead::SensorStatusWord: return std::make_unique<SensorStatusHead>(model);
     }
     return nullptr;
 }
