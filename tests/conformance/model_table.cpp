@@ -61,6 +61,15 @@ void FlatGreyScene(emulator::VirtualCamera& camera) {
     camera.SetScene(scene);
 }
 
+// The 0x31F0 head with its sensor's vertical drive already running (the
+// FPGA's ready bit set), so opening it does not wait out the drive's restart.
+void VerticalDriveRunningGreyScene(emulator::VirtualCamera& camera) {
+    constexpr uint8_t kFpgaVerticalDrive = 129;
+    constexpr uint8_t kVerticalDriveRuns = 0x02;
+    camera.SetFpgaRegister(kFpgaVerticalDrive, kVerticalDriveRuns);
+    FlatGreyScene(camera);
+}
+
 constexpr ModelRow kRows[] = {
     {.name = "3020_mt9f002", .modelId = 0x3020, .firstCameraName = "Vantix-Q101-USB3-K9_01",
      .width = 4608, .height = 3288, .pixels = Pixels::Colour,
@@ -90,6 +99,36 @@ constexpr ModelRow kRows[] = {
      .width = 2048, .height = 2048, .pixels = Pixels::Mono,
      .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 10000}, .exposureSeconds = true,
      .windowWidth = 2048, .windowHeight = 480, .fixedWindow = true, .prepareCamera = FlatGreyScene},
+    // IMX family. The 0x3100 head's lines reach 4085 lines of 3.6 us (148 in
+    // units of 0.1 ms), so its exposure probe stays below; the 0x31F0 head's
+    // half range is beyond its 16-bit shutter.
+    {.name = "30f0_imx178", .modelId = 0x30F0, .firstCameraName = "Vantix-Q108-USB3-K9_01",
+     .width = 3072, .height = 2048, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = {1, 20000}, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "3100_imx174", .modelId = 0x3100, .firstCameraName = "Vantix-Q109-USB3-K9_01",
+     .width = 1920, .height = 1200, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = {1, 30000}, .exposureProbe = {50, 120},
+     .sensorMirrors = true, .prepareCamera = FlatGreyScene},
+    {.name = "3110_imx183", .modelId = 0x3110, .firstCameraName = "Vantix-Q110-USB3-K9_01",
+     .width = 5520, .height = 3680, .pixels = Pixels::Mono,
+     .gain = {0, 2047}, .colorGain = {0, 0}, .exposure = {1, 20000}, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "3120_imx159", .modelId = 0x3120, .firstCameraName = "Vantix-Q111-USB3-K9_01",
+     .width = 4800, .height = 3520, .pixels = Pixels::Mono,
+     .gain = {0, 2047}, .colorGain = {0, 0}, .exposure = {1, 1250}, .prepareCamera = FlatGreyScene},
+    {.name = "31f0_imx226", .modelId = 0x31F0, .firstCameraName = "Vantix-31F0_01",
+     .width = 4168, .height = 3062, .pixels = Pixels::Mono,
+     .gain = {0, 2047}, .colorGain = {0, 0}, .exposure = {1, 20000}, .exposureProbe = {100, 400},
+     .sensorMirrors = true, .prepareCamera = VerticalDriveRunningGreyScene},
+    {.name = "32b0_li7050", .modelId = 0x32B0, .firstCameraName = "Vantix-32B0_01",
+     .width = 1936, .height = 1096, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = {1, 20000}, .exposureSeconds = true,
+     .sensorMirrors = true, .prepareCamera = FlatGreyScene},
+    {.name = "32c0_glux9701", .modelId = 0x32C0, .firstCameraName = "Vantix-32C0_01",
+     .width = 1280, .height = 1024, .pixels = Pixels::Mono,
+     .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 20000}, .exposureSeconds = true,
+     .sensorMirrors = true, .prepareCamera = FlatGreyScene},
 };
 
 }  // namespace
