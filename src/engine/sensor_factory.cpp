@@ -23,6 +23,13 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::MT9P001: return MakeSensorMT9P001;
         case SensorClass::MT9J001: return MakeSensorMT9J001;
         case SensorClass::IMX273: return MakeSensorIMX273;
+        case SensorClass::IMX250: return MakeSensorIMX250;
+        case SensorClass::IMX252: return MakeSensorIMX252;
+        case SensorClass::IMX264: return MakeSensorIMX264;
+        case SensorClass::IMX487: return MakeSensorIMX487;
+        case SensorClass::IMX536: return MakeSensorIMX536;
+        case SensorClass::IMX990: return MakeSensorIMX990;
+        case SensorClass::IMX991: return MakeSensorIMX991;
         case SensorClass::ICX274: return MakeSensorICX274;
         case SensorClass::Q105: return MakeSensorQ105;
         case SensorClass::Q106: return MakeSensorQ106;
@@ -37,14 +44,7 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::IMX174:
         case SensorClass::IMX183:
         case SensorClass::IMX159:
-        case SensorClass::IMX250:
-        case SensorClass::IMX264:
-        case SensorClass::IMX252:
         case SensorClass::IMX226:
-        case SensorClass::IMX990:
-        case SensorClass::IMX991:
-        case SensorClass::IMX536:
-        case SensorClass::IMX487:
         case SensorClass::LI7050:
         case SensorClass::GLUX9701:
         case SensorClass::Q114:

@@ -10,5 +10,12 @@
 namespace vantix {
 
 std::unique_ptr<CSensorBase> MakeSensorIMX273(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX250(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX252(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX264(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX487(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX536(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX990(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX991(CControllerBase* controller, uint8_t deviceAddress);
 
 }  // namespace vantix
