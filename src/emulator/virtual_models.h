@@ -33,6 +33,13 @@ enum class EmulatedSensor : uint8_t {
     MT9P001,
     IMX273,
     Q113,  // the 1280 x 1024 head's 16-bit register sensor
+    IMX250,
+    IMX252,
+    IMX264,
+    IMX487,
+    IMX536,
+    IMX990,
+    IMX991,
 };
 
 // What answers behind the USB controller: the standard FPGA head with a
@@ -50,6 +57,7 @@ enum class EmulatedHead : uint8_t {
     Mailbox4096,          // the same on the 4096 x 4096 head
     VideoConverter,       // text packets to a video converter
     CooledInGaAs,         // FPGA-programmed windows, cooler and a temperature sensor
+    ImxBus,               // the IMX heads' FPGA: status device, busy bits, vertical drive, bus hand-over
 };
 
 struct VirtualModel {

@@ -3,9 +3,10 @@
 // 8-bit registers at 16-bit addresses (big-endian addresses, one byte per
 // register), with their reset values and read-only chip-identification
 // registers. Frame timing follows the programmed frame length (lines) and
-// line length (in ticks of the sensor's 74.25 MHz input clock); brightness
-// follows the exposure (frame length minus shutter start line) and the gain
-// code (0.1 dB per step).
+// line length (in ticks of the member's line clock); brightness follows the
+// exposure time (frame length minus shutter start line, times the line
+// length) and the gain code (0.1 dB per step). The SWIR members also hold a
+// temperature sensor whose reading is latched by bit 0 of register 0x788.
 #include <cstdint>
 #include <memory>
 
@@ -13,7 +14,7 @@
 
 namespace vantix::emulator {
 
-enum class ImxSensorKind : uint8_t { IMX273 };
+enum class ImxSensorKind : uint8_t { IMX273, IMX250, IMX252, IMX264, IMX487, IMX536, IMX990, IMX991 };
 
 // Where a member keeps its timing values, each over consecutive byte
 // registers, lowest byte first.
@@ -25,12 +26,15 @@ struct ImxTimingRegisters {
     uint16_t shutter;
     uint8_t shutterBytes;
     uint16_t gain;  // low byte; bit 8 in the next register
+    uint32_t lineClockKHz;  // the clock the line length counts
+    uint32_t frameLengthMask;
 };
 
 class ImxPersonality : public RegisterMapSensor {
 public:
     explicit ImxPersonality(ImxSensorKind kind);
 
+    bool Write(const uint8_t* data, size_t count) override;
     uint32_t FramePeriodUs() const override;
     double Brightness() const override;
 
@@ -41,11 +45,25 @@ public:
     uint32_t ExposureLines() const;
     uint32_t GainCode() const;
 
+    // The chip number the identification registers 0x348/0x349 report, so
+    // that a board can be given another chip (for tests).
+    void SetChipNumber(int32_t chip);
+    // The die temperature the SWIR members' sensor reads, and the cooler
+    // that holds it below the ambient temperature while on.
+    void SetAmbientTemperature(double celsius) { ambientCelsius_ = celsius; }
+    void SetCoolerOn(bool on) { coolerOn_ = on; }
+    double DieTemperature() const;
+
 private:
     uint32_t Value(uint16_t address, uint8_t bytes) const;
+    double ExposureTicks() const;
+    void LatchTemperature();
 
     const ImxTimingRegisters& timing_;
-    double nominalLines_;
+    bool hasThermometer_;
+    double nominalTicks_;
+    double ambientCelsius_ = 25.0;
+    bool coolerOn_ = false;
 };
 
 std::unique_ptr<SensorPersonality> MakeImxPersonality(ImxSensorKind kind);

@@ -2,6 +2,7 @@
 
 #include "emulator/personalities/aptina_personality.h"
 #include "emulator/personalities/camera_bus_head.h"
+#include "emulator/personalities/imx_bus_head.h"
 #include "emulator/personalities/imx_personality.h"
 #include "emulator/personalities/ccd_timing_personality.h"
 #include "emulator/personalities/fpga_timed_personality.h"
@@ -22,6 +23,13 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::MT9P001: return std::make_unique<AptinaPersonality>(AptinaSensorKind::MT9P001);
         case EmulatedSensor::IMX273: return MakeImxPersonality(ImxSensorKind::IMX273);
         case EmulatedSensor::Q113: return MakeQ113SensorPersonality();
+        case EmulatedSensor::IMX250: return MakeImxPersonality(ImxSensorKind::IMX250);
+        case EmulatedSensor::IMX252: return MakeImxPersonality(ImxSensorKind::IMX252);
+        case EmulatedSensor::IMX264: return MakeImxPersonality(ImxSensorKind::IMX264);
+        case EmulatedSensor::IMX487: return MakeImxPersonality(ImxSensorKind::IMX487);
+        case EmulatedSensor::IMX536: return MakeImxPersonality(ImxSensorKind::IMX536);
+        case EmulatedSensor::IMX990: return MakeImxPersonality(ImxSensorKind::IMX990);
+        case EmulatedSensor::IMX991: return MakeImxPersonality(ImxSensorKind::IMX991);
     }
     return MakePlainRegisterFile();
 }
@@ -42,6 +50,7 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
             return std::make_unique<MailboxPersonality>(model, MailboxDescriptionOf(model.head));
         case EmulatedHead::VideoConverter: return std::make_unique<VideoConverterPersonality>(model);
         case EmulatedHead::CooledInGaAs: return std::make_unique<CooledInGaAsPersonality>(model);
+        case EmulatedHead::ImxBus: return std::make_unique<ImxBusHead>(model);
     }
     return nullptr;
 }
