@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "catalog/model_catalog.h"
+#include "emulator/scene.h"
 #include "engine/sensor_factory.h"
 #include "imx_head_controller.h"
 #include "sensors/imx/imx_sensor.h"
@@ -303,6 +304,58 @@ TEST(ImxTrigger, TheIMX252SwitchesItsTriggerInStandbyWhileTheOthersHaveNone) {
         EXPECT_EQ(untouched, 7);
         EXPECT_TRUE(other.sensorWrites.empty());
     }
+}
+
+// ---- The virtual camera's frames follow the window ----
+
+// One row of the colour-bar scene as the head would send it for the sensor's
+// current window (mono levels: white 191, cyan 128, red 64, black 0).
+std::vector<uint8_t> RowOf(ImxHeadController& controller, const CSensorBase& sensor) {
+    emulator::FrameGeometry g = controller.head.Geometry(0);
+    g.width = static_cast<uint32_t>(sensor.Info().areaWidth);
+    g.height = 1;
+    g.bytesPerSample = 1;
+    emulator::SceneSettings scene;
+    scene.pattern = emulator::BayerPattern::Mono;
+    emulator::FrameRenderer renderer;
+    renderer.Prepare(scene, g, 0);
+    std::vector<uint8_t> row(g.width);
+    renderer.Render(0, row.data(), row.size());
+    return row;
+}
+
+TEST(ImxFrames, TheWindowBinningAndMirrorPickTheColumnsOfTheSceneTheSensorReads) {
+    ImxHeadController controller(0x31B0);
+    auto sensor = SensorFor(0x31B0, &controller);
+    ASSERT_EQ(sensor->SetArea(0, 2448, 0, 2048, 0), 1);
+    std::vector<uint8_t> row = RowOf(controller, *sensor);
+    EXPECT_EQ(row.front(), 191);
+    EXPECT_EQ(row.back(), 0);
+    // The right-hand 640 columns (counted from the far edge in the registers).
+    ASSERT_EQ(sensor->SetArea(1808, 640, 0, 480, 0), 1);
+    row = RowOf(controller, *sensor);
+    EXPECT_EQ(row.front(), 64);  // array column 1808: the red bar
+    EXPECT_EQ(row.back(), 0);
+    // Mirrored, the same window shows the other end of the picture, reversed.
+    ASSERT_EQ(sensor->SetMirrorH(1), 1);
+    row = RowOf(controller, *sensor);
+    EXPECT_EQ(row.front(), 128);  // picture column 639: the cyan bar
+    EXPECT_EQ(row.back(), 191);
+    // Binned: the whole width in half the columns.
+    ASSERT_EQ(sensor->SetMirrorH(0), 1);
+    ASSERT_EQ(sensor->SetArea(0, 2448, 0, 2048, 1), 1);
+    row = RowOf(controller, *sensor);
+    ASSERT_EQ(row.size(), 1224u);
+    EXPECT_EQ(row.front(), 191);
+    EXPECT_EQ(row[612], 128);  // array column 1224: the magenta bar
+    EXPECT_EQ(row.back(), 0);
+
+    ImxHeadController newer(0x32E0);
+    auto imx536 = SensorFor(0x32E0, &newer);
+    ASSERT_EQ(imx536->SetArea(2208, 640, 0, 480, 0), 1);
+    row = RowOf(newer, *imx536);
+    EXPECT_EQ(row.front(), 64);  // array column 2208: the blue bar
+    EXPECT_EQ(row.back(), 0);
 }
 
 }  // namespace

@@ -30,6 +30,19 @@ ImxBusHead::ImxBusHead(const VirtualModel& model)
       powerUpTime_(slowPowerUp_ ? kDefaultPowerUpTime : std::chrono::milliseconds(0)) {}
 
 ImxPersonality* ImxBusHead::Imx() { return dynamic_cast<ImxPersonality*>(&Sensor()); }
+const ImxPersonality* ImxBusHead::Imx() const { return dynamic_cast<const ImxPersonality*>(&Sensor()); }
+
+FrameGeometry ImxBusHead::Geometry(uint8_t modeByte) const {
+    FrameGeometry g = HeadPersonality::Geometry(modeByte);
+    if (const ImxPersonality* sensor = Imx()) {
+        const ImxArrayView view = sensor->ArrayView(model_.width);
+        g.arrayWidth = model_.width;
+        g.originX = view.originX;
+        g.columnStep = view.columnStep;
+        g.mirrored = view.mirrored;
+    }
+    return g;
+}
 
 bool ImxBusHead::SensorTransferAllowed(uint8_t address) const {
     return address != model_.sensorAddress || HostOwnsSensorBus();

@@ -16,6 +16,9 @@
 //   while it is 0 the FPGA owns the bus and host transfers to the sensor get
 //   no acknowledge.
 // - FPGA register 151 on the SWIR heads: bit 0 runs the cooler.
+// Frames show the part of the scene the sensor's window, binning and
+// horizontal mirror select (the scene's rows are alike, so the vertical
+// window and mirror do not show).
 #include <chrono>
 
 #include "emulator/head_personality.h"
@@ -31,6 +34,9 @@ public:
     bool BusRead(uint8_t address, uint8_t* data, size_t count) override;
     uint8_t ReadFpgaRegister(uint8_t reg) override;
     void WriteFpgaRegister(uint8_t reg, uint8_t value) override;
+    // The FPGA's window, placed in the array where the sensor reads it out
+    // (window start, binning, horizontal mirror).
+    FrameGeometry Geometry(uint8_t modeByte) const override;
 
     // ---- Settings and fault hooks for tests ----
     // Reads of the status device that answer "not ready" before it reports
@@ -53,6 +59,7 @@ private:
     bool SensorTransferAllowed(uint8_t address) const;
     void MarkBusy();
     ImxPersonality* Imx();
+    const ImxPersonality* Imx() const;
 
     bool needsHandOver_;
     bool slowPowerUp_;

@@ -127,12 +127,31 @@ const ImxTimingRegisters& TimingOf(ImxSensorKind kind) {
     return kOlderTiming;
 }
 
+// Readout registers. The older generation: window mode 0x500 (bit 0:
+// columns cropped), horizontal start 0x510/0x511 counted from the far edge
+// of the array plus 8, readout mode 0x20D (0x11 and 0x22: 2 x 2 binning),
+// mirror bit 0 of 0x20E. The newer one: x at 0x320/0x321 from the origin,
+// readout code 0x23C (0x11 and 0x22 binned), mirror bit 0 of 0x404.
+constexpr uint16_t kOlderWindowMode = 0x500;
+constexpr uint16_t kOlderHStart = 0x510;
+constexpr uint16_t kOlderWidth = 0x514;
+constexpr uint32_t kOlderHStartOffset = 8;
+constexpr uint16_t kOlderReadout = 0x20D;
+constexpr uint16_t kOlderMirror = 0x20E;
+constexpr uint16_t kNewerX = 0x320;
+constexpr uint16_t kNewerReadout = 0x23C;
+constexpr uint16_t kNewerMirror = 0x404;
+constexpr uint8_t kBinnedReadouts[] = {0x11, 0x22};
+
+bool IsNewerGeneration(ImxSensorKind kind) { return &TimingOf(kind) == &kNewerTiming; }
+
 bool HasThermometer(ImxSensorKind kind) { return kind == ImxSensorKind::IMX990 || kind == ImxSensorKind::IMX991; }
 
 }  // namespace
 
 ImxPersonality::ImxPersonality(ImxSensorKind kind)
-    : RegisterMapSensor(MapOf(kind)), timing_(TimingOf(kind)), hasThermometer_(HasThermometer(kind)),
+    : RegisterMapSensor(MapOf(kind)), timing_(TimingOf(kind)), newerGeneration_(IsNewerGeneration(kind)),
+      hasThermometer_(HasThermometer(kind)),
       nominalTicks_(1) {
     nominalTicks_ = std::max(ExposureTicks(), 1.0);
     if (hasThermometer_) LatchTemperature();
@@ -156,6 +175,28 @@ void ImxPersonality::LatchTemperature() {
     const uint32_t count = static_cast<uint32_t>(eighths) & 0xFFF;
     SetWord(kTemperatureLow, static_cast<uint16_t>(count & 0xFF));
     SetWord(kTemperatureHigh, static_cast<uint16_t>((count >> 8) & 0x0F));
+}
+
+ImxArrayView ImxPersonality::ArrayView(uint32_t arrayWidth) const {
+    ImxArrayView view;
+    const uint16_t readout = Word(newerGeneration_ ? kNewerReadout : kOlderReadout);
+    const bool binned = std::find(std::begin(kBinnedReadouts), std::end(kBinnedReadouts), readout) !=
+                        std::end(kBinnedReadouts);
+    view.mirrored = (Word(newerGeneration_ ? kNewerMirror : kOlderMirror) & 1) != 0;
+    if (binned) {
+        view.columnStep = 2;
+    } else if (newerGeneration_) {
+        view.originX = Value(kNewerX, 2);
+    } else if (Word(kOlderWindowMode) & 1) {
+        // Start = array width - x - width + 8.
+        const uint32_t start = Value(kOlderHStart, 2);
+        const uint32_t width = Value(kOlderWidth, 2);
+        const uint64_t farEdge = uint64_t{start} + width;
+        view.originX = farEdge - kOlderHStartOffset <= arrayWidth
+                           ? static_cast<uint32_t>(arrayWidth - (farEdge - kOlderHStartOffset))
+                           : 0;
+    }
+    return view;
 }
 
 void ImxPersonality::SetChipNumber(int32_t chip) {

@@ -30,6 +30,13 @@ struct ImxTimingRegisters {
     uint32_t frameLengthMask;
 };
 
+// Where the programmed window sits in the pixel array, as the frames show it.
+struct ImxArrayView {
+    uint32_t originX = 0;     // first array column read out
+    uint32_t columnStep = 1;  // 2 in the binned readouts
+    bool mirrored = false;    // horizontal mirror bit
+};
+
 class ImxPersonality : public RegisterMapSensor {
 public:
     explicit ImxPersonality(ImxSensorKind kind);
@@ -53,6 +60,8 @@ public:
     void SetAmbientTemperature(double celsius) { ambientCelsius_ = celsius; }
     void SetCoolerOn(bool on) { coolerOn_ = on; }
     double DieTemperature() const;
+    // The readout's place in an array `arrayWidth` columns wide.
+    ImxArrayView ArrayView(uint32_t arrayWidth) const;
 
 private:
     uint32_t Value(uint16_t address, uint8_t bytes) const;
@@ -60,6 +69,7 @@ private:
     void LatchTemperature();
 
     const ImxTimingRegisters& timing_;
+    bool newerGeneration_;
     bool hasThermometer_;
     double nominalTicks_;
     double ambientCelsius_ = 25.0;
