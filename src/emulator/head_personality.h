@@ -68,6 +68,7 @@ public:
     uint8_t EepromByte(uint16_t address) const { return (*eeprom_)[address]; }
     void ReplaceSensor(std::unique_ptr<SensorPersonality> sensor) { sensor_ = std::move(sensor); }
     SensorPersonality& Sensor() { return *sensor_; }
+    const SensorPersonality& Sensor() const { return *sensor_; }
     const VirtualModel& Model() const { return model_; }
 
 protected:

@@ -53,6 +53,14 @@ void Store(uint8_t* row, uint32_t x, uint32_t bytesPerSample, double level) {
     }
 }
 
+// The scene column a frame column shows (the frame column itself unless the
+// geometry places the frame in the pixel array).
+uint32_t ArrayColumn(const FrameGeometry& g, uint32_t frameX) {
+    if (g.arrayWidth == 0) return frameX;
+    const uint64_t column = std::min<uint64_t>(uint64_t{g.originX} + uint64_t{frameX} * g.columnStep, g.arrayWidth - 1u);
+    return static_cast<uint32_t>(g.mirrored ? g.arrayWidth - 1u - column : column);
+}
+
 }  // namespace
 
 void FrameRenderer::Prepare(const SceneSettings& scene, const FrameGeometry& geometry, uint32_t frameIndex) {
@@ -67,14 +75,16 @@ void FrameRenderer::Prepare(const SceneSettings& scene, const FrameGeometry& geo
         for (uint32_t x = 0; x < templateWidth; ++x) {
             // The moving template repeats the bars twice so that any shifted
             // window of one row width is a contiguous slice.
-            const uint32_t sceneX = moving_ ? x % geometry.width : x;
+            const uint32_t frameX = moving_ ? x % geometry.width : x;
+            const uint32_t sceneX = ArrayColumn(geometry, frameX);
+            const uint32_t sceneWidth = geometry.arrayWidth != 0 ? geometry.arrayWidth : geometry.width;
             const BayerPattern pattern = scene.pattern;
             double level;
             if (pattern == BayerPattern::Mono) {
-                level = (Level(scene, kRed, sceneX, geometry.width) + Level(scene, kGreen, sceneX, geometry.width) +
-                         Level(scene, kBlue, sceneX, geometry.width)) / 3.0;
+                level = (Level(scene, kRed, sceneX, sceneWidth) + Level(scene, kGreen, sceneX, sceneWidth) +
+                         Level(scene, kBlue, sceneX, sceneWidth)) / 3.0;
             } else {
-                level = Level(scene, ChannelAt(pattern, x, parity), sceneX, geometry.width);
+                level = Level(scene, ChannelAt(pattern, x, parity), sceneX, sceneWidth);
             }
             Store(row.data(), x, geometry.bytesPerSample, level * scene.brightness);
         }

@@ -31,6 +31,15 @@ struct FrameGeometry {
     uint32_t width = 0;           // samples per row
     uint32_t height = 0;          // rows
     uint32_t bytesPerSample = 1;  // 1 or 2 (16-bit samples, little-endian)
+    // The part of the sensor's pixel array a frame shows, for heads that say
+    // so: the scene spans `arrayWidth` columns, and frame column x shows
+    // array column originX + x * columnStep (binned readouts step 2),
+    // counted from the right edge when mirrored. arrayWidth 0: the frame is
+    // the whole scene.
+    uint32_t arrayWidth = 0;
+    uint32_t originX = 0;
+    uint32_t columnStep = 1;
+    bool mirrored = false;
     uint64_t PayloadBytes() const { return uint64_t{width} * height * bytesPerSample; }
 };
 

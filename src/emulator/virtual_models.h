@@ -40,6 +40,13 @@ enum class EmulatedSensor : uint8_t {
     IMX226,
     LI7050,
     GLUX9701,
+    IMX250,
+    IMX252,
+    IMX264,
+    IMX487,
+    IMX536,
+    IMX990,
+    IMX991,
 };
 
 // What answers behind the USB controller: the standard FPGA head with a
@@ -59,6 +66,7 @@ enum class EmulatedHead : uint8_t {
     CooledInGaAs,         // FPGA-programmed windows, cooler and a temperature sensor
     SensorBusEeprom,      // the standard head with a byte EEPROM at bus address 0xA0
     SensorStatusWord,     // the standard head whose FPGA register 33 reports the sensor powered (3)
+    ImxBus,               // the IMX heads' FPGA: status device, busy bits, vertical drive, bus hand-over
 };
 
 struct VirtualModel {

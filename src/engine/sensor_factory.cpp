@@ -30,6 +30,13 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::IMX226: return MakeSensorIMX226;
         case SensorClass::LI7050: return MakeSensorLI7050;
         case SensorClass::GLUX9701: return MakeSensorGLUX9701;
+        case SensorClass::IMX250: return MakeSensorIMX250;
+        case SensorClass::IMX252: return MakeSensorIMX252;
+        case SensorClass::IMX264: return MakeSensorIMX264;
+        case SensorClass::IMX487: return MakeSensorIMX487;
+        case SensorClass::IMX536: return MakeSensorIMX536;
+        case SensorClass::IMX990: return MakeSensorIMX990;
+        case SensorClass::IMX991: return MakeSensorIMX991;
         case SensorClass::ICX274: return MakeSensorICX274;
         case SensorClass::Q105: return MakeSensorQ105;
         case SensorClass::Q106: return MakeSensorQ106;
@@ -40,13 +47,6 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::Q113: return MakeSensorQ113;
         case SensorClass::Q112: return MakeSensorQ112;
         case SensorClass::Q120: return MakeSensorQ120;
-        case SensorClass::IMX250:
-        case SensorClass::IMX264:
-        case SensorClass::IMX252:
-        case SensorClass::IMX990:
-        case SensorClass::IMX991:
-        case SensorClass::IMX536:
-        case SensorClass::IMX487:
         case SensorClass::Q114:
         case SensorClass::Q115:
         case SensorClass::Q116:

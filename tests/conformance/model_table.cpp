@@ -53,6 +53,8 @@ void ExpectFixedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(Binn
 void ExpectComputedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(BinnedLineLength(handle, row), 2616); }
 
 constexpr IntRange kAptinaExposure{1, 20000};
+// The IMX heads take 0.1 ms to 2 s.
+constexpr IntRange kImxExposure{1, 20000};
 
 // A mono head shows an even grey, which the colour modes keep grey.
 void FlatGreyScene(emulator::VirtualCamera& camera) {
@@ -129,6 +131,56 @@ constexpr ModelRow kRows[] = {
      .width = 1280, .height = 1024, .pixels = Pixels::Mono,
      .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 20000}, .exposureSeconds = true,
      .sensorMirrors = true, .prepareCamera = FlatGreyScene},
+    // IMX heads: mono sensors without a name format (their first camera is
+    // "Vantix-<model id>_01"), mirroring in the sensor.
+    {.name = "3300_imx273", .modelId = 0x3300, .firstCameraName = "Vantix-3300_01",
+     .width = 1440, .height = 1080, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "31b0_imx250", .modelId = 0x31B0, .firstCameraName = "Vantix-31B0_01",
+     .width = 2448, .height = 2048, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "32a0_imx250", .modelId = 0x32A0, .firstCameraName = "Vantix-32A0_01",
+     .width = 2448, .height = 2048, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "31b4_imx264", .modelId = 0x31B4, .firstCameraName = "Vantix-31B4_01",
+     .width = 2448, .height = 2048, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "31c0_imx252", .modelId = 0x31C0, .firstCameraName = "Vantix-31C0_01",
+     .width = 2048, .height = 1536, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "31c4_imx252", .modelId = 0x31C4, .firstCameraName = "Vantix-31C4_01",
+     .width = 2048, .height = 1536, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "32e0_imx536", .modelId = 0x32E0, .firstCameraName = "Vantix-32E0_01",
+     .width = 2848, .height = 2848, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "32f0_imx487", .modelId = 0x32F0, .firstCameraName = "Vantix-32F0_01",
+     .width = 2848, .height = 2848, .pixels = Pixels::Mono,
+     .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "3260_imx990", .modelId = 0x3260, .firstCameraName = "Vantix-3260_01",
+     .width = 1280, .height = 1024, .pixels = Pixels::Mono,
+     .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "3270_imx990", .modelId = 0x3270, .firstCameraName = "Vantix-3270_01",
+     .width = 1280, .height = 1024, .pixels = Pixels::Mono,
+     .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "3280_imx991", .modelId = 0x3280, .firstCameraName = "Vantix-3280_01",
+     .width = 640, .height = 512, .pixels = Pixels::Mono,
+     .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "3290_imx991", .modelId = 0x3290, .firstCameraName = "Vantix-3290_01",
+     .width = 640, .height = 512, .pixels = Pixels::Mono,
+     .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene},
 };
 
 }  // namespace

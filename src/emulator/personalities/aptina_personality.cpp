@@ -105,6 +105,13 @@ std::unique_ptr<SensorPersonality> MakeAptinaPersonality(uint16_t modelId, bool 
         case EmulatedSensor::IMX226:
         case EmulatedSensor::LI7050:
         case EmulatedSensor::GLUX9701:
+        case EmulatedSensor::IMX250:
+        case EmulatedSensor::IMX252:
+        case EmulatedSensor::IMX264:
+        case EmulatedSensor::IMX487:
+        case EmulatedSensor::IMX536:
+        case EmulatedSensor::IMX990:
+        case EmulatedSensor::IMX991:
             break;
     }
     return nullptr;

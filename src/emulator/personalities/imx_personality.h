@@ -3,9 +3,11 @@
 // 8-bit registers at 16-bit addresses (big-endian addresses, one byte per
 // register), with their reset values and read-only chip-identification
 // registers. Frame timing follows the programmed frame length (lines) and
-// the line time (a line-length register in ticks of the sensor's input
-// clock, or the sensor's fixed line); brightness follows the exposure lines
-// and the gain code.
+// the line time (a line-length register in ticks of the member's line
+// clock, or the sensor's fixed line); brightness follows the exposure time
+// (exposure lines times the line time) and the gain code. The SWIR members
+// also hold a temperature sensor whose reading is latched by bit 0 of
+// register 0x788.
 #include <cstdint>
 #include <memory>
 
@@ -13,7 +15,10 @@
 
 namespace vantix::emulator {
 
-enum class ImxSensorKind : uint8_t { IMX273, IMX174, IMX178, IMX183, IMX159, IMX226, LI7050, GLUX9701 };
+enum class ImxSensorKind : uint8_t {
+    IMX273, IMX174, IMX178, IMX183, IMX159, IMX226, LI7050, GLUX9701,
+    IMX250, IMX252, IMX264, IMX487, IMX536, IMX990, IMX991,
+};
 
 // How the exposure register counts.
 enum class ImxExposureLaw : uint8_t {
@@ -42,10 +47,18 @@ struct ImxTimingRegisters {
     double gainCodesPerDecade = 200.0;  // 0.1 dB steps of amplitude by default
 };
 
+// Where the programmed window sits in the pixel array, as the frames show it.
+struct ImxArrayView {
+    uint32_t originX = 0;     // first array column read out
+    uint32_t columnStep = 1;  // 2 in the binned readouts
+    bool mirrored = false;    // horizontal mirror bit
+};
+
 class ImxPersonality : public RegisterMapSensor {
 public:
     explicit ImxPersonality(ImxSensorKind kind);
 
+    bool Write(const uint8_t* data, size_t count) override;
     uint32_t FramePeriodUs() const override;
     double Brightness() const override;
 
@@ -56,11 +69,28 @@ public:
     uint32_t ExposureLines() const;
     uint32_t GainCode() const;
 
+    // The chip number the identification registers 0x348/0x349 report, so
+    // that a board can be given another chip (for tests).
+    void SetChipNumber(int32_t chip);
+    // The die temperature the SWIR members' sensor reads, and the cooler
+    // that holds it below the ambient temperature while on.
+    void SetAmbientTemperature(double celsius) { ambientCelsius_ = celsius; }
+    void SetCoolerOn(bool on) { coolerOn_ = on; }
+    double DieTemperature() const;
+    // The readout's place in an array `arrayWidth` columns wide.
+    ImxArrayView ArrayView(uint32_t arrayWidth) const;
+
 private:
     uint32_t Value(uint16_t address, uint8_t bytes) const;
+    double ExposureTicks() const;
+    void LatchTemperature();
 
     const ImxTimingRegisters& timing_;
-    double nominalLines_;
+    bool newerGeneration_;
+    bool hasThermometer_;
+    double nominalTicks_;
+    double ambientCelsius_ = 25.0;
+    bool coolerOn_ = false;
 };
 
 std::unique_ptr<SensorPersonality> MakeImxPersonality(ImxSensorKind kind);

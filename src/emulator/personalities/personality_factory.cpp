@@ -2,6 +2,7 @@
 
 #include "emulator/personalities/aptina_personality.h"
 #include "emulator/personalities/camera_bus_head.h"
+#include "emulator/personalities/imx_bus_head.h"
 #include "emulator/personalities/imx_personality.h"
 #include "emulator/personalities/ccd_timing_personality.h"
 #include "emulator/personalities/fpga_timed_personality.h"
@@ -31,6 +32,13 @@ std::unique_ptr<SensorPersonality> MakeSensorPersonality(EmulatedSensor sensor) 
         case EmulatedSensor::IMX226: return MakeImxPersonality(ImxSensorKind::IMX226);
         case EmulatedSensor::LI7050: return MakeImxPersonality(ImxSensorKind::LI7050);
         case EmulatedSensor::GLUX9701: return MakeImxPersonality(ImxSensorKind::GLUX9701);
+        case EmulatedSensor::IMX250: return MakeImxPersonality(ImxSensorKind::IMX250);
+        case EmulatedSensor::IMX252: return MakeImxPersonality(ImxSensorKind::IMX252);
+        case EmulatedSensor::IMX264: return MakeImxPersonality(ImxSensorKind::IMX264);
+        case EmulatedSensor::IMX487: return MakeImxPersonality(ImxSensorKind::IMX487);
+        case EmulatedSensor::IMX536: return MakeImxPersonality(ImxSensorKind::IMX536);
+        case EmulatedSensor::IMX990: return MakeImxPersonality(ImxSensorKind::IMX990);
+        case EmulatedSensor::IMX991: return MakeImxPersonality(ImxSensorKind::IMX991);
     }
     return MakePlainRegisterFile();
 }
@@ -53,6 +61,7 @@ std::unique_ptr<HeadPersonality> MakeHeadPersonality(const VirtualModel& model) 
         case EmulatedHead::CooledInGaAs: return std::make_unique<CooledInGaAsPersonality>(model);
         case EmulatedHead::SensorBusEeprom: return std::make_unique<SensorBusEepromHead>(model);
         case EmulatedHead::SensorStatusWord: return std::make_unique<SensorStatusHead>(model);
+        case EmulatedHead::ImxBus: return std::make_unique<ImxBusHead>(model);
     }
     return nullptr;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/clock.h"
 #include "platform/debug_output.h"
@@ -24,6 +25,23 @@ constexpr uint32_t kVerticalDrivePollMs = 100;
 constexpr uint8_t kStatusDevice = 0x5E;
 constexpr int kStatusReads = 20;
 constexpr uint32_t kStatusTimeoutMs = 100;
+// The slower-booting head: its status device is asked up to 300 times, 10 ms
+// apart; then the FPGA's power-up bits in the busy word must clear (300
+// reads, 10 ms apart) before the host tells it the sensor is set up.
+constexpr int kSlowStatusReads = 300;
+constexpr uint32_t kSlowStatusPauseMs = 10;
+constexpr uint8_t kFpgaPowerUpBits = 0x90;
+constexpr int kPowerUpPolls = 300;
+constexpr uint32_t kPowerUpPollMs = 10;
+constexpr uint8_t kFpgaSensorSetUp = 96;
+// Hand-over heads: FPGA register 159 = 1 gives the sensor bus to the host,
+// 0 returns it to the FPGA. Within the hand-over each transfer is tried up to
+// 100 times, 3 ms apart, while the busy word reads 0.
+constexpr uint8_t kFpgaBusHandOver = 159;
+constexpr int kHandOverAttempts = 100;
+constexpr uint32_t kHandOverRetryMs = 3;
+// Frame lengths a frame-rate request can program.
+constexpr double kFrameRateLinesMax = 65535.0;
 constexpr uint16_t kChipIdLow = 0x348;
 constexpr uint16_t kChipIdHigh = 0x349;
 // Bus-idle wait of the members without checked transfers: bit 7 of the
@@ -122,22 +140,55 @@ int32_t CImxSensor::ReadRegister(uint32_t address, uint32_t* value) {
     return BusReadRegister8(address, value);
 }
 
+int32_t CImxSensor::HandOverTransfer(uint32_t address, uint32_t* value, bool write) {
+    if (!controller_) return 0;
+    controller_->WriteFpgaRegister(kFpgaBusHandOver, 1);
+    int32_t done = 0;
+    for (int attempt = 0; attempt < kHandOverAttempts && !done; ++attempt) {
+        uint8_t busy = 1;
+        if (controller_->ReadFpgaRegister(kFpgaBusyWord, &busy) && busy == 0) {
+            done = write ? WriteRegister(address, *value) : ReadRegister(address, value);
+        }
+        if (!done) Sleep(kHandOverRetryMs);
+    }
+    // The bus goes back to the FPGA whatever happened, or streaming stops.
+    controller_->WriteFpgaRegister(kFpgaBusHandOver, 0);
+    if (!done) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: %s of register 0x%x failed %d times with the bus handed over",
+                    write ? "write" : "read", address, kHandOverAttempts);
+    }
+    return done;
+}
+
 int32_t CImxSensor::WriteRegisterChecked(uint32_t address, uint32_t value) {
+    if (k_.transfers == Transfers::HandOver) return HandOverTransfer(address, &value, true);
     if (k_.transfers != Transfers::Checked) return CSensorBase::WriteRegisterChecked(address, value);
     return WriteRegisterCheckedVia(address, value);
 }
 
 int32_t CImxSensor::ReadRegisterChecked(uint32_t address, uint32_t* value) {
+    if (k_.transfers == Transfers::HandOver) {
+        uint32_t read = 0;
+        if (!HandOverTransfer(address, &read, false)) return 0;
+        if (value) *value = read;
+        return 1;
+    }
     if (k_.transfers != Transfers::Checked) return CSensorBase::ReadRegisterChecked(address, value);
     return ReadRegisterCheckedVia(address, value);
 }
 
+namespace {
+bool UsesCheckedTransfers(Transfers transfers) {
+    return transfers == Transfers::Checked || transfers == Transfers::HandOver;
+}
+}  // namespace
+
 int32_t CImxSensor::Put(uint32_t address, uint32_t value) {
-    return k_.transfers == Transfers::Checked ? WriteRegisterChecked(address, value) : WriteRegister(address, value);
+    return UsesCheckedTransfers(k_.transfers) ? WriteRegisterChecked(address, value) : WriteRegister(address, value);
 }
 
 int32_t CImxSensor::Get(uint32_t address, uint32_t* value) {
-    return k_.transfers == Transfers::Checked ? ReadRegisterChecked(address, value) : ReadRegister(address, value);
+    return UsesCheckedTransfers(k_.transfers) ? ReadRegisterChecked(address, value) : ReadRegister(address, value);
 }
 
 bool CImxSensor::PutBytes(const ByteRegisters& r, uint32_t value, bool highFirst) {
@@ -169,14 +220,29 @@ bool CImxSensor::WriteLineLength(int32_t length) {
 bool CImxSensor::AwaitReadiness() {
     if (k_.readiness == imx::Readiness::None) return true;
     if (!controller_) return false;
-    for (int attempt = 0; attempt < kStatusReads; ++attempt) {
+    const bool slow = k_.readiness == imx::Readiness::StatusDeviceThenFpga;
+    const int reads = slow ? kSlowStatusReads : kStatusReads;
+    bool ready = false;
+    for (int attempt = 0; attempt < reads && !ready; ++attempt) {
         uint8_t status[2] = {0xFF, 0xFF};
-        if (controller_->BusRead(kStatusDevice, status, sizeof status, kStatusTimeoutMs) && status[0] == 0 &&
-            status[1] == 0) {
+        ready = controller_->BusRead(kStatusDevice, status, sizeof status, kStatusTimeoutMs) && status[0] == 0 &&
+                status[1] == 0;
+        if (!ready && slow) Sleep(kSlowStatusPauseMs);
+    }
+    if (!ready) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: the head's status device never reported ready");
+        return false;
+    }
+    if (!slow) return true;
+    for (int poll = 0; poll < kPowerUpPolls; ++poll) {
+        uint8_t busy = kFpgaPowerUpBits;
+        if (controller_->ReadFpgaRegister(kFpgaBusyWord, &busy) && (busy & kFpgaPowerUpBits) == 0) {
+            controller_->WriteFpgaRegister(kFpgaSensorSetUp, 1);
             return true;
         }
+        Sleep(kPowerUpPollMs);
     }
-    DebugPrintf(DebugCategory::Sensor, "sensor: the head's status device never reported ready");
+    DebugPrintf(DebugCategory::Sensor, "sensor: the FPGA never finished powering the sensor up");
     return false;
 }
 
@@ -287,8 +353,8 @@ int32_t CImxSensor::SetArea(int32_t x, int32_t width, int32_t y, int32_t height,
     bool written = true;
     if (k_.windowCut == imx::WindowCut::Sensor) {
         // The window is counted from the far edge of the array.
-        int32_t hStart = k_.maxWidth - x - width + k_.hStartOffset;
-        int32_t vStart = k_.maxHeight - y - height + k_.vStartOffset;
+        int32_t hStart = (k_.windowFromOrigin ? x : k_.maxWidth - x - width) + k_.hStartOffset;
+        int32_t vStart = (k_.windowFromOrigin ? y : k_.maxHeight - y - height) + k_.vStartOffset;
         int32_t windowMode = (fullWidth ? 0 : 1) | (fullHeight ? 0 : 2);
         int32_t sensorWidth = width;
         int32_t sensorHeight = height;
@@ -376,6 +442,30 @@ int32_t CImxSensor::SetExposureSeconds(double seconds) {
     return SetExposureSecondsThroughMicroseconds(seconds);
 }
 
+int32_t CImxSensor::FrameRateRequest(int32_t op, const void* buffer) {
+    if (op != 0 || buffer == nullptr) return 0;
+    int32_t rate = 0;
+    std::memcpy(&rate, buffer, sizeof rate);
+    if (rate <= 0) {
+        DebugPrintf(DebugCategory::Sensor, "sensor: frame rate %d refused: it must be positive", rate);
+        return 0;
+    }
+    return rate;
+}
+
+int32_t CImxSensor::ApplyFrameRateLines(double lines, int32_t minimumBlank) {
+    const double shortest = static_cast<double>(info_.areaHeight) + minimumBlank;
+    const double bounded = std::min(std::max(std::trunc(lines), shortest), kFrameRateLinesMax);
+    targetFrameLines_ = static_cast<int32_t>(bounded);
+    info_.totalHeight = targetFrameLines_;
+    const bool written = WriteFrameLength(targetFrameLines_);
+    // The shutter start counts from the frame end: the current exposure
+    // (in lines, which the line time keeps meaning the same time) is
+    // programmed again against the new frame length.
+    const int32_t exposed = SetExposureLines(info_.exposureLines.current);
+    return (written && exposed) ? 1 : 0;
+}
+
 // ---- Gain and black level ----
 
 int32_t CImxSensor::SetGain(int32_t gain) {
@@ -424,6 +514,11 @@ int32_t CImxSensor::GetBlackLevel(int32_t* value) {
 // ---- Mirrors ----
 
 bool CImxSensor::SetMirrorBit(uint8_t bit, int32_t on) {
+    if (k_.mirrorFromFlags) {
+        const bool h = bit == k_.mirrorHBit ? on != 0 : info_.mirrorH != 0;
+        const bool v = bit == k_.mirrorVBit ? on != 0 : info_.mirrorV != 0;
+        return Put(k_.mirrorRegister, (h ? k_.mirrorHBit : 0u) | (v ? k_.mirrorVBit : 0u)) != 0;
+    }
     uint32_t control = 0;
     if (!Get(k_.mirrorRegister, &control)) return false;
     control = on ? (control | bit) : (control & ~uint32_t{bit});
@@ -443,6 +538,7 @@ int32_t CImxSensor::SetMirrorV(int32_t on) {
     if (k_.mirrorRegister == 0) return CSensorBase::SetMirrorV(on);
     if (!SetMirrorBit(k_.mirrorVBit, on)) return 0;
     info_.mirrorV = on ? 1 : 0;
+    AfterMirrorV();
     return 1;
 }
 

@@ -128,6 +128,19 @@ struct ImxConstants {
     std::span<const RegisterValue> powerOn;
     bool identifiesChip;
     bool awaitsVerticalDrive;
+    // The mirror register holds nothing else: each setter writes both bits
+    // from the stored flags instead of reading the register first.
+    bool mirrorFromFlags = false;
+    // The window's start registers count from the array's origin (plus the
+    // start offsets) instead of from its far edge.
+    bool windowFromOrigin = false;
+};
+
+// The two variant codes of a SWIR head (without and with its cooler) and
+// the frame-layout word (84) each sets.
+struct SwirVariants {
+    int32_t plain, cooled;
+    int32_t plainWord84, cooledWord84;
 };
 
 }  // namespace vantix::imx
@@ -205,6 +218,15 @@ protected:
     int32_t SetExposureMicroseconds(uint64_t microseconds) override;
     // Called after the mirror register changed (the FPGA's readout start on some heads).
     virtual void AfterMirrorH() {}
+    virtual void AfterMirrorV() {}
+    // A frame-rate request's frame length (lines, already computed from the
+    // rate): at least the window's height plus `minimumBlank`, at most 65535;
+    // it becomes the frame length and the current exposure is programmed
+    // again against it.
+    int32_t ApplyFrameRateLines(double lines, int32_t minimumBlank);
+    // The rate (frames per second) an AccessDevice frame-rate request
+    // carries: op 0 with a buffer holding a positive rate; 0 otherwise.
+    static int32_t FrameRateRequest(int32_t op, const void* buffer);
 
     const imx::ImxConstants& k_;
     int32_t targetFrameLines_;
@@ -217,6 +239,9 @@ private:
     int32_t WriteBusPaced(uint32_t address, uint32_t value);
     void AwaitBusIdle();
     bool SetMirrorBit(uint8_t bit, int32_t on);
+    // The checked transfers of the heads whose FPGA hands the sensor bus to
+    // the host for the duration (FPGA register 159).
+    int32_t HandOverTransfer(uint32_t address, uint32_t* value, bool write);
 
     // Values written to the sensor, by the low address byte, for the members
     // whose reads answer from it.

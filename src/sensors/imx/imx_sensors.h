@@ -17,5 +17,12 @@ std::unique_ptr<CSensorBase> MakeSensorIMX159(CControllerBase* controller, uint8
 std::unique_ptr<CSensorBase> MakeSensorIMX226(CControllerBase* controller, uint8_t deviceAddress);
 std::unique_ptr<CSensorBase> MakeSensorLI7050(CControllerBase* controller, uint8_t deviceAddress);
 std::unique_ptr<CSensorBase> MakeSensorGLUX9701(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX250(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX252(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX264(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX487(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX536(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX990(CControllerBase* controller, uint8_t deviceAddress);
+std::unique_ptr<CSensorBase> MakeSensorIMX991(CControllerBase* controller, uint8_t deviceAddress);
 
 }  // namespace vantix
