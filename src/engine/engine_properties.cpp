@@ -99,12 +99,16 @@ int32_t CVantixU3K9Base::SetExposureTime(int32_t tenthsOfMs) {
     if (!sensor_) return 0;
     // Long exposures need a longer wait for each payload piece.
     readTimeoutMs_ = tenthsOfMs <= 50000 ? kDefaultReadTimeoutMs : tenthsOfMs / 5;
-    if (Facts().exposureBetweenFrames) {
-        // This head is reprogrammed between frames by the acquisition thread.
+    if (Facts().exposureBetweenFrames && running_) {
+        // While it streams, this head is reprogrammed between frames by the
+        // acquisition thread. Without a stream no frame is in the way: the
+        // sensor takes the value now and its refusal reaches the caller.
         pendingExposure_ = tenthsOfMs;
         exposurePending_ = true;
         return 1;
     }
+    // A value left pending by a stream that ended first is superseded.
+    exposurePending_ = false;
     return sensor_->SetExposureTime(tenthsOfMs);
 }
 

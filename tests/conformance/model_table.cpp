@@ -90,6 +90,27 @@ constexpr ModelRow kRows[] = {
      .width = 2048, .height = 2048, .pixels = Pixels::Mono,
      .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 10000}, .exposureSeconds = true,
      .windowWidth = 2048, .windowHeight = 480, .fixedWindow = true, .prepareCamera = FlatGreyScene},
+    // The video converter has no sensor settings and sends its whole picture.
+    {.name = "3130_q112", .modelId = 0x3130, .firstCameraName = "VtxCnv-Q112_01",
+     .width = 1920, .height = 1080, .pixels = Pixels::Colour,
+     .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {0, 0},
+     .windowWidth = 1920, .windowHeight = 1080, .fixedWindow = true},
+    // The SWIR head always sends its whole frame.
+    {.name = "3180_q121", .modelId = 0x3180, .firstCameraName = "Vantix-3180_01",
+     .width = 1280, .height = 1024, .pixels = Pixels::Mono,
+     .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 10000},
+     .windowWidth = 1280, .windowHeight = 1024, .fixedWindow = true, .prepareCamera = FlatGreyScene},
+    // The cooled head reads three fixed windows; the harness takes the whole one.
+    {.name = "3200_q120", .modelId = 0x3200, .firstCameraName = "Vantix-3200_01",
+     .width = 640, .height = 512, .pixels = Pixels::Mono,
+     .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {1, 1230329}, .exposureProbe = {100, 400000},
+     .windowWidth = 640, .windowHeight = 512, .fixedWindow = true, .prepareCamera = FlatGreyScene},
+    // The 4096 x 4096 mailbox head reads 2048 or 4096 columns and rows.
+    {.name = "32d0_q123", .modelId = 0x32D0, .firstCameraName = "Vantix-32D0_01",
+     .width = 4096, .height = 4096, .pixels = Pixels::Mono,
+     .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {1, 10000000}, .exposureProbe = {100, 20000},
+     .exposureSeconds = true, .windowWidth = 2048, .windowHeight = 2048, .fixedWindow = true,
+     .prepareCamera = FlatGreyScene},
 };
 
 }  // namespace
