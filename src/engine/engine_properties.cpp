@@ -249,8 +249,10 @@ int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
 int32_t CVantixU3K9Base::SendText(const char* text, int32_t length) {
     if (!Facts().textChannel) return Refuse("send text: this camera has no text channel");
     if (!sensor_ || text == nullptr || length < 0) return 0;
-    std::string copy(text, static_cast<size_t>(length));
-    return sensor_->SendText(copy.c_str(), length + 1);
+    // The text ends at its NUL or after `length` bytes, whichever comes
+    // first: a length beyond a shorter text never reads past its end.
+    const std::string copy(text, strnlen(text, static_cast<size_t>(length)));
+    return sensor_->SendText(copy.c_str(), static_cast<int32_t>(copy.size()) + 1);
 }
 
 // ---- Cooling, temperature, auxiliary power, sensor mode ----
