@@ -99,12 +99,16 @@ int32_t CVantixU3K9Base::SetExposureTime(int32_t tenthsOfMs) {
     if (!sensor_) return 0;
     // Long exposures need a longer wait for each payload piece.
     readTimeoutMs_ = tenthsOfMs <= 50000 ? kDefaultReadTimeoutMs : tenthsOfMs / 5;
-    if (Facts().exposureBetweenFrames) {
-        // This head is reprogrammed between frames by the acquisition thread.
+    if (Facts().exposureBetweenFrames && running_) {
+        // While it streams, this head is reprogrammed between frames by the
+        // acquisition thread. Without a stream no frame is in the way: the
+        // sensor takes the value now and its refusal reaches the caller.
         pendingExposure_ = tenthsOfMs;
         exposurePending_ = true;
         return 1;
     }
+    // A value left pending by a stream that ended first is superseded.
+    exposurePending_ = false;
     return sensor_->SetExposureTime(tenthsOfMs);
 }
 
@@ -245,8 +249,10 @@ int32_t CVantixU3K9Base::ReceiveText(char* buffer, int32_t length) {
 int32_t CVantixU3K9Base::SendText(const char* text, int32_t length) {
     if (!Facts().textChannel) return Refuse("send text: this camera has no text channel");
     if (!sensor_ || text == nullptr || length < 0) return 0;
-    std::string copy(text, static_cast<size_t>(length));
-    return sensor_->SendText(copy.c_str(), length + 1);
+    // The text ends at its NUL or after `length` bytes, whichever comes
+    // first: a length beyond a shorter text never reads past its end.
+    const std::string copy(text, strnlen(text, static_cast<size_t>(length)));
+    return sensor_->SendText(copy.c_str(), static_cast<int32_t>(copy.size()) + 1);
 }
 
 // ---- Cooling, temperature, auxiliary power, sensor mode ----

@@ -88,7 +88,7 @@ void CVantix::ApplyCameraSettings() {
     if (engine_->IsExposureSecondsSupported() == 1) {
         engine_->SetExposureSeconds(camera_.exposureSeconds);
     } else {
-        engine_->SetExposureTime(camera_.exposure & 0xFFFF);
+        engine_->SetExposureTime(camera_.exposure);
     }
     engine_->SetMirrorH(camera_.mirrorV);
     engine_->SetMirrorV(camera_.mirrorH);

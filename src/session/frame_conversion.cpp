@@ -35,7 +35,7 @@ public:
     void SetExposureTime(int32_t exposure) override {
         vantix::ScopedLock settings(session_.settingsLock_);
         session_.camera_.exposure = exposure;
-        session_.engine_->SetExposureTime(exposure & 0xFFFF);
+        session_.engine_->SetExposureTime(exposure);
         session_.TakeProgrammedExposure();
         session_.camera_.realExposureResult = session_.camera_.exposure * 100;
     }

@@ -2,7 +2,10 @@
 // into the raw image, converts it, hands it to the application and announces
 // it to the callback window.
 #include <atomic>
+#include <new>
 
+#include "catalog/model_catalog.h"
+#include "imaging/frame_reduction.h"
 #include "platform/clock.h"
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
@@ -74,11 +77,33 @@ bool CVantix::FetchFrame() {
     vantix::CDibImage* raw = RawImage();
     if (raw == nullptr || raw->IsEmpty()) return false;
     const uint32_t frameBytes = engine_->FrameBytes();
-    if (frameBytes == 0 || frameBytes > raw->ImageBytes()) return false;
-    engine_->CopyLatestFrame(raw->Bits(), 0, 0, 0, 1);
+    if (frameBytes == 0) return false;
+    if (frameBytes <= raw->ImageBytes()) {
+        engine_->CopyLatestFrame(raw->Bits(), 0, 0, 0, 1);
+    } else if (!FetchReducedFrame(*raw, frameBytes)) {
+        return false;
+    }
     const int32_t packedRow = raw->Width() * raw->BytesPerPixel();
     if (packedRow != raw->Stride()) RepackRawRows(raw);
     return true;
+}
+
+// A frame of several planes, or of 16-bit samples in an 8-bit colour mode,
+// gives its first plane at the raw image's sample width. Any other frame that
+// outgrew the image is a failed copy.
+bool CVantix::FetchReducedFrame(vantix::CDibImage& raw, uint32_t frameBytes) {
+    const size_t pixels = static_cast<size_t>(raw.Width()) * static_cast<size_t>(raw.Height());
+    const uint32_t planes = vantix::LookupModel(modelId_.load()).engine.planes;
+    const uint32_t frameSampleBytes = vantix::FrameSampleBytes(frameBytes, pixels, planes);
+    const uint32_t rawSampleBytes = raw.BytesPerPixel();
+    if (frameSampleBytes == 0 || rawSampleBytes > frameSampleBytes) return false;
+    if (frameStagingBytes_ < frameBytes) {
+        frameStaging_.reset(new (std::nothrow) uint8_t[frameBytes]);
+        frameStagingBytes_ = frameStaging_ ? frameBytes : 0;
+        if (!frameStaging_) return false;
+    }
+    engine_->CopyLatestFrame(frameStaging_.get(), 0, 0, 0, 1);
+    return vantix::ReduceFrame(frameStaging_.get(), frameSampleBytes, raw.Bits(), rawSampleBytes, pixels);
 }
 
 void CVantix::RunPreviewWorker() {

@@ -241,7 +241,7 @@ int32_t CVantix::SetRealExposureTime(int32_t microseconds) {
         return 0;
     }
     camera_.exposure = units;
-    engine_->SetExposureTime(units & 0xFFFF);
+    engine_->SetExposureTime(units);
     TakeProgrammedExposure();
     return 1;
 }
@@ -332,7 +332,7 @@ int32_t CVantix::SetFilterValue(int32_t id, int32_t value) {
         case 18:
             if (!InRange(value, {engine_->GetExposureTimeMin(), engine_->GetExposureTimeMax()})) return reject();
             camera_.exposure = value;
-            engine_->SetExposureTime(value & 0xFFFF);
+            engine_->SetExposureTime(value);
             TakeProgrammedExposure();
             return 1;
         case 28:

@@ -89,7 +89,7 @@ public:
     void SetExposure(int32_t tenthsOfMs) override {
         vantix::ScopedLock settings(s_.settingsLock_);
         s_.camera_.exposure = tenthsOfMs;
-        s_.engine_->SetExposureTime(tenthsOfMs & 0xFFFF);
+        s_.engine_->SetExposureTime(tenthsOfMs);
         s_.TakeProgrammedExposure();
     }
     bool SetExposureSeconds(double seconds) override {
@@ -269,7 +269,7 @@ int32_t CVantix::SetAnalogDlg(VantixHwnd owner) {
         if (e.IsExposureSecondsSupported()) {
             e.SetExposureSeconds(saved.exposureSeconds);
         } else {
-            e.SetExposureTime(saved.exposure & 0xFFFF);
+            e.SetExposureTime(saved.exposure);
         }
         e.SetMirrorV(saved.mirrorH);
         e.SetMirrorH(saved.mirrorV);

@@ -204,6 +204,7 @@ private:
     bool StartPreviewWorker();
     void RunPreviewWorker();
     bool FetchFrame();
+    bool FetchReducedFrame(vantix::CDibImage& raw, uint32_t frameBytes);
     // Frame metadata: a new count of delivered frames starts with each
     // preview or snapshot; each delivered frame is noted after FetchFrame.
     void StartFrameCount();
@@ -250,6 +251,11 @@ private:
     mutable vantix::CriticalSection settingsLock_;
     std::unique_ptr<vantix::CVantixU3K9Base> engine_;
     std::array<std::unique_ptr<vantix::CDibImage>, kImageSlots> images_;
+    // A frame larger than the raw image (several planes, or samples wider
+    // than the colour mode's) is staged here whole before it is reduced;
+    // sized when a configuration first needs it, under the image lock.
+    std::unique_ptr<uint8_t[]> frameStaging_;
+    size_t frameStagingBytes_ = 0;
     // The conversion's worker pool and scratch, kept from frame to frame;
     // used by ConvertFrame under imageLock_.
     vantix::ConversionWorkspace conversionWorkspace_;

@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 #include <vantix/exports.h>
+#include <vantix/linux_ext.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "emulator/personalities/aptina_personality.h"
 #include "wire_trace.h"
@@ -70,6 +72,41 @@ void VerticalDriveRunningGreyScene(emulator::VirtualCamera& camera) {
     constexpr uint8_t kVerticalDriveRuns = 0x02;
     camera.SetFpgaRegister(kFpgaVerticalDrive, kVerticalDriveRuns);
     FlatGreyScene(camera);
+}
+
+// The SWIR head's text channel through the public calls: a query given more
+// room than it fills is sent up to its end, and the head's answer comes back
+// as one line.
+void ExpectTextChannel(int32_t handle, const ModelRow&) {
+    static char query[] = "n\r\n";
+    EXPECT_EQ(Vantix_SendText(handle, query, 10), 1);
+    char reply[64] = {};
+    const int32_t count = Vantix_ReceiveText(handle, reply, sizeof reply);
+    ASSERT_GT(count, 0);
+    EXPECT_EQ(std::string(reply, static_cast<size_t>(count)), "VANTIX-Q121-CL\r\n");
+}
+
+// The cooled head takes an exposure between frames while it streams: the
+// call is accepted at once and the head runs at it a few frames later.
+void ExpectExposureBetweenFrames(int32_t handle, const ModelRow& row) {
+    constexpr int32_t kExposure = 250;
+    constexpr int kFramesToWait = 50;
+    constexpr uint32_t kFrameWaitMs = 10000;
+    ASSERT_EQ(Vantix_SetColorMode(handle, 8), 1);
+    std::vector<uint8_t> buffer(static_cast<size_t>(row.windowWidth) * static_cast<size_t>(row.windowHeight));
+    VantixHwnd window = VantixExt_CreatePollableWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(Vantix_CallBackPreview(handle, window, buffer.data(), static_cast<int32_t>(buffer.size()), 0), 1);
+    VantixMessage message{};
+    EXPECT_EQ(VantixExt_GetMessage(window, &message, kFrameWaitMs), 1);
+    EXPECT_EQ(Vantix_SetExposureTime(handle, kExposure), 1);
+    int32_t ok = 0;
+    for (int i = 0; i < kFramesToWait && Vantix_GetExposureTime(handle, &ok) != kExposure; ++i) {
+        VantixExt_GetMessage(window, &message, kFrameWaitMs);
+    }
+    EXPECT_EQ(Vantix_GetExposureTime(handle, &ok), kExposure);
+    EXPECT_EQ(Vantix_StopPreview(handle), 1);
+    VantixExt_DestroyWindow(window);
 }
 
 constexpr ModelRow kRows[] = {
@@ -180,6 +217,28 @@ constexpr ModelRow kRows[] = {
     {.name = "3290_imx991", .modelId = 0x3290, .firstCameraName = "Vantix-3290_01",
      .width = 640, .height = 512, .pixels = Pixels::Mono,
      .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+    // The video converter has no sensor settings and sends its whole picture.
+    {.name = "3130_q112", .modelId = 0x3130, .firstCameraName = "VtxCnv-Q112_01",
+     .width = 1920, .height = 1080, .pixels = Pixels::Colour,
+     .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {0, 0},
+     .windowWidth = 1920, .windowHeight = 1080, .fixedWindow = true},
+    // The SWIR head always sends its whole frame.
+    {.name = "3180_q121", .modelId = 0x3180, .firstCameraName = "Vantix-3180_01",
+     .width = 1280, .height = 1024, .pixels = Pixels::Mono,
+     .gain = {0, 255}, .colorGain = {0, 0}, .exposure = {1, 10000},
+     .windowWidth = 1280, .windowHeight = 1024, .fixedWindow = true, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectTextChannel},
+    // The cooled head reads three fixed windows; the harness takes the whole one.
+    {.name = "3200_q120", .modelId = 0x3200, .firstCameraName = "Vantix-3200_01",
+     .width = 640, .height = 512, .pixels = Pixels::Mono,
+     .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {1, 1230329}, .exposureProbe = {100, 400000},
+     .windowWidth = 640, .windowHeight = 512, .fixedWindow = true, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectExposureBetweenFrames},
+    // The 4096 x 4096 mailbox head reads 2048 or 4096 columns and rows.
+    {.name = "32d0_q123", .modelId = 0x32D0, .firstCameraName = "Vantix-32D0_01",
+     .width = 4096, .height = 4096, .pixels = Pixels::Mono,
+     .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {1, 10000000}, .exposureProbe = {100, 20000},
+     .exposureSeconds = true, .sensorMirrors = true, .windowWidth = 2048, .windowHeight = 2048, .fixedWindow = true,
      .prepareCamera = FlatGreyScene},
 };
 

@@ -33,8 +33,8 @@ struct ModelRow {
     IntRange colorGain;
     IntRange exposure;  // units of 0.1 ms
     // Two exposures (0.1 ms) for the round trip where the quarter and the
-    // half of the range are beyond what the head reaches or the session's
-    // 16-bit exposure carries; {0, 0}: those two.
+    // half of the range are beyond what the head reaches or would make the
+    // run slow; {0, 0}: those two.
     IntRange exposureProbe = {0, 0};
     // The camera takes exposure in seconds (Vantix_SetExposureTimeEx).
     bool exposureSeconds = false;

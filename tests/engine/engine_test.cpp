@@ -53,6 +53,8 @@ public:
         return raw;
     }
     void SetBitModeValue(int32_t mode) { bitMode_ = mode; }
+    // Stands for a running acquisition thread, which takes pending exposures.
+    void SetStreaming(bool on) { running_ = on; }
 };
 
 class EngineTest : public ::testing::Test {
@@ -121,11 +123,22 @@ TEST_F(EngineTest, LongExposuresLengthenTheReadTimeout) {
     EXPECT_TRUE(engine_.SetExposureSeconds(2.5));
     EXPECT_EQ(engine_.ReadTimeout(), 3500);
 
-    // This head takes its exposure between frames, from the acquisition thread.
+}
+
+TEST_F(EngineTest, TheCooledHeadTakesExposureBetweenFramesOnlyWhileItStreams) {
+    ScriptedSensor* sensor = engine_.InjectSensor();
     engine_.SetModelId(0x3200);
-    sensor->lastExposure = -1;
+    // While it streams, the acquisition thread applies it between frames.
+    engine_.SetStreaming(true);
     EXPECT_TRUE(engine_.SetExposureTime(77));
     EXPECT_EQ(sensor->lastExposure, -1);
+    EXPECT_TRUE(engine_.ExposurePending());
+    // The stream ended before the next frame; a later value is taken at once
+    // and the stale one is dropped, so it cannot win at the next start.
+    engine_.SetStreaming(false);
+    EXPECT_TRUE(engine_.SetExposureTime(88));
+    EXPECT_EQ(sensor->lastExposure, 88);
+    EXPECT_FALSE(engine_.ExposurePending());
 }
 
 TEST_F(EngineTest, UnchangedCaptureWindowTouchesNeitherSensorNorBuffers) {

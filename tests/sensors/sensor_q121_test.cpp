@@ -1,7 +1,8 @@
 // The SWIR head's command protocol on the wire against the emulated head
 // controller: handshake, text in both directions, exposure and gain
-// commands, debug mode kept once per process, and a head that does not
-// answer, answers garbled, was restarted, or is driven from two threads.
+// commands, debug mode kept once per process, replies over a slow link, and
+// a head that does not answer, answers garbled, was restarted, or is driven
+// from two threads.
 #include "sensors/serial_head/sensor_q121.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,20 @@ TEST_F(Q121Test, AHeadThatIsSilentOrGarbledFailsTheCommandInBoundedTime) {
     // The garbled greeting left the mode unknown: it is entered again.
     ASSERT_TRUE(sensor_->SetTriggerMode(1));
     EXPECT_EQ(CSensorQ121::KnownDebugMode(), CSensorQ121::DebugMode::On);
+}
+
+TEST_F(Q121Test, RepliesThatTrickleInOverASlowLinkAreStillOneLine) {
+    // The link runs dry between any two bytes, also right before the CR.
+    head_->SetSlowLink(true);
+    ASSERT_TRUE(sensor_->SetGain(42));
+    EXPECT_EQ(head_->Gain(), 42);
+    ASSERT_TRUE(sensor_->SetTriggerMode(1));
+    EXPECT_EQ(head_->HeadFpgaRegister(48), 1);
+    EXPECT_EQ(CSensorQ121::KnownDebugMode(), CSensorQ121::DebugMode::On);
+    // A wrong reply stays wrong however it arrives.
+    head_->SetGarbled(true);
+    EXPECT_FALSE(sensor_->SetGain(43));
+    EXPECT_EQ(sensor_->Info().gain.current, 42);
 }
 
 TEST_F(Q121Test, ARestartedHeadIsPutBackIntoDebugModeOnce) {

@@ -59,6 +59,12 @@ bool SerialHeadPersonality::BusWrite(uint8_t address, const uint8_t* data, size_
 bool SerialHeadPersonality::BusRead(uint8_t address, uint8_t* data, size_t count) {
     if (address != model_.sensorAddress) return HeadPersonality::BusRead(address, data, count);
     if (count != 1 || replies_.empty()) return false;
+    // A slow link: every byte is ready only at the second read.
+    if (slow_ && !byteReady_) {
+        byteReady_ = true;
+        return false;
+    }
+    byteReady_ = false;
     data[0] = replies_.front();
     replies_.pop_front();
     return true;

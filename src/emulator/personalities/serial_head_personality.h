@@ -44,6 +44,9 @@ public:
     void SetSilent(bool silent) { silent_ = silent; }
     // Every reply has its first character changed.
     void SetGarbled(bool garbled) { garbled_ = garbled; }
+    // Reply bytes trickle in: the bridge has each byte ready only at the
+    // second read, so a reader sees the link run dry between any two bytes.
+    void SetSlowLink(bool slow) { slow_ = slow; }
     // Queues bytes as if the head had sent them.
     void InjectReply(const std::string& bytes);
     // Every command line received, in order, without its line end.
@@ -67,6 +70,8 @@ private:
     bool debugMode_ = false;
     bool silent_ = false;
     bool garbled_ = false;
+    bool slow_ = false;
+    bool byteReady_ = false;
     int32_t exposureLines_;
     int32_t gain_;
 };

@@ -109,7 +109,13 @@ int32_t CSensorQ121::SendText(const char* text, int32_t length) {
 }
 
 int32_t CSensorQ121::ReceiveText(char* buffer, int32_t length) {
+    bool ended = false;
+    return ReadLine(buffer, length, &ended);
+}
+
+int32_t CSensorQ121::ReadLine(char* buffer, int32_t length, bool* ended) {
     ScopedLock lock(commandLock_);
+    *ended = false;
     char line[kLineBytes + 1];
     size_t count = 0;
     for (;;) {
@@ -117,11 +123,13 @@ int32_t CSensorQ121::ReceiveText(char* buffer, int32_t length) {
         if (!ReadRegister(kBridgeData, &byte)) break;  // the bridge has no more: the line so far
         Sleep(kBytePauseMs);
         if (byte == 0 || byte == '\n') {
+            *ended = true;
             if (count == 0) return 0;
             line[count++] = static_cast<char>(byte);
             break;
         }
         if (byte == '\r') {
+            *ended = true;
             if (count == 0) return 0;
             line[count++] = '\r';
             line[count++] = '\n';
@@ -155,13 +163,15 @@ bool CSensorQ121::Exchange(std::string_view command, std::string_view expected, 
         const uint32_t start = TickCount();
         while (ElapsedMs(start, TickCount()) < static_cast<uint32_t>(timeoutS) * 1000u) {
             char piece[kLineBytes];
-            const int32_t n = ReceiveText(piece, sizeof piece);
+            bool ended = false;
+            const int32_t n = ReadLine(piece, sizeof piece, &ended);
             if (n > 0) {
                 reply.append(piece, static_cast<size_t>(n));
-                if (EndsLine(reply) || reply.size() >= kLineBytes) break;
-            } else {
-                Sleep(kReplyPollMs);
+            } else if (ended && !reply.empty()) {
+                reply.push_back('\n');  // the line's end came after a pause of the link
             }
+            if (EndsLine(reply) || reply.size() >= kLineBytes) break;
+            if (n <= 0 && !ended) Sleep(kReplyPollMs);
         }
         answered = EndsLine(reply) && WithoutLineEnd(reply) == WithoutLineEnd(expected);
         if (!answered) {

@@ -74,6 +74,10 @@ private:
     // the write repeated once (the head forgets it on a restart).
     bool WriteHeadFpga(uint8_t reg, uint8_t value);
     void DrainReplies();
+    // ReceiveText's line reader. `ended` tells that a line end was read,
+    // also when it came first and the line is empty: for a reply arriving in
+    // pieces, that end closes the line begun by the earlier pieces.
+    int32_t ReadLine(char* buffer, int32_t length, bool* ended);
 
     // Keeps a command and its reply together: commands from two threads
     // never interleave their bytes on the link.
