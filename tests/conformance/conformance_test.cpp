@@ -38,7 +38,8 @@ using emulator::Emulator;
 constexpr int32_t kErrorCaptureWindow = 7;
 constexpr int32_t kBitsOfEachColourMode[] = {8, 16, 24, 32, 48, 64};
 constexpr int kPreviewFrames = 20;
-constexpr uint32_t kFrameWaitMs = 10000;
+// Generous: a full frame of the largest arrays converts slowly on a busy machine.
+constexpr uint32_t kFrameWaitMs = 30000;
 
 std::string CommandOutput(const std::string& command) {
     std::string output;
