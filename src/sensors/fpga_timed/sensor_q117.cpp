@@ -31,7 +31,7 @@ int32_t CSensorQ117::Initialize() {
     // The option level once more, straight to the FPGA, after the line
     // timing bytes: the head's start-up sequence ends with it.
     ok = ok && controller_->WriteFpgaRegister(kOptionLevel, 0);
-    ok = ok && SetArea(0, k_.maxWidth, 0, fpga_timed::kOpeningLines, 0);
+    ok = ok && SetArea(0, k_.maxWidth, 0, k_.openingLines, 0);
     if (!ok) DebugPrintf(DebugCategory::Sensor, "sensor: initialise: the camera refused a start-up setting");
     return ok ? 1 : 0;
 }
