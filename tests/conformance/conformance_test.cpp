@@ -243,7 +243,8 @@ TEST_P(Conformance, CallbackPreviewAnnouncesTwentyFramesWithTheirRecords) {
     const ModelRow& row = GetParam();
     UseSmallWindow();
     ASSERT_EQ(Vantix_SetColorMode(handle_, row.streamBits), 1);
-    const size_t stride = (static_cast<size_t>(row.windowWidth) * static_cast<size_t>(row.streamBits) / 8 + 3) & ~size_t{3};
+    const size_t stride =
+        (static_cast<size_t>(row.windowWidth) * static_cast<size_t>(row.streamBits) / 8 + 3) & ~size_t{3};
     std::vector<uint8_t> buffer(stride * static_cast<size_t>(row.windowHeight));
     VantixHwnd window = VantixExt_CreatePollableWindow();
     ASSERT_NE(window, nullptr);

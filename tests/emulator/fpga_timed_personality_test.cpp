@@ -16,7 +16,9 @@ void SetFrameLines(FpgaTimedHead& head, uint32_t lines) {
 }
 
 void SetExposure(FpgaTimedHead& head, uint32_t count) {
-    for (int i = 0; i < 3; ++i) head.WriteFpgaRegister(static_cast<uint8_t>(226 + i), static_cast<uint8_t>(count >> 8 * i));
+    for (int i = 0; i < 3; ++i) {
+        head.WriteFpgaRegister(static_cast<uint8_t>(226 + i), static_cast<uint8_t>(count >> 8 * i));
+    }
 }
 
 TEST(FpgaTimedHead, LineHeadFramesAreConsecutiveStripsOfOnePattern) {

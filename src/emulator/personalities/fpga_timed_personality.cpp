@@ -95,7 +95,8 @@ uint32_t FpgaTimedHead::FramePeriodUs() const {
         // Each line integrates for one line period while the previous one is read.
         period = FrameLines() * ExposureUs(ExposureCount());
     } else {
-        period = ExposureUs(ExposureCount()) + static_cast<double>(g.width) * g.height / kPixelsPerClock / kAreaClockPerUs;
+        const double readoutUs = static_cast<double>(g.width) * g.height / kPixelsPerClock / kAreaClockPerUs;
+        period = ExposureUs(ExposureCount()) + readoutUs;
     }
     return static_cast<uint32_t>(std::clamp(period, 1.0, 60e6));
 }

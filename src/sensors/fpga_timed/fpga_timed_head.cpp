@@ -189,7 +189,8 @@ int32_t CFpgaTimedHead::SetExposureTime(int32_t tenthsOfMs) {
         case ExposureLaw::ClocksLessOffset:
         case ExposureLaw::Lines: break;
         case ExposureLaw::Clocks:
-            count = static_cast<int32_t>(std::min(std::trunc(t / 10.0 * k_.pixelClockKHz), static_cast<double>(INT32_MAX)));
+            // At most 10000 units of 6.25 MHz clocks: far inside 32 bits.
+            count = static_cast<int32_t>(std::trunc(t / 10.0 * k_.pixelClockKHz));
             break;
         case ExposureLaw::CoarseSteps: count = (t / kCoarseUnitsPerStep - kCoarseBaseSteps) >> kCoarseShift; break;
     }
