@@ -46,6 +46,9 @@ VirtualCamera::VirtualCamera(const CameraProfile& profile)
     blockA_[kDeviceBlockVersion] = 0x00;
     blockA_[kDeviceBlockVersion + 1] = 0x12;  // firmware 0x1200
     scene_.pattern = profile.model.pattern;
+    // A line sensor sees what moves past it: its frames are strips of a
+    // moving pattern.
+    if (profile.model.head == EmulatedHead::FpgaTimedLines) scene_.kind = SceneKind::Moving;
     head_->SetFrameCounter(frameCounter_);
     server_ = std::thread([this] { ServeQueue(); });
 }

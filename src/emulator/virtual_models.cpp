@@ -57,8 +57,9 @@ constexpr VirtualModel kModels[] = {
     {.modelId = 0x3200, .sensorAddress = 0x48, .width = 640, .height = 512, .head = EmulatedHead::CooledInGaAs},
     {.modelId = 0x3210, .sensorAddress = 0x20, .width = 2048, .height = 64, .head = H::FpgaTimedLines,
      .exposureReference = 1500},
+    // The cooled InGaAs head counts 8 ms steps above 50 ms: nominal at 98 ms.
     {.modelId = 0x3220, .sensorAddress = 0x6C, .width = 320, .height = 256, .head = H::FpgaTimedCooledArea,
-     .exposureReference = 5000},
+     .exposureReference = 6},
     {.modelId = 0x3260, .sensorAddress = 0x48, .width = 1280, .height = 1024, .sensor = S::IMX990, .head = H::ImxBus},
     {.modelId = 0x3270, .sensorAddress = 0x48, .width = 1280, .height = 1024, .sensor = S::IMX990, .head = H::ImxBus},
     {.modelId = 0x3280, .sensorAddress = 0x48, .width = 640, .height = 512, .sensor = S::IMX991, .head = H::ImxBus},

@@ -4,6 +4,7 @@
 #include "sensors/aptina/sensor_mt9f002.h"
 #include "sensors/imx/imx_sensors.h"
 #include "sensors/ccd/ccd_sensors.h"
+#include "sensors/fpga_timed/fpga_timed_sensors.h"
 #include "sensors/mailbox/mailbox_sensors.h"
 #include "sensors/serial_head/serial_head_sensors.h"
 #include "sensors/standalone/standalone_sensors.h"
@@ -47,14 +48,13 @@ SensorMaker MakerOf(SensorClass sensorClass) {
         case SensorClass::Q113: return MakeSensorQ113;
         case SensorClass::Q112: return MakeSensorQ112;
         case SensorClass::Q120: return MakeSensorQ120;
-        case SensorClass::Q114:
-        case SensorClass::Q115:
-        case SensorClass::Q116:
-        case SensorClass::Q117:
-        case SensorClass::Q118:
-        case SensorClass::Q122:
-        case SensorClass::G1467x:
-            return nullptr;
+        case SensorClass::Q114: return MakeSensorQ114;
+        case SensorClass::Q115: return MakeSensorQ115;
+        case SensorClass::Q116: return MakeSensorQ116;
+        case SensorClass::Q117: return MakeSensorQ117;
+        case SensorClass::Q118: return MakeSensorQ118;
+        case SensorClass::Q122: return MakeSensorQ122;
+        case SensorClass::G1467x: return MakeSensorG1467x;
     }
     return nullptr;
 }

@@ -14,11 +14,15 @@
 #include <vantix/exports.h>
 #include <vantix/linux_ext.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "emulator/emulator.h"
 #include "emulator/personalities/aptina_personality.h"
+#include "../support/process_resources.h"
 #include "wire_trace.h"
 
 namespace vantix::conformance {
@@ -108,6 +112,124 @@ void ExpectExposureBetweenFrames(int32_t handle, const ModelRow& row) {
     EXPECT_EQ(Vantix_StopPreview(handle), 1);
     VantixExt_DestroyWindow(window);
 }
+
+// ---- The FPGA-driven heads ----
+
+// The resident-program CCD opens at its shortest exposure, one line of its
+// 1252: a scene as bright as daylight still shows at that.
+void DaylightGreyScene(emulator::VirtualCamera& camera) {
+    FlatGreyScene(camera);
+    emulator::SceneSettings scene = camera.Scene();
+    scene.brightness = 600;
+    camera.SetScene(scene);
+}
+
+// The camera the session opened (the harness plugs one per case).
+std::shared_ptr<emulator::VirtualCamera> OpenCamera() {
+    const std::vector<std::string> paths = emulator::Emulator::Instance().PresentPaths();
+    return paths.empty() ? nullptr : emulator::Emulator::Instance().Find(paths.front());
+}
+
+uint32_t FpgaExposureCount(const emulator::VirtualCamera& camera) {
+    return camera.FpgaRegister(226) | camera.FpgaRegister(227) << 8 | camera.FpgaRegister(228) << 16;
+}
+
+// An 8-bit snapshot of a window of the array's width and `height` lines.
+std::vector<uint8_t> GraySnapshot(int32_t handle, const ModelRow& row, int32_t height) {
+    EXPECT_EQ(Vantix_SetCaptureWindowEx(handle, row.width, 0, row.width, row.height, 0, height), 1);
+    EXPECT_EQ(Vantix_SetColorMode(handle, 8), 1);
+    std::vector<uint8_t> image((static_cast<size_t>(row.width) + 3) / 4 * 4 * static_cast<size_t>(height));
+    if (Vantix_SnapShot(handle, image.data(), static_cast<int32_t>(image.size()), 0) != 1) return {};
+    return image;
+}
+
+// A line head's frame is as high as the lines it was told to gather: the
+// line count reaches FPGA registers 64/65 and the picture has that many
+// lines, each the one before it moved on by a step of the passing pattern.
+void ExpectFramesOfTheProgrammedLines(int32_t handle, const ModelRow& row) {
+    const auto camera = OpenCamera();
+    ASSERT_NE(camera, nullptr);
+    emulator::SceneSettings scene = camera->Scene();
+    scene.kind = emulator::SceneKind::Moving;
+    camera->SetScene(scene);
+    for (int32_t lines : {1000, 130}) {
+        SCOPED_TRACE("lines " + std::to_string(lines));
+        const std::vector<uint8_t> image = GraySnapshot(handle, row, lines);
+        ASSERT_FALSE(image.empty()) << "error " << Vantix_GetLastError(handle);
+        EXPECT_EQ(Vantix_Height(handle), lines);
+        EXPECT_EQ(camera->FpgaRegister(64) | camera->FpgaRegister(65) << 8, lines);
+        // Samples that match the line above moved one step right or left;
+        // the session's pixel filters may touch a few at the pattern's edges.
+        const auto w = static_cast<size_t>(row.width);
+        size_t moved[2] = {0, 0};
+        int unmoved = 0;
+        for (size_t y = 1; y < static_cast<size_t>(lines); ++y) {
+            const uint8_t* above = image.data() + (y - 1) * w;
+            const uint8_t* line = image.data() + y * w;
+            unmoved += std::equal(line, line + w, above);
+            for (size_t x = 0; x + 2 < w; ++x) {
+                moved[0] += line[x + 2] == above[x];
+                moved[1] += line[x] == above[x + 2];
+            }
+        }
+        const size_t compared = (static_cast<size_t>(lines) - 1) * (w - 2);
+        EXPECT_GT(std::max(moved[0], moved[1]), compared * 99 / 100) << moved[0] << " / " << moved[1];
+        EXPECT_EQ(unmoved, 0);
+    }
+}
+
+// 10 ms at the 6.25 MHz clock is 62493 clocks once the FPGA's offset of
+// 6.25 clocks is taken off, in seconds as in units of 0.1 ms.
+void ExpectClocksOfTenMilliseconds(int32_t handle, const ModelRow&) {
+    const auto camera = OpenCamera();
+    ASSERT_NE(camera, nullptr);
+    ASSERT_EQ(Vantix_SetExposureTime(handle, 100), 1);
+    EXPECT_EQ(FpgaExposureCount(*camera), 62493u);
+    ASSERT_EQ(Vantix_SetExposureTimeEx(handle, 0.02), 1);
+    EXPECT_EQ(FpgaExposureCount(*camera), 124993u);
+}
+
+// The cooled head reads its thermistor: 25 degrees at power-on.
+void ExpectAmbientTemperature(int32_t handle, const ModelRow&) {
+    int32_t ok = 0;
+    const double celsius = Vantix_GetTemperatureEx(handle, &ok);
+    EXPECT_EQ(ok, 1);
+    EXPECT_NEAR(celsius, 25.0, 0.5);
+}
+
+// The largest CCD: an idle session reserves its full-sensor images without
+// making them resident, and a full-size snapshot's time is reported.
+void ReportLargestCcdCosts(int32_t handle, const ModelRow& row) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<uint8_t> image = GraySnapshot(handle, row, row.height);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_FALSE(image.empty()) << "error " << Vantix_GetLastError(handle);
+    // A second session of the model, opened and left idle, costs what it
+    // adds to the process. (Its release rests the head's clocks, so it
+    // comes after the snapshot.)
+    const long beforeKiB = vantix::testing::ReadProcessResources().residentKiB;
+    const int32_t idle = Vantix_Initialize(nullptr);
+    ASSERT_NE(idle, 0);
+    ASSERT_EQ(VantixExt_SetModelId(idle, row.modelId), 1);
+    const long idleKiB = vantix::testing::ReadProcessResources().residentKiB - beforeKiB;
+    EXPECT_EQ(Vantix_Release(idle), 1);
+    // Ten full-sensor images are reserved: five of 8 and five of 16 bits.
+    const long reservedKiB = static_cast<long>(row.width) * row.height * 15 / 1024;
+    std::printf("%s: %d x %d snapshot in %lld ms; an idle session adds %ld KiB resident "
+                "(%ld KiB of full-sensor images reserved)\n",
+                row.name, row.width, row.height, static_cast<long long>(ms), idleKiB, reservedKiB);
+#if !defined(__SANITIZE_ADDRESS__)
+    // ASan's quarantine keeps freed memory resident by design.
+    EXPECT_LT(idleKiB, reservedKiB / 8);
+#endif
+}
+
+constexpr IntRange kGainOf1023{0, 1023};
+constexpr IntRange kInterlineGain{15, 1023};
+constexpr IntRange kNoColorGain{0, 0};
+constexpr IntRange kFpgaGain{0, 255};
+constexpr IntRange kLineExposure{89, 5039};
 
 constexpr ModelRow kRows[] = {
     {.name = "3020_mt9f002", .modelId = 0x3020, .firstCameraName = "Vantix-Q101-USB3-K9_01",
@@ -240,6 +362,63 @@ constexpr ModelRow kRows[] = {
      .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {1, 10000000}, .exposureProbe = {100, 20000},
      .exposureSeconds = true, .sensorMirrors = true, .windowWidth = 2048, .windowHeight = 2048, .fixedWindow = true,
      .prepareCamera = FlatGreyScene},
+    // CCD heads read their whole array; the interline heads' exposure is
+    // the shutter line within the frame (probes the frame can hold).
+    {.name = "3050_icx274", .modelId = 0x3050, .firstCameraName = "Vantix-Q104-USB3-K9_01",
+     .width = 1600, .height = 1200, .pixels = Pixels::Mono,
+     .gain = kGainOf1023, .colorGain = kNoColorGain, .exposure = {1, 1252},
+     .windowWidth = 1600, .windowHeight = 1200, .fixedWindow = true, .prepareCamera = DaylightGreyScene},
+    {.name = "3090_q105", .modelId = 0x3090, .firstCameraName = "Vantix-Q105-USB3-K9_01",
+     .width = 2336, .height = 1752, .pixels = Pixels::Mono,
+     .gain = kInterlineGain, .colorGain = kNoColorGain, .exposure = {1, 8191}, .exposureProbe = {50, 150},
+     .sensorMirrors = true, .windowWidth = 2336, .windowHeight = 1752, .fixedWindow = true,
+     .prepareCamera = FlatGreyScene},
+    {.name = "30b0_q106", .modelId = 0x30B0, .firstCameraName = "Vantix-Q106-USB3-K9_01",
+     .width = 4896, .height = 3264, .pixels = Pixels::Mono,
+     .gain = kInterlineGain, .colorGain = kNoColorGain, .exposure = {1, 8191}, .exposureProbe = {50, 150},
+     .sensorMirrors = true, .windowWidth = 4896, .windowHeight = 3264, .streamBits = 8, .recordingMs = 4000,
+     .fixedWindow = true, .prepareCamera = FlatGreyScene},
+    {.name = "30c0_q107", .modelId = 0x30C0, .firstCameraName = "Vantix-Q107-USB3-K9_01",
+     .width = 6576, .height = 4384, .pixels = Pixels::Mono,
+     .gain = kGainOf1023, .colorGain = kNoColorGain, .exposure = {1, 2233},
+     .sensorMirrors = true, .windowWidth = 6576, .windowHeight = 4384, .streamBits = 8, .recordingMs = 4000,
+     .fixedWindow = true, .prepareCamera = FlatGreyScene, .modelChecks = ReportLargestCcdCosts},
+    // FPGA-timed InGaAs heads.
+    {.name = "3150_q114", .modelId = 0x3150, .firstCameraName = "Vantix-3150_01",
+     .width = 640, .height = 512, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = {1, 10000}, .exposureSeconds = true,
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectClocksOfTenMilliseconds},
+    {.name = "3170_q115", .modelId = 0x3170, .firstCameraName = "Vantix-3170_01",
+     .width = 320, .height = 256, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = {1, 10000},
+     .windowWidth = 320, .windowHeight = 240, .prepareCamera = FlatGreyScene},
+    // Up to 10000 s: the probes stay within the session's 16-bit exposure.
+    {.name = "3220_g1467x", .modelId = 0x3220, .firstCameraName = "Vantix-3220_01",
+     .width = 320, .height = 256, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = {500, 100000000}, .exposureProbe = {1000, 5000},
+     .windowWidth = 320, .windowHeight = 240, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectAmbientTemperature},
+    // Line-scan heads: the height is the lines gathered into one frame.
+    {.name = "3190_q117", .modelId = 0x3190, .firstCameraName = "Vantix-3190_01",
+     .width = 512, .height = 32768, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = kLineExposure,
+     .windowWidth = 512, .windowHeight = 480, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectFramesOfTheProgrammedLines},
+    {.name = "31a0_q116", .modelId = 0x31A0, .firstCameraName = "Vantix-31A0_01",
+     .width = 256, .height = 32768, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = kLineExposure,
+     .windowWidth = 256, .windowHeight = 480, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectFramesOfTheProgrammedLines},
+    {.name = "31d0_q118", .modelId = 0x31D0, .firstCameraName = "Vantix-31D0_01",
+     .width = 1024, .height = 32768, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = {136, 5039},
+     .windowWidth = 1024, .windowHeight = 480, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectFramesOfTheProgrammedLines},
+    {.name = "3210_q122", .modelId = 0x3210, .firstCameraName = "Vantix-3210_01",
+     .width = 2048, .height = 32768, .pixels = Pixels::Mono,
+     .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = kLineExposure,
+     .windowWidth = 2048, .windowHeight = 480, .prepareCamera = FlatGreyScene,
+     .modelChecks = ExpectFramesOfTheProgrammedLines},
 };
 
 }  // namespace

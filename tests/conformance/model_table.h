@@ -44,6 +44,13 @@ struct ModelRow {
     // the recording (keeps the runs short on large arrays).
     int32_t windowWidth = 640;
     int32_t windowHeight = 480;
+    // The colour mode (bits per pixel) of the callback preview and the
+    // recording: a large mono array streams in 8 bits, which skip the
+    // colour conversion, so the runs keep up on a busy machine.
+    int32_t streamBits = 24;
+    // How long the recording check records: long enough for a few frames
+    // of the head's largest window.
+    int32_t recordingMs = 1000;
     // The head delivers its standard window only (windowWidth x
     // windowHeight): the capture-window check takes that one and refuses
     // another size.

@@ -2,9 +2,12 @@
 // camera registers and the FPGA, in order) and, in the last group, through
 // the engine against the virtual camera's timing generator.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <numeric>
@@ -17,6 +20,7 @@
 #include "sensors/ccd/ccd_sensors.h"
 #include "sensors/ccd/timing_program.h"
 #include "transport/device_drivers.h"
+#include "transport/usb_trace.h"
 
 namespace vantix {
 namespace {
@@ -251,6 +255,39 @@ TEST(CcdFrontEnd, ChannelTrimsAndBlackLevelUseTheirOwnRegisters) {
     EXPECT_EQ(icx->SetBlackLevel(10), 0);
 }
 
+TEST(CcdFrontEnd, ChannelTrimsKeepTheirValuesThroughEveryOtherSetting) {
+    // Each head's trims sit in registers nothing else writes: gain, black
+    // level, shutter line and mirrors leave them as they were, and the trims
+    // leave those.
+    using Maker = std::unique_ptr<CSensorBase> (*)(CControllerBase*, uint8_t);
+    for (Maker make : {MakeSensorQ105, MakeSensorQ106, MakeSensorQ107}) {
+        RecordingController c;
+        auto sensor = make(&c, 0);
+        for (int32_t ch = 1; ch <= 4; ++ch) {
+            ASSERT_TRUE(sensor->SetChannelGain(ch, 0x1111 * ch));
+            ASSERT_TRUE(sensor->SetChannelOffset(ch, 0x0F0F + ch));
+        }
+        ASSERT_TRUE(sensor->SetGain(1000));
+        ASSERT_TRUE(sensor->SetBlackLevel(1000));
+        ASSERT_TRUE(sensor->SetExposureTime(50));
+        ASSERT_TRUE(sensor->SetMirrorH(1));
+        ASSERT_TRUE(sensor->SetMirrorV(1));
+        for (int32_t ch = 1; ch <= 4; ++ch) {
+            int32_t gain = 0, offset = 0;
+            ASSERT_TRUE(sensor->GetChannelGain(ch, &gain));
+            ASSERT_TRUE(sensor->GetChannelOffset(ch, &offset));
+            EXPECT_EQ(gain, 0x1111 * ch) << "channel " << ch;
+            EXPECT_EQ(offset, 0x0F0F + ch) << "channel " << ch;
+        }
+        // And the other settings' registers are not trims.
+        const std::array<uint8_t, 256> all = c.fpga;
+        for (int32_t ch = 1; ch <= 4; ++ch) ASSERT_TRUE(sensor->SetChannelGain(ch, 0));
+        for (uint8_t reg : {0xA0, 0xA1, 0xA2, 0xA3, 0xE2, 0xE3, 63}) {
+            EXPECT_EQ(c.fpga[reg], all[reg]) << "register " << int{reg};
+        }
+    }
+}
+
 TEST(CcdMirrors, InterlineHeadsFlipFpgaBitsAndKeepTheOthers) {
     RecordingController c;
     c.fpga[63] = 0x80;
@@ -325,6 +362,68 @@ TEST_F(CcdEngineTest, InterlineHeadStreamsAfterItsProgramAndExposureAndGainReach
     ASSERT_TRUE(engine.SetGain(15 + 256));  // twice the front-end gain
     EXPECT_NEAR(SnapshotMean(engine) / longer, 2.0, 0.15);
     engine.Close();
+}
+
+// The opening's USB trace with data bytes and pauses, one line each.
+std::vector<std::string> TraceOfOpening(uint16_t model) {
+    const std::string path = "/tmp/vantix-ccd-trace-" + std::to_string(getpid()) + ".trace";
+    std::remove(path.c_str());
+    SetUsbTraceData(true);
+    SetUsbTraceFile(path);
+    {
+        CVantixUSB3K9SimpleSdk engine;
+        engine.SetModelId(model);
+        engine.Open(0, nullptr);
+        EXPECT_EQ(engine.EnumerateDevices(model), 1);
+        EXPECT_EQ(engine.SelectDevice(0), 1);
+        SetUsbTraceFile("");
+        SetUsbTraceData(false);
+    }
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::remove(path.c_str());
+    return lines;
+}
+
+TEST_F(CcdEngineTest, TimingProgramOnTheWireFromItsFirstToItsLastValueWithPausedEnables) {
+    Plug(0x3090);
+    const std::vector<std::string> trace = TraceOfOpening(0x3090);
+    // Camera-register writes are vendor request 0xD0 (bank in the value,
+    // register in the index, the value's bytes low first); FPGA registers are
+    // bus writes to 0x40 of {register, 0, value}.
+    const auto isCameraWrite = [](const std::string& l) { return l.rfind("ep0 out req=0xd0 ", 0) == 0; };
+    const auto enableOf = [](const std::string& l) -> int {
+        const size_t data = l.find("index=0x0040 ");
+        if (l.rfind("ep0 out req=0x30 ", 0) != 0 || data == std::string::npos) return -1;
+        const size_t bytes = l.find("data=");
+        if (bytes == std::string::npos || l.size() != bytes + 11 || l.compare(bytes + 7, 4, "0001") != 0) return -1;
+        return std::stoi(l.substr(bytes + 5, 2), nullptr, 16);
+    };
+    std::vector<size_t> writes;
+    for (size_t i = 0; i < trace.size(); ++i) {
+        if (isCameraWrite(trace[i])) writes.push_back(i);
+    }
+    ASSERT_GE(writes.size(), ccd::kTimingProgramWrites);
+    EXPECT_NE(trace[writes.front()].find("value=0x0001 index=0x0025 "), std::string::npos) << trace[writes.front()];
+    EXPECT_NE(trace[writes.front()].find("data=a018c001"), std::string::npos) << trace[writes.front()];
+    const std::string& last = trace[writes[ccd::kTimingProgramWrites - 1]];
+    EXPECT_NE(last.find("value=0x0000 index=0x0013 "), std::string::npos) << last;
+    EXPECT_NE(last.find("data=63800303"), std::string::npos) << last;
+    // The enables in their order, each after a 1 ms pause; the last three
+    // follow the run word.
+    std::vector<int> enables;
+    for (size_t i = 0; i < trace.size() && enables.size() < std::size(ccd::kTimingEnables); ++i) {
+        const int reg = enableOf(trace[i]);
+        if (reg < 0) continue;
+        enables.push_back(reg);
+        ASSERT_GT(i, 0u);
+        EXPECT_EQ(trace[i - 1], "pause ms=1") << "before the enable of " << reg;
+        if (enables.size() > 5) {
+            EXPECT_GT(i, writes[ccd::kTimingProgramWrites - 1]);
+        }
+    }
+    EXPECT_EQ(enables, std::vector<int>(std::begin(ccd::kTimingEnables), std::end(ccd::kTimingEnables)));
 }
 
 TEST_F(CcdEngineTest, ResidentProgramHeadOpensAndStreams) {

@@ -90,12 +90,13 @@ TEST_F(ModelSelectionTest, CamerasAreNamedAfterTheirModel) {
     ASSERT_EQ(session.GetDeviceName(1, name, sizeof name), 1);
     EXPECT_STREQ(name, "Vantix-Q102-USB3-K9_02");
     EXPECT_EQ(session.Engine()->Sensor(), nullptr);  // two attached: none chosen
-    // A model listed without a name; its sensor class is not part of the
-    // library, so it is listed but cannot be opened.
+    // A model listed without a name is named after its id; its only camera
+    // is opened.
     ASSERT_EQ(session.SetModelId(0x3150), 1);
     EXPECT_EQ(FirstName(session), "Vantix-3150_01");
-    EXPECT_EQ(session.SetDeviceNumber(0), 0);
-    EXPECT_EQ(session.PopError(), kErrorNoCamera);
+    EXPECT_NE(session.Engine()->Sensor(), nullptr);
+    EXPECT_EQ(session.SetDeviceNumber(0), 1);
+    EXPECT_EQ(session.PopError(), 0);
 }
 
 TEST_F(ModelSelectionTest, TheModelsArraySizesInfoWindowsAndBuffers) {

@@ -1,6 +1,7 @@
 #include "emulator/personalities/fpga_timed_personality.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantix::emulator {
 namespace {
@@ -21,6 +22,15 @@ constexpr uint8_t kSetPointHigh = 83;
 constexpr uint8_t kLatch = 84;
 constexpr uint8_t kCommandCommit = 1;
 constexpr uint8_t kCommandRead = 2;
+
+// Clocks of the heads, in clocks per microsecond.
+constexpr double kAreaClockPerUs = 6.25;
+constexpr double kLineClockPerUs = 5.0;
+// The area heads read four pixels per clock.
+constexpr double kPixelsPerClock = 4.0;
+// The cooled head: 50 ms plus 8 ms per step.
+constexpr double kCooledBaseUs = 50000.0;
+constexpr double kCooledStepUs = 8000.0;
 
 }  // namespace
 
@@ -58,16 +68,42 @@ void FpgaTimedHead::WriteFpgaRegister(uint8_t reg, uint8_t value) {
     }
 }
 
+uint32_t FpgaTimedHead::ExposureCount() const {
+    return fpga_[kExposure] | fpga_[kExposure + 1] << 8 | fpga_[kExposure + 2] << 16;
+}
+
+uint32_t FpgaTimedHead::FrameLines() const { return fpga_[kHeightLow] | fpga_[kHeightHigh] << 8; }
+
+double FpgaTimedHead::ExposureUs(uint32_t count) const {
+    switch (model_.head) {
+        case EmulatedHead::FpgaTimedCooledArea: return kCooledBaseUs + kCooledStepUs * count;
+        case EmulatedHead::FpgaTimedLines: return count / kLineClockPerUs;
+        default: return count / kAreaClockPerUs;
+    }
+}
+
 double FpgaTimedHead::Brightness() const {
-    const uint32_t exposure = fpga_[kExposure] | fpga_[kExposure + 1] << 8 | fpga_[kExposure + 2] << 16;
-    const double reference = model_.exposureReference ? model_.exposureReference : 1;
-    return exposure / reference * fpga_[kGain] / kUnityGain;
+    const double reference = ExposureUs(model_.exposureReference);
+    const double exposure = reference > 0 ? ExposureUs(ExposureCount()) / reference : 1.0;
+    return exposure * fpga_[kGain] / kUnityGain;
+}
+
+uint32_t FpgaTimedHead::FramePeriodUs() const {
+    const FrameGeometry g = Geometry(0);
+    double period = 0;
+    if (model_.head == EmulatedHead::FpgaTimedLines) {
+        // Each line integrates for one line period while the previous one is read.
+        period = FrameLines() * ExposureUs(ExposureCount());
+    } else {
+        const double readoutUs = static_cast<double>(g.width) * g.height / kPixelsPerClock / kAreaClockPerUs;
+        period = ExposureUs(ExposureCount()) + readoutUs;
+    }
+    return static_cast<uint32_t>(std::clamp(period, 1.0, 60e6));
 }
 
 uint32_t FpgaTimedHead::SceneFrameIndex(uint32_t frameCounter) const {
     if (model_.head != EmulatedHead::FpgaTimedLines) return frameCounter;
-    const uint32_t lines = fpga_[kHeightLow] | fpga_[kHeightHigh] << 8;
-    return frameCounter * lines;
+    return frameCounter * FrameLines();
 }
 
 }  // namespace vantix::emulator
