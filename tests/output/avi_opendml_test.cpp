@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "avi_repair.h"
+#include "avi_size_limit.h"
 #include "output/avi_recorder.h"
 
 namespace vantix {
@@ -302,6 +303,31 @@ TEST(AviOpenDml, AFullSuperIndexEndsTheRecordingWithAValidFile) {
     Recording rec;
     ReadRecording(file.path, rec);
     EXPECT_EQ(rec.riffFrames.size(), 3u);
+}
+
+// `vantix record` names the size limit when it, and nothing else, ended a
+// recording, in either layout; the frames it reports count every RIFF.
+TEST(AviOpenDml, TheToolTellsTheSizeLimitFromTheFile) {
+    constexpr uint64_t kRiff = 8192;
+    TempFile single("limit-single.avi");
+    TempFile openDml("limit-odml.avi");
+    for (const AviLayout layout : {AviLayout::kSingleRiff, AviLayout::kOpenDml}) {
+        const TempFile& file = layout == AviLayout::kSingleRiff ? single : openDml;
+        AviRecorder recorder(kRiff, 3);
+        ASSERT_EQ(recorder.OpenAvi(file.c_str(), 10, 10, 24, layout), 1);
+        Frames source(recorder, 10, 10);
+        ASSERT_EQ(source.Write(), AviFrameResult::kWritten);
+        ASSERT_EQ(recorder.CloseAvi(), 1);
+        EXPECT_FALSE(cli::AviSizeLimitReached(file.path, 10, 10, kRiff)) << "one frame";
+        ASSERT_EQ(recorder.OpenAvi(file.c_str(), 10, 10, 24, layout), 1);
+        AviFrameResult result = AviFrameResult::kWritten;
+        while (result == AviFrameResult::kWritten) result = source.Write();
+        ASSERT_EQ(result, AviFrameResult::kFileFull);
+        ASSERT_EQ(recorder.CloseAvi(), 1);
+        EXPECT_TRUE(cli::AviSizeLimitReached(file.path, 10, 10, kRiff));
+        EXPECT_EQ(cli::AviFramesRecorded(file.path), source.Written() - 1);
+    }
+    EXPECT_FALSE(cli::AviSizeLimitReached("/nonexistent-vantix.avi", 10, 10));
 }
 
 // Ends the calling process at once, as a crash or kill -9 would.
