@@ -160,6 +160,13 @@ def settings(t):
         f.write(text.replace(b"dword:0000004d", b"dword:00000001")[: len(text) - 10])
     t.refused("settings", "import", cut, status=1, mentions="not a whole settings file")
     t.check(t.json_of("settings", "dump").get("keys") == before.get("keys"), "refused import changed nothing")
+    # A damaged line is named by its file, number and text.
+    lines = text.decode().split("\r\n")
+    lines.insert(3, "Global=64")
+    bad = t.path("bad.reg")
+    with open(bad, "wb") as f:
+        f.write("\r\n".join(lines).encode())
+    t.refused("settings", "import", bad, status=1, mentions=bad + ':4: "Global=64": not a whole settings file')
     t.refused("settings", "import", t.path("missing.reg"), status=1, mentions="missing")
     t.refused("settings", "export", t.path("no/such/folder/x.reg"), mentions="does not exist")
     t.refused("settings", "reset", "--all")
