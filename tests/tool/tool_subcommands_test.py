@@ -184,6 +184,9 @@ def stream(t):
     s = t.json_of("stream", "--seconds", "2", "--wait-ms", "400", "--width", "320", "--height", "240")
     t.check(s.get("frames", 0) >= 1 and s.get("dropped", 0) >= 2, "slow worker shows drops: %r" % s)
     t.check(sum(i["dropped"] for i in s.get("intervals", [])) == s.get("dropped"), "drops add up: %r" % s)
+    # Fractions of a second: the stream stops after about that time.
+    s = t.json_of("stream", "--seconds", "0.5", "--width", "320", "--height", "240")
+    t.check(0.4 <= s.get("seconds", 0) < 30, "stream --seconds 0.5 report: %r" % s)
     # Ctrl-C ends the stream with its totals and status 0.
     p = subprocess.Popen([t.tool, "stream", "--seconds", "0", "--width", "320", "--height", "240", "--json"],
                          env=t.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
