@@ -127,8 +127,10 @@ VANTIX_API int32_t Vantix_SnapShot(int32_t handle, void* buffer, int32_t size, i
 /* Copies the current converted image into `buffer`. */
 VANTIX_API int32_t Vantix_GetImage(int32_t handle, void* buffer, int32_t size, int32_t bottomUp);
 /* Starts preview and records an AVI file for `durationMs` milliseconds. The
- * frames are always 24-bit BGR, whatever the colour mode. An AVI file ends at
- * 4 GiB: a frame that would pass it ends the recording (no error code). A
+ * frames are always 24-bit BGR, whatever the colour mode. A recording that may
+ * pass 4 GiB is written as an OpenDML (AVI 2.0) file whose first 4 GiB stay a
+ * valid AVI 1.0 file; it ends at about 1 TiB (256 RIFFs): a frame that would
+ * pass that ends the recording (no error code). A
  * write error while recording (a full disk) ends it early: the file is
  * finalised with the frames written before, and error 12 is recorded and
  * posted when the recording ends. */

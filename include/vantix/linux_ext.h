@@ -134,6 +134,15 @@ VANTIX_API int32_t VantixExt_ExportSettings(const char* key, const char* file);
  * VANTIX_SETTINGS_ERROR_FORMAT, and then nothing changes. */
 VANTIX_API int32_t VantixExt_ImportSettings(const char* file);
 
+/* Checks `file` as VantixExt_ImportSettings would, changing nothing: returns
+ * 1 when it would be imported, else the same error code. A refused file's
+ * first line at fault (a line that does not parse, a deletion, a key outside
+ * the SDK's key, or the first line where the header should be) is given as
+ * its number in `*line` (1 for the first; 0 when no line is at fault, as for
+ * an empty file) and its text, cut to fit, in `text` of `size` bytes; `line`
+ * and `text` may be NULL. */
+VANTIX_API int32_t VantixExt_CheckSettingsFile(const char* file, int32_t* line, char* text, int32_t size);
+
 /* Removes the stored key `key` with its subkeys, so that the defaults apply
  * when it is next read (for "Camera_NN": when camera N is next opened).
  * Returns 1 when removed, 0 when it was not stored (nothing is written). */

@@ -93,6 +93,26 @@ VANTIX_API int32_t VantixExt_ExportSettings(const char* key, const char* file) {
     return Guarded(VANTIX_SETTINGS_ERROR_WRITE, [&] { return ToCode(vantix::ExportSettingsKey(KeyPath(key), file)); });
 }
 
+VANTIX_API int32_t VantixExt_CheckSettingsFile(const char* file, int32_t* line, char* text, int32_t size) {
+    if (line != nullptr) *line = 0;
+    if (!ValidBuffer(text, size)) return VANTIX_SETTINGS_ERROR_ARGUMENT;
+    if (text != nullptr && size > 0) text[0] = '\0';
+    if (file == nullptr || *file == '\0') return VANTIX_SETTINGS_ERROR_ARGUMENT;
+    return Guarded(VANTIX_SETTINGS_ERROR_READ, [&] {
+        vantix::RegLine problem;
+        const int32_t code = ToCode(vantix::CheckSettingsImport(file, vantix::kSettingsRootKey, &problem));
+        if (code != 1 && problem.number > 0) {
+            if (line != nullptr) *line = static_cast<int32_t>(std::min<size_t>(problem.number, INT32_MAX));
+            if (text != nullptr && size > 0) {
+                const size_t n = std::min(problem.text.size(), static_cast<size_t>(size) - 1);
+                std::memcpy(text, problem.text.data(), n);
+                text[n] = '\0';
+            }
+        }
+        return code;
+    });
+}
+
 VANTIX_API int32_t VantixExt_ImportSettings(const char* file) {
     if (file == nullptr || *file == '\0') return VANTIX_SETTINGS_ERROR_ARGUMENT;
     return Guarded(VANTIX_SETTINGS_ERROR_WRITE,

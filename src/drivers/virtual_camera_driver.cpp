@@ -8,6 +8,8 @@
 #include "drivers/ioctl_decoder.h"
 #include "drivers/transfer_record.h"
 #include "emulator/emulator.h"
+#include "emulator/scene.h"
+#include "emulator/virtual_camera.h"
 #include "platform/debug_output.h"
 
 namespace vantix {
@@ -136,6 +138,21 @@ DeviceDriver& VirtualCameraDriver() {
         if (const char* fast = std::getenv("VANTIX_EMULATE_UNTHROTTLED");
             fast != nullptr && std::strcmp(fast, "1") == 0) {
             for (const std::string& path : emulator.Paths()) emulator.Find(path)->SetUnthrottled(true);
+        }
+        // Programs that look at the pictures can ask for another scene than
+        // the test chart: chart, bars, gradient, moving.
+        if (const char* name = std::getenv("VANTIX_EMULATE_SCENE"); name != nullptr && *name != '\0') {
+            emulator::SceneKind kind{};
+            if (emulator::ParseSceneName(name, &kind)) {
+                for (const std::string& path : emulator.Paths()) {
+                    emulator::SceneSettings scene = emulator.Find(path)->Scene();
+                    scene.kind = kind;
+                    emulator.Find(path)->SetScene(scene);
+                }
+            } else {
+                DebugPrintf(DebugCategory::Drivers, "vantix: VANTIX_EMULATE_SCENE=\"%s\" is none of chart, bars, "
+                            "gradient, moving", name);
+            }
         }
         return created;
     }();

@@ -144,6 +144,8 @@ FrameGeometry HeadPersonality::Geometry(uint8_t modeByte) const {
         case DepthSetting::WideRegister: sixteen = fpga_[kFpgaWideBitDepth] == kSixteenBitSetting; break;
     }
     g.bytesPerSample = sixteen ? 2 : 1;
+    g.originX = sensor_->WindowColumn();
+    g.originY = sensor_->WindowRow();
     return g;
 }
 

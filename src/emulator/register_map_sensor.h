@@ -59,6 +59,9 @@ struct RegisterMapDescription {
     SkippedLength derivedFrameLength = {};
     RegisterField exposureLines = {};
     RegisterField gainCode = {};
+    // The window's first column and row on the array.
+    RegisterField windowColumn = {};
+    RegisterField windowRow = {};
     uint32_t pixelClockKHz = 0;  // fixed, or the clock of a divider value not listed
     RegisterField clockDivider = {};
     std::span<const ClockChoice> clockChoices = {};
@@ -79,6 +82,8 @@ public:
     // length / pixel clock, so the same time gives the same picture whatever
     // the window's line length.
     double Brightness() const override;
+    uint32_t WindowColumn() const override { return Field(map_.windowColumn); }
+    uint32_t WindowRow() const override { return Field(map_.windowRow); }
 
     uint16_t Word(uint16_t address) const;
     // Sets a register directly, read-only ones included (for tests).

@@ -25,6 +25,10 @@ public:
     virtual uint32_t FramePeriodUs() const = 0;
     // Picture brightness from the programmed exposure and gain, 1 = nominal.
     virtual double Brightness() const = 0;
+    // The window's first column and row on the sensor, as programmed; 0, 0
+    // for a sensor that does not say.
+    virtual uint32_t WindowColumn() const { return 0; }
+    virtual uint32_t WindowRow() const { return 0; }
 };
 
 // A 64 KiB register space with a 16-bit address pointer, big-endian on the

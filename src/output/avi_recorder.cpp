@@ -30,8 +30,58 @@ struct ChunkHeader {
     char id[4];
     uint32_t size;
 };
+
+// The head of an "indx" super index or an "ix00" standard index, after its
+// chunk header.
+struct IndexHead {
+    uint16_t longsPerEntry;
+    uint8_t subType;
+    uint8_t type;  // kIndexOfIndexes or kIndexOfChunks
+    uint32_t entriesInUse;
+    char chunkId[4];
+    uint32_t baseOffsetLow;  // standard index: qwBaseOffset; super index: reserved
+    uint32_t baseOffsetHigh;
+    uint32_t reserved;
+};
+
+struct SuperIndexEntry {
+    uint64_t offset;  // of the "ix00" chunk in the file
+    uint32_t size;    // of that chunk, its header included
+    uint32_t duration;  // frames it indexes
+};
 #pragma pack(pop)
+static_assert(sizeof(IndexHead) == 24);
+static_assert(sizeof(SuperIndexEntry) == 16);
 constexpr size_t kChunkHeaderBytes = sizeof(ChunkHeader);
+constexpr uint8_t kIndexOfIndexes = 0;
+constexpr uint8_t kIndexOfChunks = 1;
+constexpr uint32_t kStandardIndexEntryBytes = 8;  // data offset from the base, size
+constexpr uint32_t kStandardIndexHeadBytes = kChunkHeaderBytes + sizeof(IndexHead);
+constexpr uint32_t kIdx1HeadBytes = kChunkHeaderBytes;
+
+// The "odml" list: "LIST", size, "odml", then "dmlh" with a 248-byte body
+// whose first word is the total frame count (the rest is reserved).
+constexpr uint32_t kDmlhBodyBytes = 248;
+constexpr uint32_t kOdmlListBytes = 12 + kChunkHeaderBytes + kDmlhBodyBytes;
+// Everything of the first RIFF's headers before the extension: up to the
+// end of the format.
+constexpr size_t kHeaderPrefixBytes = offsetof(AviFileHeader, moviList);
+// "LIST", movi size, "movi".
+constexpr size_t kMoviListHeadBytes = sizeof(AviFileHeader) - kHeaderPrefixBytes;
+// A later RIFF's start: "RIFF", size, "AVIX", "LIST", movi size, "movi".
+constexpr uint32_t kLaterRiffHeadBytes = 24;
+
+constexpr size_t SuperIndexBytes(uint32_t entries) {
+    return kChunkHeaderBytes + sizeof(IndexHead) + size_t{entries} * sizeof(SuperIndexEntry);
+}
+constexpr size_t DmlhTotalAt(uint32_t entries) {
+    return SuperIndexBytes(entries) + 12 + kChunkHeaderBytes;
+}
+
+template <typename T>
+void PutAt(std::vector<uint8_t>& bytes, size_t at, const T& value) {
+    std::memcpy(bytes.data() + at, &value, sizeof(value));
+}
 
 void SetTag(char (&field)[4], const char* tag) {
     std::memcpy(field, tag, 4);
@@ -87,7 +137,8 @@ bool IsSupportedDepth(int32_t bitsPerPixel) {
 
 }  // namespace
 
-AviRecorder::AviRecorder(uint64_t maxRiffBytes) : maxRiffBytes_(std::min(maxRiffBytes, kMaxRiffBytes)) {}
+AviRecorder::AviRecorder(uint64_t maxRiffBytes, uint32_t superIndexEntries)
+    : maxRiffBytes_(std::min(maxRiffBytes, kMaxRiffBytes)), superIndexEntries_(std::max<uint32_t>(superIndexEntries, 1)) {}
 
 AviRecorder::~AviRecorder() {
     CloseAvi();
@@ -101,6 +152,11 @@ bool AviRecorder::IsOpen() const {
 uint32_t AviRecorder::FrameCount() const {
     std::lock_guard lock(mutex_);
     return frameCount_;
+}
+
+uint32_t AviRecorder::RiffCount() const {
+    std::lock_guard lock(mutex_);
+    return riffNumber_ + 1;
 }
 
 uint32_t AviRecorder::FrameBytes() const {
@@ -137,7 +193,21 @@ uint32_t AviRecorder::MeasureFramesPer100s(uint32_t frames, uint32_t elapsedMs) 
     return std::max<uint32_t>(ClampToUint32(uint64_t{frames} * 100000 / elapsedMs), 1);
 }
 
-int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel) {
+AviLayout AviRecorder::LayoutFor(int32_t width, int32_t height, uint64_t framesAtMost) const {
+    const int64_t stride = width > 0 && height > 0 ? CDibImage::StrideFor(width, 24) : 0;
+    if (stride <= 0) {
+        return AviLayout::kSingleRiff;  // OpenAvi refuses it either way
+    }
+    // Each frame costs its chunk and its "idx1" entry.
+    const uint64_t perFrame = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) + kChunkHeaderBytes +
+                              sizeof(AviIndexEntry);
+    const uint64_t fixed = (kHeaderBytes - 8) + kIdx1HeadBytes;
+    const bool fits = fixed <= maxRiffBytes_ && framesAtMost <= (maxRiffBytes_ - fixed) / perFrame;
+    return fits ? AviLayout::kSingleRiff : AviLayout::kOpenDml;
+}
+
+int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel,
+                         AviLayout layout) {
     std::lock_guard lock(mutex_);
     CloseLocked();
     if (fileName == nullptr || width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel)) {
@@ -148,8 +218,12 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
         return 0;
     }
     const uint64_t frameBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
-    // The headers, one frame and its index must fit in the RIFF size.
-    const uint64_t smallestFile = (kHeaderBytes - 8) + kChunkHeaderBytes + frameBytes + 8 + sizeof(AviIndexEntry);
+    const bool openDml = layout == AviLayout::kOpenDml;
+    const size_t extensionBytes = openDml ? SuperIndexBytes(superIndexEntries_) + kOdmlListBytes : 0;
+    // The headers, one frame and its indexes must fit in the RIFF size.
+    const uint64_t indexes = kIdx1HeadBytes + sizeof(AviIndexEntry) +
+                             (openDml ? kStandardIndexHeadBytes + kStandardIndexEntryBytes : 0);
+    const uint64_t smallestFile = (kHeaderBytes - 8) + extensionBytes + kChunkHeaderBytes + frameBytes + indexes;
     if (smallestFile > maxRiffBytes_) {
         return 0;
     }
@@ -171,7 +245,14 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
     frameBytes_ = static_cast<uint32_t>(frameBytes);
     framesPer100s_ = kDefaultFramesPer100s;
     frameCount_ = 0;
+    firstRiffFrames_ = 0;
     index_.clear();
+    layout_ = layout;
+    headerBytes_ = static_cast<uint32_t>(kHeaderBytes + extensionBytes);
+    riffStart_ = 0;
+    riffNumber_ = 0;
+    riffClosed_ = false;
+    hasIdx1_ = false;
 
     AviFileHeader& h = header_;
     h = AviFileHeader{};
@@ -209,6 +290,20 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
     SetTag(h.moviList, "LIST");
     SetTag(h.movi, "movi");
     static_assert(offsetof(AviFileHeader, moviSize) + 8 == kHeaderBytes);
+    extension_.clear();
+    if (openDml) {
+        // The super index grows "strl", it and the "odml" list grow "hdrl".
+        const auto superIndexBytes = static_cast<uint32_t>(SuperIndexBytes(superIndexEntries_));
+        h.strlSize += superIndexBytes;
+        h.hdrlSize += superIndexBytes + kOdmlListBytes;
+        extension_.assign(extensionBytes, 0);
+        PutAt(extension_, 0, ChunkHeader{{'i', 'n', 'd', 'x'}, superIndexBytes - 8});
+        PutAt(extension_, kChunkHeaderBytes,
+              IndexHead{sizeof(SuperIndexEntry) / 4, 0, kIndexOfIndexes, 0, {'0', '0', 'd', 'b'}, 0, 0, 0});
+        PutAt(extension_, superIndexBytes, ChunkHeader{{'L', 'I', 'S', 'T'}, kOdmlListBytes - 8});
+        std::memcpy(extension_.data() + superIndexBytes + 8, "odml", 4);
+        PutAt(extension_, superIndexBytes + 12, ChunkHeader{{'d', 'm', 'l', 'h'}, kDmlhBodyBytes});
+    }
 
     // A file recorded into in place keeps its old contents until the first
     // frame; any other gets its headers now, so a full disk shows at once.
@@ -219,7 +314,7 @@ int AviRecorder::OpenAvi(const char* fileName, int32_t width, int32_t height, in
         return 0;
     }
     writeFailed_ = false;
-    riffBytes_ = kHeaderBytes - 8;  // 224: everything after the RIFF size field
+    riffBytes_ = headerBytes_ - 8;  // everything after the RIFF size field (224 in a single RIFF)
     moviBytes_ = 4;  // the "movi" form type
     return 1;
 }
@@ -279,8 +374,44 @@ bool AviRecorder::OpenFileLocked(const char* fileName) {
 }
 
 bool AviRecorder::WriteHeaderLocked() {
-    iovec piece{&header_, sizeof(header_)};
-    return WriteAllAt(fd_, &piece, 1, 0);
+    bool written = false;
+    if (layout_ == AviLayout::kSingleRiff) {
+        iovec piece{&header_, sizeof(header_)};
+        written = WriteAllAt(fd_, &piece, 1, 0);
+    } else {
+        iovec pieces[3] = {{&header_, kHeaderPrefixBytes},
+                           {extension_.data(), extension_.size()},
+                           {&header_.moviList, kMoviListHeadBytes}};
+        written = WriteAllAt(fd_, pieces, 3, 0);
+    }
+    return written && (riffNumber_ == 0 || WriteRiffHeaderLocked());
+}
+
+bool AviRecorder::WriteRiffHeaderLocked() {
+    struct {
+        ChunkHeader riff;
+        char avix[4];
+        ChunkHeader list;
+        char movi[4];
+    } head{{{'R', 'I', 'F', 'F'}, riffBytes_}, {'A', 'V', 'I', 'X'}, {{'L', 'I', 'S', 'T'}, moviBytes_}, {'m', 'o', 'v', 'i'}};
+    static_assert(sizeof(head) == kLaterRiffHeadBytes);
+    iovec piece{&head, sizeof(head)};
+    return WriteAllAt(fd_, &piece, 1, riffStart_);
+}
+
+uint64_t AviRecorder::MoviFormLocked() const {
+    return riffNumber_ == 0 ? headerBytes_ - 4 : riffStart_ + kLaterRiffHeadBytes - 4;
+}
+
+bool AviRecorder::FitsLocked(uint64_t riffBytes, uint64_t frames) const {
+    uint64_t indexes = 0;
+    if (riffNumber_ == 0) {
+        indexes += kIdx1HeadBytes + sizeof(AviIndexEntry) * frames;
+    }
+    if (layout_ == AviLayout::kOpenDml) {
+        indexes += kStandardIndexHeadBytes + kStandardIndexEntryBytes * frames;
+    }
+    return riffBytes + indexes <= maxRiffBytes_;
 }
 
 bool AviRecorder::EmptyInPlaceLocked() {
@@ -397,15 +528,20 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
     if (writeFailed_) {
         return AviFrameResult::kWriteFailed;
     }
-    // After this frame the index, one entry longer, must still fit.
-    const uint64_t riffAfter = uint64_t{riffBytes_} + kChunkHeaderBytes + frameBytes_ + 8 +
-                               sizeof(AviIndexEntry) * (uint64_t{frameCount_} + 1);
-    if (riffAfter > maxRiffBytes_) {
-        return AviFrameResult::kFileFull;
-    }
     if (inPlace_ && !placed_ && !EmptyInPlaceLocked()) {
         writeFailed_ = true;
         return AviFrameResult::kWriteFailed;
+    }
+    // After this frame the RIFF's indexes, one entry longer, must still fit;
+    // an OpenDML file goes on in a new RIFF while its super index has room.
+    if (!FitsLocked(uint64_t{riffBytes_} + kChunkHeaderBytes + frameBytes_, index_.size() + 1)) {
+        if (layout_ != AviLayout::kOpenDml || riffNumber_ + 1 >= superIndexEntries_) {
+            return AviFrameResult::kFileFull;
+        }
+        if (!StartNextRiffLocked()) {
+            writeFailed_ = true;
+            return AviFrameResult::kWriteFailed;
+        }
     }
     try {
         index_.push_back(AviIndexEntry{{'0', '0', 'd', 'b'}, kAviifKeyframe, moviBytes_, frameBytes_});
@@ -415,7 +551,7 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
     }
     ChunkHeader chunk{{'0', '0', 'd', 'b'}, frameBytes_};
     iovec pieces[2] = {{&chunk, sizeof(chunk)}, {const_cast<uint8_t*>(frame), frameBytes_}};
-    const uint64_t end = uint64_t{riffBytes_} + 8;
+    const uint64_t end = EndLocked();
     if (!WriteAllAt(fd_, pieces, 2, end)) {
         // Cut off the partial chunk: the file ends with the last whole frame.
         index_.pop_back();
@@ -428,10 +564,13 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
     riffBytes_ += kChunkHeaderBytes + frameBytes_;
     moviBytes_ += kChunkHeaderBytes + frameBytes_;
     ++frameCount_;
+    if (riffNumber_ == 0) {
+        ++firstRiffFrames_;
+    }
     // The headers follow every frame, so that a recording never closed (its
     // program killed) still tells a reader its sizes and frames. Rewriting
     // them takes no new space.
-    PatchHeaderLocked(false);
+    PatchHeaderLocked(hasIdx1_);
     if (!WriteHeaderLocked()) {
         writeFailed_ = true;
         return AviFrameResult::kWriteFailed;
@@ -445,34 +584,120 @@ AviFrameResult AviRecorder::WriteFrameLocked(const uint8_t* frame) {
     return AviFrameResult::kWritten;
 }
 
+bool AviRecorder::StartNextRiffLocked() {
+    // A frame given up for the index (full disk) ends the recording here.
+    if (!WriteIndexLocked() || writeFailed_) {
+        return false;
+    }
+    PatchHeaderLocked(hasIdx1_);
+    if (!WriteHeaderLocked()) {
+        return false;
+    }
+    previousRiff_ = {riffStart_, riffBytes_, moviBytes_};
+    riffStart_ = EndLocked();
+    ++riffNumber_;
+    riffBytes_ = kLaterRiffHeadBytes - 8;
+    moviBytes_ = 4;
+    index_.clear();
+    riffClosed_ = false;
+    return WriteRiffHeaderLocked();
+}
+
+void AviRecorder::DropEmptyRiffLocked() {
+    if (ftruncate(fd_, static_cast<off_t>(riffStart_)) != 0) {
+        // The header still says what the file holds; a reader skips the rest.
+    }
+    // The one before is closed: its indexes and sizes are written.
+    --riffNumber_;
+    riffStart_ = previousRiff_.start;
+    riffBytes_ = previousRiff_.riffBytes;
+    moviBytes_ = previousRiff_.moviBytes;
+    index_.clear();
+    riffClosed_ = true;
+}
+
+void AviRecorder::DropLastFrameLocked() {
+    index_.pop_back();
+    --frameCount_;
+    if (riffNumber_ == 0) {
+        --firstRiffFrames_;
+    }
+    riffBytes_ -= kChunkHeaderBytes + frameBytes_;
+    moviBytes_ -= kChunkHeaderBytes + frameBytes_;
+}
+
 int AviRecorder::CloseAvi() {
     std::lock_guard lock(mutex_);
     return CloseLocked();
 }
 
 bool AviRecorder::WriteIndexLocked() {
+    const bool openDml = layout_ == AviLayout::kOpenDml;
     for (;;) {
         const auto count = static_cast<uint32_t>(index_.size());
+        const uint64_t end = EndLocked();
+        // "ix00" closes the "movi" list: each entry is the offset of a frame's
+        // pixels from the "movi" form type, and its size.
+        std::vector<uint32_t> standard;
+        if (openDml) {
+            try {
+                standard.resize((kStandardIndexHeadBytes + size_t{count} * kStandardIndexEntryBytes) / 4);
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
+            const uint64_t base = MoviFormLocked();
+            const ChunkHeader chunk{{'i', 'x', '0', '0'},
+                                    static_cast<uint32_t>(sizeof(IndexHead) + count * kStandardIndexEntryBytes)};
+            const IndexHead head{kStandardIndexEntryBytes / 4, 0, kIndexOfChunks, count, {'0', '0', 'd', 'b'},
+                                 static_cast<uint32_t>(base), static_cast<uint32_t>(base >> 32), 0};
+            std::memcpy(standard.data(), &chunk, sizeof(chunk));
+            std::memcpy(standard.data() + 2, &head, sizeof(head));
+            for (uint32_t i = 0; i < count; ++i) {
+                standard[8 + 2 * i] = index_[i].dwChunkOffset + kChunkHeaderBytes;
+                standard[9 + 2 * i] = index_[i].dwChunkLength;
+            }
+        }
+        const auto standardBytes = static_cast<uint32_t>(standard.size() * 4);
+        const bool idx1 = riffNumber_ == 0;
         const uint32_t size = count * static_cast<uint32_t>(sizeof(AviIndexEntry));
         ChunkHeader chunk{{'i', 'd', 'x', '1'}, size};
-        iovec pieces[2] = {{&chunk, sizeof(chunk)}, {index_.data(), size}};
-        const uint64_t end = uint64_t{riffBytes_} + 8;
-        if (WriteAllAt(fd_, pieces, 2, end)) {
-            riffBytes_ += 8 + size;
+        iovec pieces[3] = {{standard.data(), standardBytes}, {&chunk, idx1 ? sizeof(chunk) : 0},
+                           {index_.data(), idx1 ? size : 0}};
+        if (WriteAllAt(fd_, pieces, 3, end)) {
+            if (openDml) {
+                const SuperIndexEntry entry{end, standardBytes, count};
+                PutAt(extension_, kChunkHeaderBytes + sizeof(IndexHead) + riffNumber_ * sizeof(SuperIndexEntry),
+                      entry);
+                PutAt(extension_, kChunkHeaderBytes + offsetof(IndexHead, entriesInUse), riffNumber_ + 1);
+                riffBytes_ += standardBytes;
+                moviBytes_ += standardBytes;
+            }
+            if (idx1) {
+                riffBytes_ += 8 + size;
+                hasIdx1_ = true;
+            }
+            riffClosed_ = true;
             return true;
         }
         const int error = errno;
-        if (ftruncate(fd_, static_cast<off_t>(end)) != 0 || !IsOutOfSpace(error) || count == 0) {
+        if (ftruncate(fd_, static_cast<off_t>(end)) != 0 || !IsOutOfSpace(error)) {
             return false;
+        }
+        if (count == 0) {
+            if (riffNumber_ == 0) {
+                return false;
+            }
+            // A later RIFF whose last frame went for want of space: the file
+            // ends with the RIFF before, which is whole.
+            writeFailed_ = true;
+            DropEmptyRiffLocked();
+            return true;
         }
         // Out of space: give up the last frame to make room for the index.
         // The file stays playable, but the recording is no longer whole.
         writeFailed_ = true;
-        index_.pop_back();
-        --frameCount_;
-        riffBytes_ -= kChunkHeaderBytes + frameBytes_;
-        moviBytes_ -= kChunkHeaderBytes + frameBytes_;
-        if (ftruncate(fd_, static_cast<off_t>(uint64_t{riffBytes_} + 8)) != 0) {
+        DropLastFrameLocked();
+        if (ftruncate(fd_, static_cast<off_t>(EndLocked())) != 0) {
             return false;
         }
     }
@@ -480,10 +705,18 @@ bool AviRecorder::WriteIndexLocked() {
 
 void AviRecorder::PatchHeaderLocked(bool hasIndex) {
     AviFileHeader& h = header_;
-    h.riffSize = riffBytes_;
-    h.moviSize = moviBytes_;
-    h.main.dwTotalFrames = frameCount_;
+    // A later RIFF's sizes go into its own head (WriteRiffHeaderLocked).
+    if (riffNumber_ == 0) {
+        h.riffSize = riffBytes_;
+        h.moviSize = moviBytes_;
+    }
+    // AVI 1.0 readers see the first RIFF; the stream's length and "dmlh"
+    // count every frame.
+    h.main.dwTotalFrames = firstRiffFrames_;
     h.stream.dwLength = frameCount_;
+    if (layout_ == AviLayout::kOpenDml) {
+        PutAt(extension_, DmlhTotalAt(superIndexEntries_), frameCount_);
+    }
     h.main.dwMicroSecPerFrame = 100000000 / framesPer100s_;
     h.stream.dwScale = 1000000000 / framesPer100s_;
     h.main.dwMaxBytesPerSec = BytesPerSecond(frameBytes_, framesPer100s_);
@@ -510,14 +743,18 @@ int AviRecorder::CloseLocked() {
     }
     bool complete = false;
     if (placed_ || !writeFailed_) {
-        const bool hasIndex = WriteIndexLocked();
-        PatchHeaderLocked(hasIndex);
+        // A later RIFF whose first frame failed is cut away.
+        if (riffNumber_ > 0 && !riffClosed_ && index_.empty()) {
+            DropEmptyRiffLocked();
+        }
+        const bool indexed = riffClosed_ || WriteIndexLocked();
+        PatchHeaderLocked(hasIdx1_);
         // The header block lies inside the file already: rewriting it takes
         // no new space, so it succeeds on a full disk too.
         const bool patched = WriteHeaderLocked();
         const bool closed = close(fd_) == 0 || errno == EINTR;
         fd_ = -1;
-        complete = hasIndex && patched && closed && !writeFailed_;
+        complete = indexed && hasIdx1_ && patched && closed && !writeFailed_;
         // Without frames the finished, empty recording takes the name now.
         if (!placed_) {
             complete = complete && PlaceLocked();

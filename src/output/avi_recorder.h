@@ -3,7 +3,7 @@
 // form "AVI ", one video stream of 24-bit bottom-up DIB frames, an "idx1"
 // index at the end).
 //
-// The file is laid out as
+// A recording known to fit one RIFF (kSingleRiff) is laid out as
 //      0  "RIFF", RIFF size, "AVI "
 //     12  "LIST", 200, "hdrl", "avih", 56, main header
 //     88  "LIST", 124, "strl", "strh", 64, stream header, "strf", 40, format
@@ -15,6 +15,18 @@
 // the frame count in the headers up to date; CloseAvi writes the index and
 // patches the sizes, the frame count and the measured rate into the headers.
 //
+// A recording that may grow past one RIFF (kOpenDml) is an OpenDML (AVI 2.0)
+// file whose first RIFF is still a valid AVI 1.0 file for older readers:
+// the same headers at the same offsets up to the format, then, reserved at
+// the start, the stream's super index ("indx", room for SuperIndexEntries()
+// segments) inside "strl" and an "odml" list with "dmlh" (the total frame
+// count) inside "hdrl"; then "movi" as above. Every RIFF (the first "AVI ",
+// then "AVIX" ones) holds one "movi" list whose frames end with an "ix00"
+// standard index of that RIFF's frames; the first RIFF also keeps its
+// "idx1" after its "movi". avih counts the first RIFF's frames, strh and
+// dmlh all of them. A RIFF is closed (its index written, its entry added to
+// the super index) when the next frame would not fit it.
+//
 // The recording goes to a temporary file beside the name (see
 // platform/temporary_file.h) that is renamed over the name at the first whole
 // frame. A program killed before then leaves an older file of that name as it
@@ -23,7 +35,8 @@
 //
 // A recording as the session runs it, with the recording thread's clock:
 //
-//   recorder.OpenAvi(name, width, height, bitsPerPixel);   // output buffer
+//   layout = recorder.LayoutFor(width, height, framesAtMost);
+//   recorder.OpenAvi(name, width, height, bitsPerPixel, layout);  // output buffer
 //   loop: { image lock: recorder.PrepareFrame(outputImage); }
 //         if (recorder.WriteAviFrame() != AviFrameResult::kWritten) stop;
 //   recorder.SetFramesPer100s(AviRecorder::MeasureFramesPer100s(frames, ms));
@@ -31,10 +44,11 @@
 //
 // Whatever ends a recording, the file is finalised: CloseAvi always writes
 // the index and the headers, and the destructor closes an open file the same
-// way. A frame that would take the file past the 32-bit RIFF size (4 GiB) is
-// refused (kFileFull) and the file stays valid; the caller stops there. A
-// failed write ends the recording (kWriteFailed): the partial frame is cut
-// off, so CloseAvi leaves a playable file of the frames written before.
+// way. A frame that would take a single-RIFF file past the 32-bit RIFF size
+// (4 GiB), or an OpenDML file past its last RIFF, is refused (kFileFull) and
+// the file stays valid; the caller stops there. A failed write ends the
+// recording (kWriteFailed): the partial frame is cut off, so CloseAvi leaves
+// a playable file of the frames written before.
 //
 // The operations lock the recorder, so a stop from another thread may call
 // CloseAvi while the recording thread writes; frames arriving after it are
@@ -125,6 +139,11 @@ static_assert(offsetof(AviFileHeader, stream) == 108);
 static_assert(offsetof(AviFileHeader, format) == 180);
 static_assert(offsetof(AviFileHeader, moviSize) == 224);
 
+enum class AviLayout {
+    kSingleRiff,  // one RIFF, the plain AVI 1.0 layout; ends at 4 GiB
+    kOpenDml,     // further "AVIX" RIFFs and the super index
+};
+
 enum class AviFrameResult {
     kWritten,      // the frame was appended
     kNotOpen,      // no file is open (never opened, or already closed)
@@ -139,9 +158,14 @@ public:
     // The RIFF size field is 32 bits wide.
     static constexpr uint64_t kMaxRiffBytes = 0xFFFFFFFFu;
 
-    // maxRiffBytes: the largest RIFF size the recorder lets a file reach
-    // (kMaxRiffBytes; smaller values are for tests).
-    explicit AviRecorder(uint64_t maxRiffBytes = kMaxRiffBytes);
+    // Segments an OpenDML file can have (entries of its super index): at
+    // 4 GiB each, a terabyte.
+    static constexpr uint32_t kSuperIndexEntries = 256;
+
+    // maxRiffBytes: the largest RIFF size the recorder lets each RIFF of a
+    // file reach (kMaxRiffBytes; smaller values, and fewer superIndexEntries,
+    // are for tests).
+    explicit AviRecorder(uint64_t maxRiffBytes = kMaxRiffBytes, uint32_t superIndexEntries = kSuperIndexEntries);
     // Finalises a file still open.
     ~AviRecorder();
     AviRecorder(const AviRecorder&) = delete;
@@ -159,7 +183,12 @@ public:
     // file can't be created or written, the name is a folder or a dangling
     // link, the size or depth is not supported, or not even one frame would
     // fit.
-    int OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel);
+    int OpenAvi(const char* fileName, int32_t width, int32_t height, int32_t bitsPerPixel,
+                AviLayout layout = AviLayout::kSingleRiff);
+
+    // The layout for a recording of at most framesAtMost frames of width x
+    // height: a single RIFF when they are sure to fit one, else OpenDML.
+    AviLayout LayoutFor(int32_t width, int32_t height, uint64_t framesAtMost) const;
 
     // Turns an output buffer image (memory row 0: the top of the picture)
     // into the 24-bit bottom-up frame WriteAviFrame() appends:
@@ -192,12 +221,15 @@ public:
     int CloseAvi();
 
     bool IsOpen() const;
+    // Frames written, in every RIFF.
     uint32_t FrameCount() const;
+    // RIFFs of the file so far (1 until an OpenDML file grows past its first).
+    uint32_t RiffCount() const;
     // F, the bytes of one 24-bit frame.
     uint32_t FrameBytes() const;
     uint32_t FramesPer100s() const;
-    // Bytes after the RIFF size field, and of the "movi" list from its form
-    // type, as written so far.
+    // Bytes after the current RIFF's size field, and of its "movi" list from
+    // the form type, as written so far.
     uint32_t RiffBytes() const;
     uint32_t MoviBytes() const;
 
@@ -205,9 +237,22 @@ private:
     bool OpenFileLocked(const char* fileName);
     AviFrameResult WriteFrameLocked(const uint8_t* frame);
     int CloseLocked();
+    // Writes the current RIFF's indexes ("ix00", and "idx1" in the first),
+    // giving up its last frames when the disk is full; false when none could
+    // be written.
     bool WriteIndexLocked();
+    // Closes the current RIFF and starts an "AVIX" one at the end of the file.
+    bool StartNextRiffLocked();
+    // Drops a later RIFF that holds no frame (its first frame failed).
+    void DropEmptyRiffLocked();
+    void DropLastFrameLocked();
     void PatchHeaderLocked(bool hasIndex);
+    // Writes the headers at the start and, in a later RIFF, its own sizes.
     bool WriteHeaderLocked();
+    bool WriteRiffHeaderLocked();
+    bool FitsLocked(uint64_t riffBytes, uint64_t frames) const;
+    uint64_t EndLocked() const { return riffStart_ + 8 + riffBytes_; }
+    uint64_t MoviFormLocked() const;
     // In place: drops the old contents and writes the headers.
     bool EmptyInPlaceLocked();
     // Renames the temporary file over the target.
@@ -217,6 +262,7 @@ private:
 
     mutable std::mutex mutex_;
     const uint64_t maxRiffBytes_;
+    const uint32_t superIndexEntries_;
     int fd_ = -1;
     // The name recorded to, and the temporary file beside it that takes the
     // name at the first whole frame; empty once in place. inPlace_: the
@@ -227,9 +273,26 @@ private:
     bool placed_ = false;  // the recording holds the name
     bool writeFailed_ = false;
     AviFileHeader header_{};
+    AviLayout layout_ = AviLayout::kSingleRiff;
+    // OpenDML: the super index and the "odml" list, written between the
+    // format and "movi" (see the layout above).
+    std::vector<uint8_t> extension_;
+    uint32_t headerBytes_ = 0;  // of the first RIFF, up to and including "movi"
+    // The current RIFF: where it starts, which it is, its sizes and the index
+    // entries of its frames (offsets from its "movi" form type).
+    uint64_t riffStart_ = 0;
+    uint32_t riffNumber_ = 0;
     uint32_t riffBytes_ = 0;
     uint32_t moviBytes_ = 0;
     std::vector<AviIndexEntry> index_;
+    bool riffClosed_ = false;  // its indexes are written: no more frames go into it
+    struct RiffPlace {
+        uint64_t start = 0;
+        uint32_t riffBytes = 0;
+        uint32_t moviBytes = 0;
+    } previousRiff_;  // the one a RIFF that gets no frame falls back to
+    uint32_t firstRiffFrames_ = 0;
+    bool hasIdx1_ = false;  // the first RIFF's "idx1" is written
     int32_t width_ = 0;
     int32_t height_ = 0;
     uint16_t bitsPerPixel_ = 0;

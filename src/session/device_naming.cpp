@@ -154,6 +154,21 @@ int32_t CVantix::GetCameraInfo(VantixCameraInfo* info) {
     return 1;
 }
 
+namespace {
+
+// What an application learns of one entry of the device table.
+void FillDeviceDetails(const vantix::DeviceTableEntry& entry, VantixDeviceDetails* details) {
+    *details = VantixDeviceDetails{};
+    details->instance = entry.instance;
+    details->vendorId = entry.vendorId;
+    details->productId = entry.productId;
+    std::memcpy(details->path, entry.path, sizeof details->path);
+    details->path[sizeof details->path - 1] = '\0';
+    details->isVirtual = vantix::IsVirtualDevice(details->path) ? 1 : 0;
+}
+
+}  // namespace
+
 int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details) {
     if (!engine_) {
         RecordError(vantix::kErrorNoEngine);
@@ -172,13 +187,7 @@ int32_t CVantix::GetDeviceDetails(int32_t instance, VantixDeviceDetails* details
     for (int32_t i = 0; i < table.Count(); ++i) {
         const vantix::DeviceTableEntry entry = table.Entry(i);
         if (entry.productId != modelId_ || entry.instance != instance) continue;
-        *details = VantixDeviceDetails{};
-        details->instance = instance;
-        details->vendorId = entry.vendorId;
-        details->productId = entry.productId;
-        std::memcpy(details->path, entry.path, sizeof details->path);
-        details->path[sizeof details->path - 1] = '\0';
-        details->isVirtual = vantix::IsVirtualDevice(details->path) ? 1 : 0;
+        FillDeviceDetails(entry, details);
         return 1;
     }
     RecordError(vantix::kErrorNoCamera);
@@ -202,13 +211,7 @@ int32_t CVantix::GetAttachedCamera(int32_t position, VantixDeviceDetails* detail
     for (int32_t i = 0; i < count && position >= 0; ++i) {
         if (!table.Exists(i) || present++ != position) continue;
         const vantix::DeviceTableEntry entry = table.Entry(i);
-        *details = VantixDeviceDetails{};
-        details->instance = entry.instance;
-        details->vendorId = entry.vendorId;
-        details->productId = entry.productId;
-        std::memcpy(details->path, entry.path, sizeof details->path);
-        details->path[sizeof details->path - 1] = '\0';
-        details->isVirtual = vantix::IsVirtualDevice(details->path) ? 1 : 0;
+        FillDeviceDetails(entry, details);
         return 1;
     }
     return 0;

@@ -63,8 +63,15 @@ int32_t CVantix::Record(const char* fileName, int32_t durationMs, int32_t showWi
     }
     // A recording already running ends (finalised) before the next begins.
     StopRecording();
-    if (!avi_.OpenAvi(fileName, width, height, bits)) return fail(vantix::kErrorConversion);
     recordDurationMs_ = static_cast<uint32_t>(std::max(0, durationMs));
+    // The recorder takes at most one frame per poll and stops at the first
+    // frame past the duration, so this many frames at most reach the file.
+    // A recording sure to fit one RIFF keeps the plain AVI 1.0 layout; any
+    // other gets the OpenDML headers to go on past 4 GiB.
+    const uint64_t framesAtMost = recordDurationMs_ / kRecorderPollMs + 3;
+    if (!avi_.OpenAvi(fileName, width, height, bits, avi_.LayoutFor(width, height, framesAtMost))) {
+        return fail(vantix::kErrorConversion);
+    }
     recordFrames_ = 0;
     recorderNewFrame_ = 0;
     recording_ = 1;

@@ -225,6 +225,9 @@ public:
             std::string_view physical = text.substr(position, newline - position);
             position = terminated ? newline + 1 : text.size();
             if (!physical.empty() && physical.back() == '\r') physical.remove_suffix(1);
+            ++lineNumber_;
+            physical_ = physical;
+            if (result_.firstLine.number == 0 && !Trim(physical).empty()) Note(&result_.firstLine);
 
             // Every line we write ends with a line break: a last line without
             // one was cut short, and a shortened value must not pass as whole.
@@ -270,13 +273,24 @@ public:
         if (!headerFound_) document_->damaged = true;
     }
 
-    size_t skipped() const { return skipped_; }
-    bool headerFound() const { return headerFound_; }
+    RegParseResult Result() {
+        result_.skippedLines = skipped_;
+        result_.headerFound = headerFound_;
+        return std::move(result_);
+    }
 
 private:
+    // The line being read, shortened for messages.
+    void Note(RegLine* line) const {
+        constexpr size_t kShown = 200;
+        line->number = lineNumber_;
+        line->text.assign(physical_.substr(0, kShown));
+    }
+
     void Skip() {
         ++skipped_;
         document_->damaged = true;
+        if (result_.firstSkipped.number == 0) Note(&result_.firstSkipped);
     }
 
     void Line(std::string_view line) {
@@ -312,11 +326,16 @@ private:
         }
         if (remove) {
             document_->deletions = true;
+            if (result_.firstDeletion.number == 0) Note(&result_.firstDeletion);
             document_->DeleteKey(path);
             return;
         }
         current_ = document_->CreateKey(path);
-        if (current_ == nullptr) Skip();
+        if (current_ == nullptr) {
+            Skip();
+            return;
+        }
+        result_.keyLines.emplace(std::string(path), lineNumber_);
     }
 
     void Value(std::string_view line) {
@@ -330,6 +349,7 @@ private:
         }
         if (action == ValueAction::kDelete) {
             document_->deletions = true;
+            if (result_.firstDeletion.number == 0) Note(&result_.firstDeletion);
             document_->DeleteValue(current_, value.name);
         } else if (!document_->SetValue(current_, std::move(value))) {
             Skip();
@@ -341,6 +361,9 @@ private:
     size_t skipped_ = 0;
     bool headerFound_ = false;
     bool firstLine_ = true;
+    size_t lineNumber_ = 0;
+    std::string_view physical_;
+    RegParseResult result_;
 };
 
 void AppendUtf8(uint32_t code, std::string* out) {
@@ -477,7 +500,7 @@ RegParseResult ParseRegText(std::string_view bytes, SettingsDocument* document) 
     }
     Parser parser(document);
     parser.Parse(text);
-    return {parser.skipped(), parser.headerFound()};
+    return parser.Result();
 }
 
 }  // namespace vantix

@@ -140,10 +140,21 @@ public:
     std::string Serialize() const;
 };
 
+// A line of a settings file: its number (1 for the first) and its text.
+struct RegLine {
+    size_t number = 0;  // 0: none
+    std::string text;
+};
+
 // What parsing found besides the keys.
 struct RegParseResult {
     size_t skippedLines = 0;
     bool headerFound = false;
+    RegLine firstSkipped;    // the first line that did not parse
+    RegLine firstDeletion;   // the first line that deletes a key or value
+    RegLine firstLine;       // the first line that is not blank (the header's place)
+    // The line of each key's first section header.
+    std::map<std::string, size_t, SettingsNameLess> keyLines;
 };
 
 // Parses the bytes of a settings file (UTF-8, with or without a byte-order

@@ -88,7 +88,8 @@ void ReportDamage(const std::string& path, const FileIdentity& identity, size_t 
 }
 
 // Reads and parses a settings file; a missing file gives an empty document.
-ReadResult ReadDocument(const std::string& path, SettingsDocument* document, bool* nonEmpty) {
+ReadResult ReadDocument(const std::string& path, SettingsDocument* document, bool* nonEmpty,
+                        RegParseResult* parse = nullptr) {
     std::string bytes;
     FileIdentity identity;
     const ReadResult result = ReadCapped(path, &bytes, &identity);
@@ -99,6 +100,7 @@ ReadResult ReadDocument(const std::string& path, SettingsDocument* document, boo
     const RegParseResult parsed = ParseRegText(bytes, document);
     if (truncated) document->damaged = true;
     if (document->damaged) ReportDamage(path, identity, parsed.skippedLines, parsed.headerFound, truncated);
+    if (parse != nullptr) *parse = parsed;
     return result;
 }
 
@@ -524,16 +526,50 @@ SettingsExchangeResult ExportSettingsKey(std::string_view path, const std::strin
     return WriteReplacing(file, *text) ? SettingsExchangeResult::kDone : SettingsExchangeResult::kWriteFailed;
 }
 
-SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root) {
+namespace {
+
+// Reads `file` as a file to import below `root`; on refusal `problem` names
+// the first line at fault (number 0 when no line is: an empty file).
+SettingsExchangeResult ReadImport(const std::string& file, std::string_view root, SettingsDocument* imported,
+                                  RegLine* problem) {
     if (file.empty() || !ValidSettingsKeyPath(root, false)) return SettingsExchangeResult::kBadArgument;
-    SettingsDocument imported;
     bool nonEmpty = false;
-    if (ReadDocument(file, &imported, &nonEmpty) != ReadResult::kRead) return SettingsExchangeResult::kUnreadable;
-    if (imported.damaged || imported.deletions) return SettingsExchangeResult::kNotSettings;
-    const std::string rootPath = SettingsUserPath(root);
-    for (const auto& entry : imported.keys) {
-        if (!AtOrBelow(entry.first, rootPath)) return SettingsExchangeResult::kNotSettings;
+    RegParseResult parsed;
+    if (ReadDocument(file, imported, &nonEmpty, &parsed) != ReadResult::kRead) {
+        return SettingsExchangeResult::kUnreadable;
     }
+    const auto refuse = [&](const RegLine& line) {
+        if (problem != nullptr) *problem = line;
+        return SettingsExchangeResult::kNotSettings;
+    };
+    if (!parsed.headerFound) return refuse(parsed.firstLine);
+    if (imported->damaged) return refuse(parsed.firstSkipped);
+    if (imported->deletions) return refuse(parsed.firstDeletion);
+    const std::string rootPath = SettingsUserPath(root);
+    for (const auto& entry : imported->keys) {
+        if (AtOrBelow(entry.first, rootPath)) continue;
+        RegLine line;
+        const auto found = parsed.keyLines.find(entry.first);
+        if (found != parsed.keyLines.end()) {
+            line.number = found->second;
+            line.text = "[" + entry.first + "]";
+        }
+        return refuse(line);
+    }
+    return SettingsExchangeResult::kDone;
+}
+
+}  // namespace
+
+SettingsExchangeResult CheckSettingsImport(const std::string& file, std::string_view root, RegLine* problem) {
+    SettingsDocument imported;
+    return ReadImport(file, root, &imported, problem);
+}
+
+SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root) {
+    SettingsDocument imported;
+    const SettingsExchangeResult read = ReadImport(file, root, &imported, nullptr);
+    if (read != SettingsExchangeResult::kDone) return read;
     SettingsTransaction transaction;
     for (auto& [path, record] : imported.keys) {
         transaction.changes_.push_back(SettingsTransaction::Change{SettingsTransaction::Change::Kind::kCreateKey, path, {}});

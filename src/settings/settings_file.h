@@ -157,6 +157,10 @@ public:
 
 private:
     friend SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root);
+// What ImportSettingsFile would answer, changing nothing; a refused file's
+// first line at fault in `problem` (number 0 when none is: an empty file).
+struct RegLine;
+SettingsExchangeResult CheckSettingsImport(const std::string& file, std::string_view root, RegLine* problem);
     struct Change;
     std::string filePath_;
     std::vector<Change> changes_;
@@ -200,6 +204,10 @@ SettingsExchangeResult ExportSettingsKey(std::string_view path, const std::strin
 // (relative to HKEY_CURRENT_USER). Otherwise, or when the store cannot be
 // saved, nothing changes. The merge is one transaction.
 SettingsExchangeResult ImportSettingsFile(const std::string& file, std::string_view root);
+// What ImportSettingsFile would answer, changing nothing; a refused file's
+// first line at fault in `problem` (number 0 when none is: an empty file).
+struct RegLine;
+SettingsExchangeResult CheckSettingsImport(const std::string& file, std::string_view root, RegLine* problem);
 
 // Removes the key at `path` with its subkeys in one transaction; kNoSuchKey
 // (and no write) when it does not exist.

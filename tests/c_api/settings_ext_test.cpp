@@ -155,26 +155,45 @@ TEST_F(SettingsExtTest, RefusedImportsLeaveTheStoreAsItWas) {
         const char* what;
         std::string text;
         int32_t expected;
+        int32_t line;  // the line at fault, 0: none
+        std::string shown;
     };
+    const std::string otherKey = "[HKEY_CURRENT_USER\\Software\\Other]";
+    const std::string besideRoot = "[HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9SdkOld]";
+    const std::string deletion = "[-HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9Sdk\\Camera_01]";
     const std::vector<Case> cases = {
-        {"cut short", kHeader + camera + "\"Global\"=dword:000", VANTIX_SETTINGS_ERROR_FORMAT},
-        {"unreadable line", kHeader + camera + "Global=64\r\n", VANTIX_SETTINGS_ERROR_FORMAT},
-        {"no header", camera + "\r\n", VANTIX_SETTINGS_ERROR_FORMAT},
-        {"empty", "", VANTIX_SETTINGS_ERROR_FORMAT},
-        {"deletes a key", kHeader + camera + "\r\n[-HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9Sdk\\Camera_01]\r\n",
-         VANTIX_SETTINGS_ERROR_FORMAT},
-        {"deletes a value", kHeader + camera + "\"Clock\"=-\r\n", VANTIX_SETTINGS_ERROR_FORMAT},
-        {"foreign key", kHeader + camera + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"A\"=dword:00000001\r\n",
-         VANTIX_SETTINGS_ERROR_FORMAT},
-        {"key beside the root", kHeader + "[HKEY_CURRENT_USER\\Software\\Morvek\\VantixQ720LXK9SdkOld]\r\n",
-         VANTIX_SETTINGS_ERROR_FORMAT},
+        {"cut short", kHeader + camera + "\"Global\"=dword:000", VANTIX_SETTINGS_ERROR_FORMAT, 5,
+         "\"Global\"=dword:000"},
+        {"unreadable line", kHeader + camera + "Global=64\r\n", VANTIX_SETTINGS_ERROR_FORMAT, 5, "Global=64"},
+        {"no header", camera + "\r\n", VANTIX_SETTINGS_ERROR_FORMAT, 1, kRoot + "\\Camera_00]"},
+        {"empty", "", VANTIX_SETTINGS_ERROR_FORMAT, 0, ""},
+        {"deletes a key", kHeader + camera + "\r\n" + deletion + "\r\n", VANTIX_SETTINGS_ERROR_FORMAT, 6, deletion},
+        {"deletes a value", kHeader + camera + "\"Clock\"=-\r\n", VANTIX_SETTINGS_ERROR_FORMAT, 5, "\"Clock\"=-"},
+        {"foreign key", kHeader + camera + "\r\n" + otherKey + "\r\n\"A\"=dword:00000001\r\n",
+         VANTIX_SETTINGS_ERROR_FORMAT, 6, otherKey},
+        {"key beside the root", kHeader + besideRoot + "\r\n", VANTIX_SETTINGS_ERROR_FORMAT, 3, besideRoot},
     };
     for (const Case& c : cases) {
         const fs::path file = directory_ / "import.reg";
         WriteText(file, c.text);
         EXPECT_EQ(VantixExt_ImportSettings(file.c_str()), c.expected) << c.what;
         EXPECT_EQ(ReadText(store_), stored) << c.what;
+        // The check names the line to mend.
+        int32_t line = -1;
+        char shown[512] = "x";
+        EXPECT_EQ(VantixExt_CheckSettingsFile(file.c_str(), &line, shown, sizeof shown), c.expected) << c.what;
+        EXPECT_EQ(line, c.line) << c.what;
+        EXPECT_EQ(std::string(shown), c.shown) << c.what;
     }
+    // A good file passes the check and nothing is cut beyond the buffer.
+    const fs::path good = directory_ / "good.reg";
+    WriteText(good, kHeader + camera);
+    EXPECT_EQ(VantixExt_CheckSettingsFile(good.c_str(), nullptr, nullptr, 0), 1);
+    WriteText(good, kHeader + camera + "Global=64\r\n");
+    char tiny[4] = "xyz";
+    EXPECT_EQ(VantixExt_CheckSettingsFile(good.c_str(), nullptr, tiny, sizeof tiny), VANTIX_SETTINGS_ERROR_FORMAT);
+    EXPECT_EQ(std::string(tiny), "Glo");
+    EXPECT_EQ(VantixExt_CheckSettingsFile(good.c_str(), nullptr, tiny, -1), VANTIX_SETTINGS_ERROR_ARGUMENT);
     EXPECT_EQ(VantixExt_ImportSettings((directory_ / "missing.reg").c_str()), VANTIX_SETTINGS_ERROR_READ);
     EXPECT_EQ(VantixExt_ImportSettings(directory_.c_str()), VANTIX_SETTINGS_ERROR_READ);
     EXPECT_EQ(VantixExt_ImportSettings(nullptr), VANTIX_SETTINGS_ERROR_ARGUMENT);

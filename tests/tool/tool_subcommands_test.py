@@ -160,6 +160,13 @@ def settings(t):
         f.write(text.replace(b"dword:0000004d", b"dword:00000001")[: len(text) - 10])
     t.refused("settings", "import", cut, status=1, mentions="not a whole settings file")
     t.check(t.json_of("settings", "dump").get("keys") == before.get("keys"), "refused import changed nothing")
+    # A damaged line is named by its file, number and text.
+    lines = text.decode().split("\r\n")
+    lines.insert(3, "Global=64")
+    bad = t.path("bad.reg")
+    with open(bad, "wb") as f:
+        f.write("\r\n".join(lines).encode())
+    t.refused("settings", "import", bad, status=1, mentions=bad + ':4: "Global=64": not a whole settings file')
     t.refused("settings", "import", t.path("missing.reg"), status=1, mentions="missing")
     t.refused("settings", "export", t.path("no/such/folder/x.reg"), mentions="does not exist")
     t.refused("settings", "reset", "--all")
@@ -177,6 +184,9 @@ def stream(t):
     s = t.json_of("stream", "--seconds", "2", "--wait-ms", "400", "--width", "320", "--height", "240")
     t.check(s.get("frames", 0) >= 1 and s.get("dropped", 0) >= 2, "slow worker shows drops: %r" % s)
     t.check(sum(i["dropped"] for i in s.get("intervals", [])) == s.get("dropped"), "drops add up: %r" % s)
+    # Fractions of a second: the stream stops after about that time.
+    s = t.json_of("stream", "--seconds", "0.5", "--width", "320", "--height", "240")
+    t.check(0.4 <= s.get("seconds", 0) < 30, "stream --seconds 0.5 report: %r" % s)
     # Ctrl-C ends the stream with its totals and status 0.
     p = subprocess.Popen([t.tool, "stream", "--seconds", "0", "--width", "320", "--height", "240", "--json"],
                          env=t.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)

@@ -26,8 +26,8 @@ int RunAvi(int argc, char** argv) {
         return kExitFailure;
     }
     if (json) {
-        std::printf("{\"file\":\"%s\",\"frames\":%" PRIu32 ",\"cut_bytes\":%" PRIu64 "}\n", argv[3], result.frames,
-                    result.cutBytes);
+        std::printf("{\"file\":\"%s\",\"frames\":%" PRIu32 ",\"riffs\":%" PRIu32 ",\"cut_bytes\":%" PRIu64 "}\n",
+                    JsonEscape(argv[3]).c_str(), result.frames, result.riffs, result.cutBytes);
     } else {
         std::printf("%s: %" PRIu32 " frames kept, %" PRIu64 " bytes cut off, index rebuilt\n", argv[3],
                     result.frames, result.cutBytes);

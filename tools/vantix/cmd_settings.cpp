@@ -248,7 +248,15 @@ int Export(const std::string& key, const std::string& file, bool json) {
 int Import(const std::string& file, bool json) {
     const int32_t result = VantixExt_ImportSettings(file.c_str());
     if (result != 1) {
-        PrintError("importing %s: %s\n", file.c_str(), SettingsErrorText(result));
+        // Which line is at fault, so it can be mended.
+        int32_t line = 0;
+        char text[256] = "";
+        VantixExt_CheckSettingsFile(file.c_str(), &line, text, static_cast<int32_t>(sizeof text));
+        if (line > 0) {
+            PrintError("%s:%d: \"%s\": %s\n", file.c_str(), line, text, SettingsErrorText(result));
+        } else {
+            PrintError("importing %s: %s\n", file.c_str(), SettingsErrorText(result));
+        }
         return kExitFailure;
     }
     const std::string path = SettingsPath();

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vantix/exports.h>
 
+#include "avi_size_limit.h"
 #include "cli.h"
 #include "commands.h"
 #include "recording_progress.h"
@@ -80,7 +81,7 @@ int RunRecord(int argc, char** argv) {
                     "                     [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
                     "  Records an uncompressed 24-bit AVI (default 3 s, fractions allowed); Ctrl-C stops early and\n"
                     "  still leaves a valid file. A write error (disk full) ends it early with the frames written so\n"
-                    "  far, and exit status 1; so does the AVI size limit (4 GiB), which the output names.\n"
+                    "  far, and exit status 1; so does the AVI size limit (about 1 TiB), which the output names.\n"
                     "  --json prints the file, its size in bytes, the frame size, the time recorded, the frames,\n"
                     "  the frame rate, whether Ctrl-C or the size limit ended it, and the SDK error (0: none).\n");
         if (!options.Has("help")) {
@@ -128,7 +129,7 @@ int RunRecord(int argc, char** argv) {
     const double elapsed = std::min(Now() - start, seconds);
     const long long frames = static_cast<long long>(progress.FramesWritten());
     const long long bytes = FileSize(file);
-    const bool sizeLimit = !writeFailed && AviSizeLimitReached(bytes, Vantix_Width(handle), Vantix_Height(handle));
+    const bool sizeLimit = !writeFailed && AviSizeLimitReached(file, Vantix_Width(handle), Vantix_Height(handle));
     const double rate = elapsed > 0 ? static_cast<double>(frames) / elapsed : 0.0;
     if (json) {
         std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"seconds\":%.3f,\"frames\":%lld,"
@@ -138,14 +139,14 @@ int RunRecord(int argc, char** argv) {
     } else {
         std::printf("%s  %lld frames, %.1f frames/s, %s\n", file.c_str(), frames, rate,
                     writeFailed  ? "ended early by a write error, file finalised"
-                    : sizeLimit  ? "ended by the AVI size limit (4 GiB), file finalised"
+                    : sizeLimit  ? "ended by the AVI size limit, file finalised"
                     : Interrupted() ? "stopped early, file finalised"
                                     : "done");
     }
     if (sizeLimit && !json) {
-        PrintError("recording %s reached the AVI size limit of 4 GiB after %lld frames; record a smaller window or "
-                   "a shorter time\n",
-                   file.c_str(), frames);
+        PrintError("recording %s reached the AVI size limit after %lld frames (%lld bytes); record a smaller window "
+                   "or a shorter time\n",
+                   file.c_str(), frames, bytes);
     }
     // With --json the report above carries the error.
     if (writeFailed && !json) {

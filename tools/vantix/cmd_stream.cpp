@@ -67,12 +67,12 @@ private:
 
 void PrintUsage() {
     std::printf(
-        "usage: vantix stream [--seconds N] [--frames N] [--bits N] [--exposure-ms T] [--gain G]\n"
+        "usage: vantix stream [--seconds S] [--frames N] [--bits N] [--exposure-ms T] [--gain G]\n"
         "                     [--width W --height H] [--wait-ms M] [--camera N] [--json]\n"
         "  Runs the camera without a window and prints, each second, the frames delivered, the\n"
         "  frame rate and the frames dropped (produced by the camera but not delivered), then totals.\n"
-        "  Stops after --seconds (default 5; 0: no time limit) or --frames, whichever comes first,\n"
-        "  or at Ctrl-C. --wait-ms makes the SDK pause M ms before taking each frame, which lowers\n"
+        "  Stops after --seconds (default 5, fractions allowed; 0: no time limit) or --frames, whichever\n"
+        "  comes first, or at Ctrl-C. --wait-ms makes the SDK pause M ms before taking each frame, which lowers\n"
         "  the rate delivered (the camera keeps its own, so frames are dropped). --json prints one\n"
         "  object with the totals and the per-second figures.\n");
 }
@@ -96,11 +96,11 @@ int RunStream(int argc, char** argv) {
         PrintError("stream takes no file name (unexpected %s)\n", options.positionals[0].c_str());
         return kExitUsage;
     }
-    int64_t seconds = 5;
+    const bool framesOnly = options.Has("frames") && !options.Has("seconds");
+    double seconds = 0;
     int64_t frameLimit = 0;
-    if (options.Has("frames") && !options.Has("seconds")) seconds = 0;
-    if (!ParseInteger(options.Get("seconds", std::to_string(seconds)), 0, 86400, &seconds)) {
-        PrintError("--seconds takes 0 to 86400\n");
+    if (!ParseNumber(options.Get("seconds", framesOnly ? "0" : "5"), 0, 86400, &seconds)) {
+        PrintError("--seconds takes a time from 0 to 86400 (fractions allowed)\n");
         return kExitUsage;
     }
     if (options.Has("frames") && !ParseInteger(options.Get("frames"), 1, 100000000, &frameLimit)) {
@@ -178,7 +178,7 @@ int RunStream(int argc, char** argv) {
 
     while (!Interrupted()) {
         const double now = Now();
-        if (seconds > 0 && now - start >= static_cast<double>(seconds)) break;
+        if (seconds > 0 && now - start >= seconds) break;
         if (frameLimit > 0 && frames >= frameLimit) break;
         if (now - lastFrame >= kStallSeconds) {
             stalled = true;

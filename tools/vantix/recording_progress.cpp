@@ -7,29 +7,16 @@
 #include <cstring>
 #include <utility>
 
+#include "avi_size_limit.h"
 #include "cli.h"
 
 namespace cli {
 namespace {
 
-constexpr long kTotalFramesOffset = 48;
-
 std::string Megabytes(long long bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
     return text;
-}
-
-// The frame count in an AVI file's main header; -1 if unreadable.
-int64_t AviFrameCount(const std::string& file) {
-    std::FILE* stream = std::fopen(file.c_str(), "rb");
-    if (stream == nullptr) return -1;
-    unsigned char header[kTotalFramesOffset + 4] = {};
-    const bool read = std::fread(header, 1, sizeof header, stream) == sizeof header;
-    std::fclose(stream);
-    if (!read || std::memcmp(header, "RIFF", 4) != 0) return -1;
-    const unsigned char* p = header + kTotalFramesOffset;
-    return int64_t{p[0]} | int64_t{p[1]} << 8 | int64_t{p[2]} << 16 | int64_t{p[3]} << 24;
 }
 
 }  // namespace
@@ -52,7 +39,7 @@ bool RecordingProgress::IsNewFile() const {
 }
 
 int64_t RecordingProgress::FramesWritten() const {
-    return IsNewFile() ? std::max<int64_t>(0, AviFrameCount(file_)) : 0;
+    return IsNewFile() ? std::max<int64_t>(0, AviFramesRecorded(file_)) : 0;
 }
 
 void RecordingProgress::Update(double elapsed) {
@@ -76,15 +63,6 @@ void RecordingProgress::Update(double elapsed) {
 
 void RecordingProgress::Finish() {
     if (terminal_) std::printf("\n");
-}
-
-bool AviSizeLimitReached(long long fileBytes, int32_t width, int32_t height) {
-    if (fileBytes < 0 || width <= 0 || height <= 0) return false;
-    constexpr long long kRiffLimit = 0xFFFFFFFFLL + 8;  // the RIFF size field counts all but 8 bytes
-    constexpr long long kChunkHeader = 8;
-    constexpr long long kIndexEntry = 16;
-    const long long frameBytes = (static_cast<long long>(width) * 3 + 3) / 4 * 4 * height;
-    return fileBytes + kChunkHeader + frameBytes + kIndexEntry > kRiffLimit;
 }
 
 }  // namespace cli

@@ -10,11 +10,6 @@
 
 namespace cli {
 
-// Whether an AVI recording of `fileBytes` bytes stopped at the format's size
-// limit: one more frame of width x height (24-bit rows padded to 4 bytes, a
-// chunk header and an index entry) would not have fitted the 32-bit RIFF size.
-bool AviSizeLimitReached(long long fileBytes, int32_t width, int32_t height);
-
 class RecordingProgress {
 public:
     // Made before the recording starts: until its first frame the SDK keeps

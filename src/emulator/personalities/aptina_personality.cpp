@@ -39,6 +39,9 @@ constexpr uint16_t kChipVersion[] = {0x0000};
 constexpr RegisterField kLineLength{0x0342};
 constexpr RegisterField kFrameLength{0x0340};
 constexpr RegisterField kGlobalGain{0x305E, 1, 0x007F};
+// The window's start: x_addr_start and y_addr_start.
+constexpr RegisterField kWindowColumn{0x0344};
+constexpr RegisterField kWindowRow{0x0346};
 
 // MT9J001 takes its pixel clock from the PLL's system divider 0x0302:
 // 1 gives 80 MHz, 2 gives 32, 4 gives 16.
@@ -47,29 +50,34 @@ constexpr ClockChoice kMt9j001Clocks[] = {{2, 32000}, {4, 16000}};
 constexpr RegisterMapDescription kMt9f001Map{
     .powerOn = kMt9f001PowerOn, .readOnly = kChipVersion,
     .lineLength = kLineLength, .frameLength = kFrameLength,
-    .exposureLines = {0x3012}, .gainCode = kGlobalGain, .pixelClockKHz = 96000,
+    .exposureLines = {0x3012}, .gainCode = kGlobalGain, .windowColumn = kWindowColumn, .windowRow = kWindowRow,
+    .pixelClockKHz = 96000,
 };
 constexpr RegisterMapDescription kMt9f002Map{
     .powerOn = kMt9f002PowerOn, .readOnly = kChipVersion,
     .lineLength = kLineLength, .frameLength = kFrameLength,
-    .exposureLines = {0x3012}, .gainCode = kGlobalGain, .pixelClockKHz = 96000,
+    .exposureLines = {0x3012}, .gainCode = kGlobalGain, .windowColumn = kWindowColumn, .windowRow = kWindowRow,
+    .pixelClockKHz = 96000,
 };
 constexpr RegisterMapDescription kMt9j001Map{
     .powerOn = kMt9j001PowerOn, .readOnly = kChipVersion,
     .lineLength = kLineLength, .frameLength = kFrameLength,
-    .exposureLines = {0x0202}, .gainCode = kGlobalGain, .pixelClockKHz = 80000,
+    .exposureLines = {0x0202}, .gainCode = kGlobalGain, .windowColumn = kWindowColumn, .windowRow = kWindowRow,
+    .pixelClockKHz = 80000,
     .clockDivider = {0x0302}, .clockChoices = kMt9j001Clocks,
 };
 // 8-bit addresses, one 16-bit register per address. The line and frame
 // lengths follow from the window size registers (0x04 columns, 0x03 rows,
 // each the size less one), the skip field of the address-mode registers
-// (0x23, 0x22) and the blanking registers (0x05, 0x06).
+// (0x23, 0x22) and the blanking registers (0x05, 0x06); the window starts
+// at column 0x02, row 0x01.
 constexpr RegisterMapDescription kMt9p001Map{
     .addressBytes = 1, .valueBytes = 2, .bytesPerAddress = 2,
     .powerOn = kMt9p001PowerOn, .readOnly = kChipVersion,
     .derivedLineLength = {.size = {0x04}, .skipMode = {0x23, 1, 0x0007}, .blank = {0x05}},
     .derivedFrameLength = {.size = {0x03}, .skipMode = {0x22, 1, 0x0007}, .blank = {0x06}},
-    .exposureLines = {0x09}, .gainCode = {0x35, 1, 0x003F}, .pixelClockKHz = 80000,
+    .exposureLines = {0x09}, .gainCode = {0x35, 1, 0x003F}, .windowColumn = {0x02}, .windowRow = {0x01},
+    .pixelClockKHz = 80000,
 };
 
 const RegisterMapDescription& MapOf(AptinaSensorKind kind) {
