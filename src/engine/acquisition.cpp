@@ -25,8 +25,9 @@
 // check sees the announcement and the slot is skipped. Otherwise the reader
 // sees the flag (and withdraws), or reads the flag after the thread lowered it
 // again, which synchronises with the thread's exchange of the slot's buffer,
-// so the reader sees the new buffer with the whole frame in it. Either way the slot is never written while a
-// reader that has committed to it copies from it.
+// so the reader sees the new buffer with the whole frame in it. Either way
+// the slot is never replaced while a reader that has committed to it copies
+// from it.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -386,7 +387,7 @@ int32_t CVantixU3K9Base::CaptureSingleFrame() {
                                      controller_->ReadFramePayload(&frame, kSingleFramePayloadTimeoutMs);
         if (ok) {
             // Slot 0 may be in a reader's hands: wait until it is free. Late
-            // readers see the flag and step back until the copy is done.
+            // readers see the flag and step back until the exchange is done.
             slotWriting_[0].store(true);
             while (slotReaders_[0].load() != 0) std::this_thread::yield();
             std::swap(ring_[0], transferBuffer_);
