@@ -7,13 +7,16 @@
 // Slot protection. The acquisition thread never waits for a reader. A reader
 // announces the slot it is about to copy (slotReaders_[s] += 1) and then
 // checks slotWriting_[s]; if the thread is filling that slot the reader
-// withdraws and picks the newest slot again. The thread, before filling the
-// slot at the write index, raises slotWriting_[t] and then checks
+// withdraws and picks the newest slot again. The thread receives each frame
+// into a transfer buffer of its own. Once the frame is complete, it raises
+// slotWriting_[t] for the slot at the write index and then checks
 // slotReaders_[t]; if a reader is on it, it lowers the flag and tries the next
 // slot (a session has at most a couple of readers, so with four slots one is
-// free; if none is, the frame is dropped). After filling it lowers the flag
-// and publishes: writeIndex_ = t + 1 (mod 4), the published-frame count, then
-// the frame event.
+// free; if none is, the frame is dropped). "Filling" the slot is exchanging
+// its buffer with the transfer buffer, so a frame is never copied inside the
+// engine and a transfer that fails half-way never touches a slot. After the
+// exchange it lowers the flag and publishes: writeIndex_ = t + 1 (mod 4), the
+// published-frame count, then the frame event.
 //
 // Why a copy can never tear: every access to the two arrays is seq_cst, so
 // all of them fall into one total order. The reader does "announce, then check
@@ -21,13 +24,15 @@
 // reader's check comes before the thread raises its flag, the thread's later
 // check sees the announcement and the slot is skipped. Otherwise the reader
 // sees the flag (and withdraws), or reads the flag after the thread lowered it
-// again, which synchronises with the thread's filling of the slot, so the
-// reader sees the whole frame. Either way the slot is never written while a
-// reader that has committed to it copies from it.
+// again, which synchronises with the thread's exchange of the slot's buffer,
+// so the reader sees the new buffer with the whole frame in it. Either way
+// the slot is never replaced while a reader that has committed to it copies
+// from it.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "engine/fpga_registers.h"
 #include "engine/camera_engine.h"
@@ -269,7 +274,8 @@ int32_t CVantixU3K9Base::RunCaptureLoop() {
             const int32_t timeoutMs = readTimeoutMs_;
             if (IsProgrammedFrame(frame, frameBytes_) &&
                 controller_->ReadFramePayload(&frame, static_cast<uint32_t>(std::max(timeoutMs, 0)))) {
-                PublishFrame(transferBuffer_.get(), frame.frameCounter);
+                PublishTransfer(frame.frameCounter);
+                frame.buffer = transferBuffer_.get();
                 failures = 0;
                 if (mode == kCaptureSingle || mode == kCaptureOnCounterChange) break;
                 continue;
@@ -308,7 +314,8 @@ int32_t CVantixU3K9Base::RunCaptureLoop3042() {
         if (controller_->ReadFrameDirect(&frame)) {
             lastFrameTime = TickCount();
             transferFailed_ = false;
-            PublishFrame(transferBuffer_.get(), frame.frameCounter);
+            PublishTransfer(frame.frameCounter);
+            frame.buffer = transferBuffer_.get();
             if (mode == kCaptureSingle) break;
             attempt = 0;
             continue;
@@ -326,7 +333,7 @@ int32_t CVantixU3K9Base::RunCaptureLoop3042() {
     return 1;
 }
 
-void CVantixU3K9Base::PublishFrame(const uint8_t* source, uint32_t frameCounter) {
+void CVantixU3K9Base::PublishTransfer(uint32_t frameCounter) {
     const uint64_t arrivalNs = MonotonicNanoseconds();
     const int start = RingIndex(writeIndex_.load());
     for (int i = 0; i < kRingSlots; ++i) {
@@ -340,7 +347,11 @@ void CVantixU3K9Base::PublishFrame(const uint8_t* source, uint32_t frameCounter)
             slotWriting_[target].store(false);
             return;
         }
-        std::memcpy(ring_[target].get(), source, frameBytes_);
+        // The finished transfer becomes the slot's frame and the slot's old
+        // buffer takes the next transfer: no copy, and a transfer that fails
+        // half-way only ever overwrites a buffer no reader can reach. Every
+        // slot and the transfer buffer are of one size (AllocateFrameBuffers).
+        std::swap(ring_[target], transferBuffer_);
         slotFrames_[target] = {frameCounter, arrivalNs};
         slotWriting_[target].store(false);
         // The index first, then the count: a reader that sees count n and
@@ -376,10 +387,10 @@ int32_t CVantixU3K9Base::CaptureSingleFrame() {
                                      controller_->ReadFramePayload(&frame, kSingleFramePayloadTimeoutMs);
         if (ok) {
             // Slot 0 may be in a reader's hands: wait until it is free. Late
-            // readers see the flag and step back until the copy is done.
+            // readers see the flag and step back until the exchange is done.
             slotWriting_[0].store(true);
             while (slotReaders_[0].load() != 0) std::this_thread::yield();
-            std::memcpy(ring_[0].get(), transferBuffer_.get(), frameBytes_);
+            std::swap(ring_[0], transferBuffer_);
             slotWriting_[0].store(false);
             transferFailed_ = false;
             break;
@@ -437,7 +448,7 @@ int32_t CVantixU3K9Base::CopyFromRing(void* buffer, int64_t size, bool firstSlot
     int32_t seen = 0;
     uint64_t published = 0;
     for (;;) {
-        published = publishedFrames_.load();  // before the index: see PublishFrame
+        published = publishedFrames_.load();  // before the index: see PublishTransfer
         seen = writeIndex_.load();
         slot = firstSlot ? 0 : (RingIndex(seen) + kRingSlots - 1) % kRingSlots;
         slotReaders_[slot].fetch_add(1);

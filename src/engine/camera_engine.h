@@ -258,7 +258,10 @@ protected:
     // Copies one ring slot into `buffer` with the orientation rules.
     void CopySlot(int slot, uint8_t* buffer, int32_t orientation);
     // Acquisition-thread helpers.
-    void PublishFrame(const uint8_t* source, uint32_t frameCounter);
+    // Publishes the frame in the transfer buffer by exchanging the buffer
+    // with the ring slot it goes to; transferBuffer_ is then that slot's old
+    // buffer.
+    void PublishTransfer(uint32_t frameCounter);
     void RaiseFrameEvent();
 
     // The catalog row of the model set by SetModelId (the generic row for

@@ -61,6 +61,14 @@ public:
     TestSensor& TheSensor() { return static_cast<TestSensor&>(*sensor_); }
     std::vector<uint8_t> Slot(int s) const { return {ring_[s].get(), ring_[s].get() + frameBytes_}; }
     void FillSlot(int s, const std::vector<uint8_t>& bytes) { std::copy(bytes.begin(), bytes.end(), ring_[s].get()); }
+    // How many different buffers the ring slots and the transfer buffer are:
+    // the thread hands buffers round, and two slots sharing one would let a
+    // transfer overwrite a published frame.
+    size_t DistinctBuffers() const {
+        std::set<const uint8_t*> buffers{transferBuffer_.get()};
+        for (const auto& slot : ring_) buffers.insert(slot.get());
+        return buffers.size();
+    }
     void SetWriteIndex(int32_t value) { writeIndex_ = value; }
     void ForceModel(int32_t model) { modelId_ = model; }
     int32_t LastReadIndex() const { return lastReadIndex_; }
@@ -372,6 +380,37 @@ TEST_F(AcquisitionTest, ConcurrentCopiesAreNeverTorn) {
     }
     engine_->StopCapture();
     EXPECT_GT(camera_->FrameCounter(), 20u);
+    EXPECT_EQ(engine_->DistinctBuffers(), kRingSlots + 1u);
+}
+
+// The frame in progress is received outside the ring: a camera lost half-way
+// through a frame leaves every published frame as it was, for the newest-slot
+// and the first-slot readers alike.
+TEST_F(AcquisitionTest, AFrameCutOffHalfWayLeavesEveryRingSlotAsItWas) {
+    ASSERT_TRUE(Plug(0x3040, 320, 8));
+    engine_->SetReadTimeout(50);
+    camera_->SetFrameCounter(0);
+    for (int n = 1; n <= kRingSlots; ++n) {
+        ASSERT_EQ(engine_->StartCapture(kCaptureSingle), 1);
+        ASSERT_EQ(engine_->StopEvent().Wait(3000), WaitResult::Signalled) << n;
+    }
+    ASSERT_EQ(engine_->WriteIndex(), 0);
+    ASSERT_EQ(CopyLatest(), Rendered(kRingSlots));  // every frame so far is read
+
+    emulator::FaultPlan faults;
+    faults.removeAfterPayloadBytes = engine_->FrameBytes() / 2;
+    camera_->SetFaults(faults);
+    ASSERT_EQ(engine_->StartCapture(kCaptureSingle), 1);
+    EXPECT_EQ(engine_->WaitFrame(5000), kWaitTransferFailed);
+    engine_->StopCapture();
+
+    EXPECT_EQ(engine_->WriteIndex(), 0);
+    for (int s = 0; s < kRingSlots; ++s) EXPECT_EQ(engine_->Slot(s), Rendered(static_cast<uint32_t>(s + 1))) << s;
+    std::vector<uint8_t> first(engine_->FrameBytes());
+    engine_->CopyFirstSlot(first.data(), 0, 0, 0, 0);
+    EXPECT_EQ(first, Rendered(1));
+    EXPECT_EQ(CopyLatest(), Rendered(kRingSlots));
+    EXPECT_EQ(engine_->DistinctBuffers(), kRingSlots + 1u);
 }
 
 TEST_F(AcquisitionTest, CaptureSingleFrameFillsSlotZero) {

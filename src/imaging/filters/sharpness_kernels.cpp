@@ -24,8 +24,11 @@ VANTIX_KERNEL_INLINE void SharpenSamples(uint8_t* __restrict out, const uint8_t*
     // lets the compiler work on 16-bit lanes.
     const auto s = static_cast<int16_t>(strength);
     for (int32_t i = first; i < last; ++i) {
-        const auto blurred =
-            static_cast<int16_t>((sums[i - 2 * kStep] + sums[i - kStep] + sums[i] + sums[i + kStep]) >> 4);
+        // Added in 16 bits (at most 16 * 255): left to the usual promotion,
+        // the compiler widens these sums to 32-bit lanes.
+        const auto left = static_cast<uint16_t>(sums[i - 2 * kStep] + sums[i - kStep]);
+        const auto right = static_cast<uint16_t>(sums[i] + sums[i + kStep]);
+        const auto blurred = static_cast<int16_t>(static_cast<uint16_t>(left + right) >> 4);
         const auto v = static_cast<int16_t>(c[i]);
         const auto correction = static_cast<int16_t>(s * static_cast<int16_t>(v - blurred));
         const auto value = static_cast<int16_t>(v + correction / 10);

@@ -37,17 +37,41 @@ CDibImage ReferenceSharpness(const CDibImage& source, const CDibImage& destinati
 
 // A scratch image other than the destination also shows that the border and
 // the fourth channel come from the destination and all else from the scratch.
-TEST(SharpnessFilter, MatchesReferenceForEveryFormat) {
+// Every kernel level against the reference: 131 pixels cross the widest
+// vector block several times in every format, and the blocks of 4 x 255
+// (4 x 65535) and 0 push the sums and the clamp to their ends.
+TEST(SharpnessFilter, MatchesReferenceForEveryFormatAndKernelLevel) {
     uint32_t seed = 400;
-    for (const int32_t bits : kAllDepths) {
-        for (const int32_t s : {0, 1, 10, 29, 30, 1000}) {
-            for (const auto& [w, h] : {std::pair{1, 1}, std::pair{4, 30}, std::pair{5, 5}, std::pair{23, 7}}) {
-                CDibImage image = RandomImage(w, h, bits, seed++);
-                const CDibImage scratch = s == 1 ? RandomImage(w, h, bits, seed++) : Copy(image);
-                const CDibImage expected = ReferenceSharpness(scratch, image, std::min(s, 30));
-                ASSERT_EQ(ApplySharpness(image, scratch, s), 1);
-                ASSERT_TRUE(SameImage(image, expected)) << "sharpness " << s;
+    for (const KernelLevel level : {KernelLevel::kBaseline, KernelLevel::kAvx2, KernelLevel::kAvx512}) {
+        for (const int32_t bits : kAllDepths) {
+            for (const int32_t s : {0, 1, 10, 29, 30, 1000}) {
+                for (const auto& [w, h] :
+                     {std::pair{1, 1}, std::pair{4, 30}, std::pair{5, 5}, std::pair{23, 7}, std::pair{131, 6}}) {
+                    CDibImage image = RandomImage(w, h, bits, seed++);
+                    const CDibImage scratch = s == 1 ? RandomImage(w, h, bits, seed++) : Copy(image);
+                    const CDibImage expected = ReferenceSharpness(scratch, image, std::min(s, 30));
+                    ASSERT_EQ(ApplySharpness(image, scratch, s, level), 1);
+                    ASSERT_TRUE(SameImage(image, expected))
+                        << "sharpness " << s << ", " << bits << " bits, level " << static_cast<int>(level);
+                }
             }
+        }
+    }
+    for (const int32_t bits : kAllDepths) {
+        // Bright and dark columns two pixels wide: every block sum is at an
+        // end of its range somewhere, and every difference is the largest.
+        CDibImage image = Filled(70, 6, bits, 0);
+        for (int32_t x = 0; x < 70; x += 4)
+            for (int32_t y = 0; y < 6; ++y)
+                for (int32_t c = 0; c < Channels(bits); ++c) {
+                    Set(image, x, y, c, TopOf(bits));
+                    Set(image, x + 1, y, c, TopOf(bits));
+                }
+        const CDibImage expected = ReferenceSharpness(image, image, 30);
+        for (const KernelLevel level : {KernelLevel::kBaseline, KernelLevel::kAvx2, KernelLevel::kAvx512}) {
+            CDibImage sharpened = Copy(image);
+            ASSERT_EQ(ApplySharpness(sharpened, image, 30, level), 1);
+            ASSERT_TRUE(SameImage(sharpened, expected)) << bits << " bits, level " << static_cast<int>(level);
         }
     }
 }
