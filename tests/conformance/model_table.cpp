@@ -23,6 +23,7 @@
 #include "emulator/emulator.h"
 #include "emulator/personalities/aptina_personality.h"
 #include "../support/process_resources.h"
+#include "emulator/personalities/imx_personality.h"
 #include "wire_trace.h"
 
 namespace vantix::conformance {
@@ -59,6 +60,31 @@ void ExpectFixedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(Binn
 void ExpectComputedBinnedLine(int32_t handle, const ModelRow& row) { EXPECT_EQ(BinnedLineLength(handle, row), 2616); }
 
 constexpr IntRange kAptinaExposure{1, 20000};
+
+// The IMX sensor of the session's camera on its virtual camera.
+const emulator::ImxPersonality& ImxSensor() {
+    const auto camera = emulator::Emulator::Instance().Find(emulator::Emulator::Instance().PresentPaths().front());
+    return dynamic_cast<const emulator::ImxPersonality&>(camera->Sensor());
+}
+
+// The frame-rate heads: rate 0 is refused, one frame per second is the
+// longest frame length they program (65535 lines).
+void ExpectFrameRateInTheSensor(int32_t handle, const ModelRow&) {
+    EXPECT_EQ(Vantix_SetSamplingRate(handle, 0), 0);
+    EXPECT_EQ(Vantix_SetSamplingRate(handle, 1), 1);
+    EXPECT_EQ(ImxSensor().FrameLength(), 65535u);
+}
+
+// The SWIR heads read their die temperature: the virtual camera's 25
+// degrees, or 20 below on the variants with a cooler, which the session
+// switches on when it opens them.
+void ExpectTemperature(int32_t handle, double celsius) {
+    int32_t ok = 0;
+    EXPECT_DOUBLE_EQ(Vantix_GetTemperatureEx(handle, &ok), celsius);
+    EXPECT_EQ(ok, 1);
+}
+void ExpectDieTemperature(int32_t handle, const ModelRow&) { ExpectTemperature(handle, 25.0); }
+void ExpectCooledDieTemperature(int32_t handle, const ModelRow&) { ExpectTemperature(handle, 5.0); }
 // The IMX heads take 0.1 ms to 2 s.
 constexpr IntRange kImxExposure{1, 20000};
 
@@ -299,23 +325,23 @@ constexpr ModelRow kRows[] = {
     {.name = "31b0_imx250", .modelId = 0x31B0, .firstCameraName = "Vantix-31B0_01",
      .width = 2448, .height = 2048, .pixels = Pixels::Mono,
      .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectFrameRateInTheSensor},
     {.name = "32a0_imx250", .modelId = 0x32A0, .firstCameraName = "Vantix-32A0_01",
      .width = 2448, .height = 2048, .pixels = Pixels::Mono,
      .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectFrameRateInTheSensor},
     {.name = "31b4_imx264", .modelId = 0x31B4, .firstCameraName = "Vantix-31B4_01",
      .width = 2448, .height = 2048, .pixels = Pixels::Mono,
      .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectFrameRateInTheSensor},
     {.name = "31c0_imx252", .modelId = 0x31C0, .firstCameraName = "Vantix-31C0_01",
      .width = 2048, .height = 1536, .pixels = Pixels::Mono,
      .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectFrameRateInTheSensor},
     {.name = "31c4_imx252", .modelId = 0x31C4, .firstCameraName = "Vantix-31C4_01",
      .width = 2048, .height = 1536, .pixels = Pixels::Mono,
      .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectFrameRateInTheSensor},
     {.name = "32e0_imx536", .modelId = 0x32E0, .firstCameraName = "Vantix-32E0_01",
      .width = 2848, .height = 2848, .pixels = Pixels::Mono,
      .gain = {0, 480}, .colorGain = {0, 0}, .exposure = kImxExposure, .sensorMirrors = true,
@@ -327,15 +353,15 @@ constexpr ModelRow kRows[] = {
     {.name = "3260_imx990", .modelId = 0x3260, .firstCameraName = "Vantix-3260_01",
      .width = 1280, .height = 1024, .pixels = Pixels::Mono,
      .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectDieTemperature},
     {.name = "3270_imx990", .modelId = 0x3270, .firstCameraName = "Vantix-3270_01",
      .width = 1280, .height = 1024, .pixels = Pixels::Mono,
      .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectCooledDieTemperature},
     {.name = "3280_imx991", .modelId = 0x3280, .firstCameraName = "Vantix-3280_01",
      .width = 640, .height = 512, .pixels = Pixels::Mono,
      .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
-     .prepareCamera = FlatGreyScene},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectDieTemperature},
     {.name = "3290_imx991", .modelId = 0x3290, .firstCameraName = "Vantix-3290_01",
      .width = 640, .height = 512, .pixels = Pixels::Mono,
      .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
@@ -419,6 +445,7 @@ constexpr ModelRow kRows[] = {
      .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = kLineExposure,
      .windowWidth = 2048, .windowHeight = 480, .prepareCamera = FlatGreyScene,
      .modelChecks = ExpectFramesOfTheProgrammedLines},
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectCooledDieTemperature},
 };
 
 }  // namespace

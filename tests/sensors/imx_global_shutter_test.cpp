@@ -192,13 +192,16 @@ TEST(ImxFrameRate, EachHeadConvertsTheRateIntoAFrameLengthWithinItsBounds) {
         SCOPED_TRACE(testing::Message() << std::hex << c.model << std::dec << " at " << c.rate);
         ImxHeadController controller(c.model);
         auto sensor = SensorFor(c.model, &controller);
-        ASSERT_EQ(sensor->SetExposureLines(100), 1);
+        // An exposure in lines unlike its 0.1 ms word (100), so that a change
+        // programmed from the wrong one shows.
+        ASSERT_EQ(sensor->SetExposureLines(300), 1);
         int32_t rate = c.rate;
         ASSERT_EQ(sensor->AccessDevice(0, &rate), 1);
         EXPECT_EQ(controller.Sensor().FrameLength(), c.lines);
         EXPECT_EQ(sensor->Info().totalHeight, static_cast<int32_t>(c.lines));
         // The exposure stays what it was, counted from the new frame end.
-        EXPECT_EQ(controller.Sensor().ExposureLines(), 100u);
+        EXPECT_EQ(controller.Sensor().ExposureLines(), 300u);
+        EXPECT_EQ(sensor->Info().exposureLines.current, 300);
     }
 }
 

@@ -51,6 +51,10 @@ constexpr int kBusIdlePolls = 100;
 constexpr uint32_t kBusIdlePollMs = 2;
 constexpr uint32_t kPacedWriteMs = 1;
 
+bool UsesCheckedTransfers(Transfers transfers) {
+    return transfers == Transfers::Checked || transfers == Transfers::HandOver;
+}
+
 int32_t PutWord(int32_t* out, int32_t value) {
     if (out) *out = value;
     return 1;
@@ -176,12 +180,6 @@ int32_t CImxSensor::ReadRegisterChecked(uint32_t address, uint32_t* value) {
     if (k_.transfers != Transfers::Checked) return CSensorBase::ReadRegisterChecked(address, value);
     return ReadRegisterCheckedVia(address, value);
 }
-
-namespace {
-bool UsesCheckedTransfers(Transfers transfers) {
-    return transfers == Transfers::Checked || transfers == Transfers::HandOver;
-}
-}  // namespace
 
 int32_t CImxSensor::Put(uint32_t address, uint32_t value) {
     return UsesCheckedTransfers(k_.transfers) ? WriteRegisterChecked(address, value) : WriteRegister(address, value);
