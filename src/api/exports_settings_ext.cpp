@@ -3,11 +3,13 @@
 // SDK's root key. Nothing here throws across the interface.
 #include <vantix/linux_ext.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
 
+#include "settings/reg_format.h"
 #include "settings/settings_file.h"
 #include "settings/settings_persistence.h"
 
