@@ -89,6 +89,7 @@ TEST_F(Imx174Test, AreasRoundToTheGridCountFromTheFarEdgeAndRefuseWhatLeavesTheA
     EXPECT_EQ(sensor.SetArea(0, 1920, 0, 1201, 0), 0);
     EXPECT_EQ(sensor.SetArea(0, 0, 0, 100, 0), 0);
     EXPECT_EQ(sensor.SetArea(-4, 100, 0, 100, 0), 0);
+    EXPECT_EQ(sensor.SetArea(0, 0x7FFFFFFF, 0, 0x7FFFFFFF, 0), 0);
     EXPECT_TRUE(controller.writes.empty());
     EXPECT_EQ(sensor.Info().areaWidth, 8);
 }
