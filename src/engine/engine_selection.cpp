@@ -58,6 +58,9 @@ int32_t CVantixU3K9Base::Close() {
     streamClaim_.Release();
     selectedPath_.clear();
     if (Facts().restClocksOnClose && sensor_) RestHeadClocks();
+    // The sensor goes first: a sensor that puts its head to rest when it is
+    // destroyed still needs the controller it was given.
+    sensor_.reset();
     if (controller_) {
         controller_->CloseStream();
         controller_.reset();
@@ -68,7 +71,6 @@ int32_t CVantixU3K9Base::Close() {
     transferBufferSize_ = 0;
     for (auto& slot : ring_) slot.reset();
     frameBytes_ = 0;
-    sensor_.reset();
     frameEventOpen_ = false;
     stopEventOpen_ = false;
     transferFailed_ = false;

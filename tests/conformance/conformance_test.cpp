@@ -144,7 +144,8 @@ TEST_P(Conformance, SnapshotsInEveryColourModeShowTheScene) {
         bool anyLight = false;
         bool anyColoured = false;
         const int32_t bytesPerPixel = bits / 8;
-        const size_t sampleBytes = bits == 16 || bits >= 48 ? 2 : 1;
+        // 16-bit grey and the 48- and 64-bit colour modes carry two bytes per sample.
+        const size_t sampleBytes = (bits == 16 || bits >= 48) ? 2 : 1;
         const size_t stride = (static_cast<size_t>(row.windowWidth) * static_cast<size_t>(bytesPerPixel) + 3) & ~size_t{3};
         for (int32_t y = 0; y < row.windowHeight; ++y) {
             for (int32_t x = 0; x < row.windowWidth; ++x) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "emulator/emulator.h"
+#include "engine/camera_engine.h"
 #include "imx_wire_controller.h"
 #include "sensors/imx/sensor_glux9701.h"
 #include "sensors/imx/sensor_imx159.h"
@@ -16,6 +18,7 @@
 #include "sensors/imx/sensor_imx183.h"
 #include "sensors/imx/sensor_imx226.h"
 #include "sensors/imx/sensor_li7050.h"
+#include "transport/device_drivers.h"
 
 namespace vantix {
 namespace {
@@ -86,6 +89,7 @@ TEST_F(Imx174Test, AreasRoundToTheGridCountFromTheFarEdgeAndRefuseWhatLeavesTheA
     EXPECT_EQ(sensor.SetArea(0, 1920, 0, 1201, 0), 0);
     EXPECT_EQ(sensor.SetArea(0, 0, 0, 100, 0), 0);
     EXPECT_EQ(sensor.SetArea(-4, 100, 0, 100, 0), 0);
+    EXPECT_EQ(sensor.SetArea(0, 0x7FFFFFFF, 0, 0x7FFFFFFF, 0), 0);
     EXPECT_TRUE(controller.writes.empty());
     EXPECT_EQ(sensor.Info().areaWidth, 8);
 }
@@ -410,6 +414,41 @@ TEST(ImxPersonalities, FrameTimeFollowsFrameAndLineLengthAndBrightnessTheExposur
     ASSERT_TRUE(imx159.Write(shutter, sizeof shutter));
     EXPECT_EQ(imx159.FramePeriodUs(), fixed);
     EXPECT_EQ(imx159.ExposureLines(), 3600u - 16u);
+}
+
+// The FPGA-windowed heads through the engine on their virtual cameras: a
+// window at 8 and 16 bits per sample is delivered at its size and not black.
+TEST(ImxMembersEngine, WindowedFramesAtBothDepthsOnTheFpgaWindowedHeads) {
+    InstallDeviceDrivers();
+    for (uint16_t model : {0x30F0, 0x32C0}) {
+        SCOPED_TRACE(model);
+        emulator::Emulator::Instance().Reset();
+        const std::string path = emulator::Emulator::Instance().Plug(model);
+        auto camera = emulator::Emulator::Instance().Find(path);
+        camera->SetUnthrottled(true);
+        CVantixUSB3K9SimpleSdk engine;
+        ASSERT_EQ(engine.SetModelId(model), 1);
+        ASSERT_TRUE(engine.Open(0, nullptr));
+        engine.EnumerateDevices(model);
+        ASSERT_TRUE(engine.SelectDevice(0));
+        for (int32_t sixteen : {0, 1}) {
+            SCOPED_TRACE(sixteen);
+            // The window first, then the depth: the depth change keeps the window.
+            ASSERT_TRUE(engine.SetCaptureWindow(64, 32, 640, 480, 0));
+            ASSERT_TRUE(engine.SetBitMode(sixteen));
+            engine.RestartReadout();
+            engine.CaptureSingleFrame();
+            ASSERT_EQ(engine.FrameBytes(), 640u * 480u * (sixteen ? 2u : 1u));
+            std::vector<uint8_t> frame(engine.FrameBytes());
+            engine.CopyFirstSlot(frame.data(), 0, 0, 0, 0);
+            const auto& personality = dynamic_cast<emulator::ImxPersonality&>(camera->Sensor());
+            EXPECT_NE(std::count(frame.begin(), frame.end(), 0), static_cast<long>(frame.size()))
+                << "a black frame; exposure " << personality.ExposureLines() << " lines, gain "
+                << personality.GainCode() << ", frame " << personality.FrameLength();
+        }
+        engine.Close();
+    }
+    emulator::Emulator::Instance().Reset();
 }
 
 }  // namespace

@@ -58,7 +58,9 @@ int32_t CSensorIMX174::Initialize() {
 }
 
 int32_t CSensorIMX174::SetArea(int32_t x, int32_t width, int32_t y, int32_t height, int32_t) {
-    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x > k_.maxWidth || y > k_.maxHeight) {
+    // Bounded before rounding, so the rounding cannot overflow.
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x > k_.maxWidth || y > k_.maxHeight || width > k_.maxWidth ||
+        height > k_.maxHeight) {
         DebugPrintf(DebugCategory::Sensor, "sensor: window %d, %d, %d x %d refused", x, y, width, height);
         return 0;
     }
