@@ -365,6 +365,7 @@ constexpr ModelRow kRows[] = {
     {.name = "3290_imx991", .modelId = 0x3290, .firstCameraName = "Vantix-3290_01",
      .width = 640, .height = 512, .pixels = Pixels::Mono,
      .gain = {0, 420}, .colorGain = {0, 0}, .exposure = kImxExposure, .exposureSeconds = true, .sensorMirrors = true,
+     .prepareCamera = FlatGreyScene, .modelChecks = ExpectCooledDieTemperature},
     // The video converter has no sensor settings and sends its whole picture.
     {.name = "3130_q112", .modelId = 0x3130, .firstCameraName = "VtxCnv-Q112_01",
      .width = 1920, .height = 1080, .pixels = Pixels::Colour,
