@@ -446,7 +446,6 @@ constexpr ModelRow kRows[] = {
      .gain = kFpgaGain, .colorGain = kNoColorGain, .exposure = kLineExposure,
      .windowWidth = 2048, .windowHeight = 480, .prepareCamera = FlatGreyScene,
      .modelChecks = ExpectFramesOfTheProgrammedLines},
-     .prepareCamera = FlatGreyScene, .modelChecks = ExpectCooledDieTemperature},
 };
 
 }  // namespace
