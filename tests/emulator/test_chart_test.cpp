@@ -14,7 +14,7 @@ namespace {
 struct Chart {
     Chart(uint32_t width, uint32_t height, uint32_t originX = 0, uint32_t originY = 0, uint32_t frame = 0,
           double brightness = 1.0, double noise = 0.0, uint32_t bytesPerSample = 1)
-        : geometry{width, height, bytesPerSample, originX, originY} {
+        : geometry{.width = width, .height = height, .bytesPerSample = bytesPerSample, .originX = originX, .originY = originY} {
         SceneSettings scene;
         scene.pattern = BayerPattern::Mono;
         scene.brightness = brightness;

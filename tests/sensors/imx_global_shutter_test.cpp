@@ -319,6 +319,7 @@ std::vector<uint8_t> RowOf(ImxHeadController& controller, const CSensorBase& sen
     g.height = 1;
     g.bytesPerSample = 1;
     emulator::SceneSettings scene;
+    scene.kind = emulator::SceneKind::ColorBars;
     scene.pattern = emulator::BayerPattern::Mono;
     emulator::FrameRenderer renderer;
     renderer.Prepare(scene, g, 0);
