@@ -1,6 +1,7 @@
 #include "emulator/virtual_camera.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace vantix::emulator {
@@ -49,6 +50,12 @@ VirtualCamera::VirtualCamera(const CameraProfile& profile)
     // A line sensor sees what moves past it: its frames are strips of a
     // moving pattern.
     if (profile.model.head == EmulatedHead::FpgaTimedLines) scene_.kind = SceneKind::Moving;
+    // A process that asked for another scene (VANTIX_EMULATE_SCENE) gets it
+    // on every camera it plugs, also those plugged after start-up.
+    if (const char* name = std::getenv("VANTIX_EMULATE_SCENE"); name != nullptr && *name != '\0') {
+        SceneKind kind{};
+        if (ParseSceneName(name, &kind)) scene_.kind = kind;
+    }
     head_->SetFrameCounter(frameCounter_);
     server_ = std::thread([this] { ServeQueue(); });
 }
