@@ -27,6 +27,11 @@ void RegisterSystemPlugins() {
 
 }  // namespace
 
+// The tests compare frames taken at different moments, so the virtual
+// cameras show the still colour bars rather than the moving test chart; set
+// before the library makes its first camera.
+const bool kStillScene = [] { return setenv("VANTIX_EMULATE_SCENE", "bars", 0) == 0; }();
+
 void InitGStreamer() {
     static std::once_flag once;
     std::call_once(once, [] {
