@@ -270,6 +270,7 @@ int32_t VantixExt_GetSettingsPath(char* buffer, int32_t size);
 int32_t VantixExt_GetSettingsText(const char* key, char* buffer, int32_t size);
 int32_t VantixExt_ExportSettings(const char* key, const char* file);
 int32_t VantixExt_ImportSettings(const char* file);
+int32_t VantixExt_CheckSettingsFile(const char* file, int32_t* line, char* text, int32_t size);
 int32_t VantixExt_DeleteSettingsKey(const char* key);
 int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
 const char* VantixExt_GetErrorText(int32_t code);
