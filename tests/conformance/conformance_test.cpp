@@ -268,7 +268,7 @@ TEST_P(Conformance, CallbackPreviewAnnouncesTwentyFramesWithTheirRecords) {
     EXPECT_EQ(frames, kPreviewFrames);
 }
 
-TEST_P(Conformance, OneSecondRecordingDecodes) {
+TEST_P(Conformance, ShortRecordingDecodes) {
     if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
     const ModelRow& row = GetParam();
     UseSmallWindow();
@@ -276,21 +276,16 @@ TEST_P(Conformance, OneSecondRecordingDecodes) {
     const std::string file = "/tmp/vantix-conformance-" + std::to_string(getpid()) + "-" + row.name + ".avi";
     std::remove(file.c_str());
     ASSERT_EQ(Vantix_Record(handle_, file.c_str(), row.recordingMs, 0), 1);
-    if (row.recordingMs <= 1000) {
-        // The recorder ends the file itself after a second of frames.
-        vantix::Sleep(static_cast<uint32_t>(row.recordingMs) + 500);
-    } else {
-        // A long recording of a large array is stopped once its header
-        // counts two frames (the total-frames word of the main header,
-        // rewritten after every frame), however slowly the frames come.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(row.recordingMs);
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::ifstream avi(file, std::ios::binary);
-            uint8_t total[4] = {};
-            avi.seekg(48);
-            if (avi.read(reinterpret_cast<char*>(total), 4) && (total[0] | total[1] << 8) >= 2) break;
-            vantix::Sleep(100);
-        }
+    // The recording is stopped once its header counts two frames (the
+    // total-frames word of the main header, rewritten after every frame),
+    // however slowly a busy machine lets the frames come.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(row.recordingMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream avi(file, std::ios::binary);
+        uint8_t total[4] = {};
+        avi.seekg(48);
+        if (avi.read(reinterpret_cast<char*>(total), 4) && (total[0] | total[1] << 8) >= 2) break;
+        vantix::Sleep(100);
     }
     EXPECT_EQ(Vantix_StopPreview(handle_), 1);
     const std::string probe = CommandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "

@@ -387,8 +387,8 @@ constexpr ModelRow kRows[] = {
     {.name = "32d0_q123", .modelId = 0x32D0, .firstCameraName = "Vantix-32D0_01",
      .width = 4096, .height = 4096, .pixels = Pixels::Mono,
      .gain = {0, 0}, .colorGain = {0, 0}, .exposure = {1, 10000000}, .exposureProbe = {100, 20000},
-     .exposureSeconds = true, .sensorMirrors = true, .windowWidth = 2048, .windowHeight = 2048, .fixedWindow = true,
-     .prepareCamera = FlatGreyScene},
+     .exposureSeconds = true, .sensorMirrors = true, .windowWidth = 2048, .windowHeight = 2048, .streamBits = 8,
+     .recordingMs = 60000, .fixedWindow = true, .prepareCamera = FlatGreyScene},
     // CCD heads read their whole array; the interline heads' exposure is
     // the shutter line within the frame (probes the frame can hold).
     {.name = "3050_icx274", .modelId = 0x3050, .firstCameraName = "Vantix-Q104-USB3-K9_01",

@@ -48,9 +48,9 @@ struct ModelRow {
     // recording: a large mono array streams in 8 bits, which skip the
     // colour conversion, so the runs keep up on a busy machine.
     int32_t streamBits = 24;
-    // How long the recording check records. Above a second it is a bound:
-    // the check stops the recording once two frames are in the file.
-    int32_t recordingMs = 1000;
+    // How long the recording check may record: it stops the recording once
+    // two frames are in the file.
+    int32_t recordingMs = 10000;
     // The head delivers its standard window only (windowWidth x
     // windowHeight): the capture-window check takes that one and refuses
     // another size.
