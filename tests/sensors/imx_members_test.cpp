@@ -416,6 +416,52 @@ TEST(ImxPersonalities, FrameTimeFollowsFrameAndLineLengthAndBrightnessTheExposur
     EXPECT_EQ(imx159.ExposureLines(), 3600u - 16u);
 }
 
+// The horizontal mirror each member writes is the one its emulated sensor
+// reads out with (the IMX174's inverted flags included); the IMX159 never
+// mirrors.
+template <typename Sensor>
+void ExpectMirrorReachesTheReadout(ImxSensorKind kind, bool mirrors) {
+    WireController controller{kind};
+    Sensor sensor{&controller, kSensorAddress};
+    for (int32_t on : {1, 0, 1}) {
+        sensor.SetMirrorH(on);
+        EXPECT_EQ(controller.sensor.ArrayView(4096).mirrored, mirrors && on == 1) << "mirror " << on;
+    }
+    sensor.SetMirrorV(1);
+    EXPECT_EQ(controller.sensor.ArrayView(4096).mirrored, mirrors) << "the vertical mirror leaves the columns";
+}
+
+TEST(ImxPersonalities, EachMembersMirrorBitReachesItsReadout) {
+    {
+        SCOPED_TRACE("IMX174");
+        ExpectMirrorReachesTheReadout<CSensorIMX174>(ImxSensorKind::IMX174, true);
+    }
+    {
+        SCOPED_TRACE("IMX178");
+        ExpectMirrorReachesTheReadout<CSensorIMX178>(ImxSensorKind::IMX178, true);
+    }
+    {
+        SCOPED_TRACE("IMX183");
+        ExpectMirrorReachesTheReadout<CSensorIMX183>(ImxSensorKind::IMX183, true);
+    }
+    {
+        SCOPED_TRACE("IMX226");
+        ExpectMirrorReachesTheReadout<CSensorIMX226>(ImxSensorKind::IMX226, true);
+    }
+    {
+        SCOPED_TRACE("LI7050");
+        ExpectMirrorReachesTheReadout<CSensorLI7050>(ImxSensorKind::LI7050, true);
+    }
+    {
+        SCOPED_TRACE("GLUX9701");
+        ExpectMirrorReachesTheReadout<CSensorGLUX9701>(ImxSensorKind::GLUX9701, true);
+    }
+    {
+        SCOPED_TRACE("IMX159");
+        ExpectMirrorReachesTheReadout<CSensorIMX159>(ImxSensorKind::IMX159, false);
+    }
+}
+
 // The FPGA-windowed heads through the engine on their virtual cameras: a
 // window at 8 and 16 bits per sample is delivered at its size and not black.
 TEST(ImxMembersEngine, WindowedFramesAtBothDepthsOnTheFpgaWindowedHeads) {

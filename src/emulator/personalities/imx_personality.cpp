@@ -259,6 +259,34 @@ constexpr uint16_t kNewerReadout = 0x23C;
 constexpr uint16_t kNewerMirror = 0x404;
 constexpr uint8_t kBinnedReadouts[] = {0x11, 0x22};
 
+// Where a member keeps its mirror bits (bit 0 horizontal, bit 1 vertical).
+// The IMX174 holds them inverted; the IMX159 does not mirror.
+struct ImxMirrorRegister {
+    uint16_t address;
+    bool inverted;
+};
+
+ImxMirrorRegister MirrorOf(ImxSensorKind kind) {
+    switch (kind) {
+        case ImxSensorKind::IMX174: return {0x216, true};
+        case ImxSensorKind::IMX178: return {0x20F, false};
+        case ImxSensorKind::IMX183:
+        case ImxSensorKind::IMX226: return {0x1A, false};
+        case ImxSensorKind::IMX159: return {0, false};
+        case ImxSensorKind::LI7050: return {0x600, false};
+        case ImxSensorKind::GLUX9701: return {0x01, false};
+        case ImxSensorKind::IMX273:
+        case ImxSensorKind::IMX250:
+        case ImxSensorKind::IMX252:
+        case ImxSensorKind::IMX264: return {kOlderMirror, false};
+        case ImxSensorKind::IMX487:
+        case ImxSensorKind::IMX536:
+        case ImxSensorKind::IMX990:
+        case ImxSensorKind::IMX991: return {kNewerMirror, false};
+    }
+    return {0, false};
+}
+
 bool IsNewerGeneration(ImxSensorKind kind) { return &TimingOf(kind) == &kNewerTiming; }
 
 bool HasThermometer(ImxSensorKind kind) { return kind == ImxSensorKind::IMX990 || kind == ImxSensorKind::IMX991; }
@@ -266,7 +294,8 @@ bool HasThermometer(ImxSensorKind kind) { return kind == ImxSensorKind::IMX990 |
 }  // namespace
 
 ImxPersonality::ImxPersonality(ImxSensorKind kind)
-    : RegisterMapSensor(MapOf(kind)), timing_(TimingOf(kind)), newerGeneration_(IsNewerGeneration(kind)),
+    : RegisterMapSensor(MapOf(kind)), timing_(TimingOf(kind)), mirrorAddress_(MirrorOf(kind).address),
+      mirrorInverted_(MirrorOf(kind).inverted), newerGeneration_(IsNewerGeneration(kind)),
       hasThermometer_(HasThermometer(kind)),
       nominalTicks_(1) {
     nominalTicks_ = std::max(ExposureTicks(), 1.0);
@@ -298,7 +327,7 @@ ImxArrayView ImxPersonality::ArrayView(uint32_t arrayWidth) const {
     const uint16_t readout = Word(newerGeneration_ ? kNewerReadout : kOlderReadout);
     const bool binned = std::find(std::begin(kBinnedReadouts), std::end(kBinnedReadouts), readout) !=
                         std::end(kBinnedReadouts);
-    view.mirrored = (Word(newerGeneration_ ? kNewerMirror : kOlderMirror) & 1) != 0;
+    view.mirrored = mirrorAddress_ != 0 && ((Word(mirrorAddress_) & 1) != 0) != mirrorInverted_;
     if (binned) {
         view.columnStep = 2;
     } else if (newerGeneration_) {

@@ -86,6 +86,8 @@ private:
     void LatchTemperature();
 
     const ImxTimingRegisters& timing_;
+    uint16_t mirrorAddress_;  // 0: the member does not mirror
+    bool mirrorInverted_;
     bool newerGeneration_;
     bool hasThermometer_;
     double nominalTicks_;
