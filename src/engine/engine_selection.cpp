@@ -125,13 +125,19 @@ int32_t CVantixU3K9Base::SelectDevice(int32_t instance) {
     // sensor being replaced.
     StopCapture();
     streamClaim_.Release();
-    if (index >= 0 && controller_->SelectDeviceIndex(index)) {
-        selectedPath_ = table.Entry(index).path;
+    if (index >= 0) {
+        // The old sensor ends while the controller still reaches its camera:
+        // its last writes (a standby, say) must not go to the next one.
         sensor_.reset();
+        if (controller_->SelectDeviceIndex(index)) {
+            selectedPath_ = table.Entry(index).path;
+            selectedInstance_ = instance;
+        }
+        // A camera that could not be selected keeps the controller on the
+        // previous one, which gets its sensor back.
         SensorCreation outcome = SensorCreation::Created;
         sensor_ = CreateSensorForModel(Model(), controller_.get(), &outcome);
         if (!sensor_) return Refuse("select: the board's sensor probe got no answer");
-        selectedInstance_ = instance;
     }
     buffersStale_ = 1;
     return InitCamera();

@@ -10,6 +10,7 @@
 
 #include "catalog/model_catalog.h"
 #include "emulator/emulator.h"
+#include "emulator/register_map_sensor.h"
 #include "engine/sensor_factory.h"
 #include "transport/device_drivers.h"
 #include "transport/device_table.h"
@@ -189,24 +190,27 @@ TEST_F(EngineTest, DeviceQueriesFollowTheTable) {
         ASSERT_TRUE(engine_.GetDeviceName(i, name, sizeof name));
         EXPECT_STREQ(name, "Vantix-Q720LX-USB3-K9_00");
     }
-    // A model whose sensor class is not part of the library opens nothing.
-    // The current sensor stays as it was.
-    uint16_t unbuilt = 0;
-    for (uint16_t id : {0x3150, 0x3170, 0x3190, 0x31A0, 0x31D0, 0x3210, 0x3220}) {
-        if (!IsSensorClassAvailable(LookupModel(id))) {
-            unbuilt = id;
-            break;
-        }
-    }
-    if (unbuilt == 0) GTEST_SKIP() << "every sensor class is built";
-    ScriptedSensor* sensor = engine_.InjectSensor();
-    const std::string other = Emulator::Instance().Plug(unbuilt);
-    engine_.SetModelId(unbuilt);
-    EXPECT_EQ(engine_.EnumerateDevices(unbuilt), 1);
-    EXPECT_EQ(engine_.SelectDevice(0), 0);
-    EXPECT_EQ(engine_.Sensor(), sensor);
-    EXPECT_EQ(engine_.ChangeDevice(5), -1);
-    EXPECT_EQ(engine_.Sensor(), sensor);
+}
+
+// Switching cameras ends the old sensor on its own camera: the IMX183 goes
+// to standby when its object is destroyed, and that write must not reach the
+// camera selected next.
+TEST_F(EngineTest, SwitchingCamerasPutsTheOldSensorToStandbyOnItsOwnCamera) {
+    const std::string first = Emulator::Instance().Plug(0x3110);
+    const std::string second = Emulator::Instance().Plug(0x3110);
+    auto firstCamera = Emulator::Instance().Find(first);
+    auto secondCamera = Emulator::Instance().Find(second);
+    engine_.SetModelId(0x3110);
+    ASSERT_EQ(engine_.EnumerateDevices(0x3110), 2);
+    ASSERT_EQ(engine_.SelectDevice(0), 1);
+    const auto standbyOf = [](emulator::VirtualCamera& camera) {
+        return dynamic_cast<emulator::RegisterMapSensor&>(camera.Sensor()).Word(0x00);
+    };
+    const uint16_t awake = standbyOf(*firstCamera);
+    ASSERT_NE(awake, 3);
+    ASSERT_EQ(engine_.SelectDevice(1), 1);
+    EXPECT_EQ(standbyOf(*firstCamera), 3) << "the first camera's sensor was left running";
+    EXPECT_EQ(standbyOf(*secondCamera), awake) << "the standby went to the camera selected next";
 }
 
 TEST_F(EngineTest, ResetStreamResetsThePipeOnlyForNewerFirmware) {
