@@ -4,7 +4,6 @@
 // and after kills, cuts and a full disk through `vantix avi repair`.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "avi_repair.h"
 #include "avi_size_limit.h"
 #include "output/avi_recorder.h"
+#include "support/file_size_limit.h"
 
 namespace vantix {
 namespace {
@@ -409,23 +409,7 @@ TEST(AviOpenDml, ACutAnywhereRepairsToTheLastWholeFrame) {
     }
 }
 
-// Lets this process write files up to `bytes` long while it lives; writes
-// past that fail with EFBIG, as on a full disk.
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limited = previous;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
+using vantix::testing_support::FileSizeLimit;
 
 TEST(AviOpenDml, AFullDiskInALaterRiffLeavesAPlayableFile) {
     // Where the third RIFF begins, from a recording with room.

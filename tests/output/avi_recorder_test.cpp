@@ -1,6 +1,7 @@
 // The AVI recorder, checked through a RIFF parser written here from the file
 // layout alone, and through ffprobe and ffmpeg when they are installed.
 #include "output/avi_recorder.h"
+#include "support/file_size_limit.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -354,23 +355,7 @@ TEST(AviRecorder, FrameBeyondTheRiffLimitIsRefusedAndTheFileStaysValid) {
     EXPECT_EQ(tiny.OpenAvi(file.c_str(), 10, 10, 24), 0);
 }
 
-// Lets this process write files up to `bytes` long while it lives; writes
-// past that fail with EFBIG, as on a full disk.
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limited = previous;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
+using vantix::testing_support::FileSizeLimit;
 
 TEST(AviRecorder, WriteErrorEndsWithAPlayableFileOfTheWholeFrames) {
     TempFile file("error.avi");

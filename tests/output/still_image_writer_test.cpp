@@ -3,12 +3,12 @@
 // byte, and BMP through ImageMagick when it is installed) and compared with
 // the source image. Memory row 0 of a source image is the top of the picture.
 #include "output/still_image_writer.h"
+#include "support/file_size_limit.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <png.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <tiffio.h>
@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -427,23 +426,7 @@ void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Lets this process write at most `bytes` into any file while it lives;
-// larger writes fail with EFBIG instead of raising SIGXFSZ.
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limited = previous;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
+using vantix::testing_support::FileSizeLimit;
 
 const int32_t kAllTypes[] = {kStillBmp, kStillRaw, kStillJpegHigh, kStillJpegMedium, kStillJpegLow, kStillPng,
                              kStillTiff};

@@ -2,11 +2,9 @@
 // up in the middle ends the recording with a finished file, and the
 // application is told, once.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +20,7 @@
 #include "session/error_codes.h"
 #include "session/vantix_session.h"
 #include "transport/device_drivers.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -31,23 +30,7 @@ using vantix::emulator::Emulator;
 constexpr uint32_t kFrameBytes = 320 * 3 * 240;  // one 24-bit AVI frame
 constexpr uint32_t kHeaderBytes = 232;
 
-// Lets this process write files up to `bytes` long while it lives; writes
-// past that fail with EFBIG, as on a full disk.
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limited = previous;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
+using vantix::testing_support::FileSizeLimit;
 
 uint32_t U32At(const std::vector<char>& data, size_t offset) {
     uint32_t value = 0;
