@@ -15,10 +15,24 @@
  *     SROM failure, 2 camera absent or cannot be opened, 3 event or thread
  *     creation failed, 4 preview window failed / no matching capture size,
  *     5 image memory / buffer too small / no image yet, 6 camera refused a
- *     register access or setting, 7 invalid capture window, 8 frame transfer
- *     failed, 9 argument out of range or null, 11 not supported, 12 string
- *     conversion / recording start / mask update refused, 13 camera lost
- *     during preview, 14 mask file error.
+ *     register access or setting, or another session (in this process or
+ *     another) holds the camera's stream, 7 invalid capture window, 8 frame
+ *     transfer failed, 9 argument out of range or null, 11 not supported,
+ *     12 a file could not be written (still image, recording cut short by a
+ *     full disk, settings save), a recording or mask update could not start,
+ *     a value (the temperature) could not be read, or a string could not be
+ *     converted, 13 camera lost during preview, 14 mask file error.
+ *   VantixExt_GetErrorText (linux_ext.h) gives each code's text.
+ * - One failure can record two codes: a call that fails because a step it
+ *   depends on failed records the cause first and its own code after it.
+ *   Vantix_Preview and Vantix_CallBackPreview record the cause (4 window,
+ *   6 stream held by another session, 7 window geometry) and then 8;
+ *   Vantix_Record records the cause and then 12. Vantix_GetLastError returns
+ *   the newest first, so it gives 8 (or 12) and then the cause. The history
+ *   keeps the last 20 codes; call Vantix_GetLastError until it returns 0 to
+ *   read them all, but note that a few calls record 0 on success
+ *   (Vantix_GetTemperatureEx, filter ids 105 and 106), so a 0 can sit between
+ *   older codes.
  * - Narrow strings are in the locale's character set; the ...W variants take
  *   UTF-16 (file names are limited to 1023 bytes after conversion).
  */
@@ -163,7 +177,10 @@ VANTIX_API int32_t Vantix_GetCaptureWindowEx(int32_t handle, int32_t* totalWidth
  * (a sub-sampled image is smaller; VantixExt_GetFrameMetadata gives its size). */
 VANTIX_API int32_t Vantix_Width(int32_t handle);
 VANTIX_API int32_t Vantix_Height(int32_t handle);
-/* Output image depth: 8, 16 (gray), 24, 32, 48 or 64 (colour) bits per pixel. */
+/* Output image depth: 8, 16 (gray), 24, 32, 48 or 64 (colour) bits per pixel.
+ * The 8- and 16-bit modes deliver one sample per pixel (the raw Bayer mosaic
+ * unless Vantix_SetGrayMode says otherwise). 16-bit samples fill the whole
+ * 16 bits (0 to 65535), not a 10- or 12-bit range in the low bits. */
 VANTIX_API int32_t Vantix_SetColorMode(int32_t handle, int32_t bitsPerPixel);
 /* Current depth in bits per pixel; -1 for an unknown handle. */
 VANTIX_API int32_t Vantix_GetColorMode(int32_t handle);
@@ -193,9 +210,13 @@ VANTIX_API double Vantix_GetExposureTimeEx(int32_t handle, int32_t* ok);
 /* Exposure in microseconds (applied in units of 0.1 ms). */
 VANTIX_API int32_t Vantix_SetRealExposureTime(int32_t handle, int32_t microseconds);
 VANTIX_API int32_t Vantix_GetRealExposureTime(int32_t handle, int32_t* ok);
-/* Sensor temperature in degrees Celsius; 0.0 for an unknown handle. */
+/* Sensor temperature in degrees Celsius; 0.0 for an unknown handle. Records
+ * 0 when the temperature was read, 11 on a camera without a temperature
+ * sensor (this one), 12 when the read failed, 1 without a camera engine;
+ * *ok is 1 only when it was read. */
 VANTIX_API double Vantix_GetTemperatureEx(int32_t handle, int32_t* ok);
-/* Per-channel gain and offset, channel 1 to 4 (filter ids 29-36). */
+/* Per-channel gain and offset, channel 1 to 4 (filter ids 29-36), in the
+ * sensor's own gain and offset codes, not decibels or factors. */
 VANTIX_API int32_t Vantix_SetChannelGain(int32_t handle, int32_t channel, int32_t value);
 VANTIX_API int32_t Vantix_GetChannelGain(int32_t handle, int32_t channel, int32_t* ok);
 VANTIX_API int32_t Vantix_SetChannelOffset(int32_t handle, int32_t channel, int32_t value);
@@ -215,7 +236,23 @@ VANTIX_API int32_t Vantix_GetConfigFilter(int32_t handle);
 
 /* Fixed-id filter calls: Vantix_SetX(handle, value) is
  * Vantix_SetFilterValue(handle, id, value) and Vantix_GetX(handle, ok) is
- * Vantix_GetFilterValue(handle, id, ok). */
+ * Vantix_GetFilterValue(handle, id, ok).
+ * Gain units: the global gain and the colour gains (ids 13-17) are the
+ * sensor's gain codes in the ranges Vantix_GetCameraInfo reports (this
+ * camera: 0 to 127; the global gain is 64 by default), not decibels or
+ * factors. The Bayer gains (ids 7-9) are percent (100 = x1): red and blue
+ * scale those channels when the mosaic is demosaiced, green is kept for the
+ * automatic white balance, which reports all three. The gray gains (ids
+ * 20-23) multiply samples by value / 128 (128 = x1).
+ * Gray mode (id 19) decides what the 8- and 16-bit modes deliver:
+ *   0 (default) the sensor's Bayer mosaic as it is, one colour per pixel, so
+ *     an 8-bit picture in gray mode 0 is not a gray image;
+ *   1 the mosaic with the gray gains applied per Bayer cell position, to
+ *     level the colours into gray (set the gains to suit the light);
+ *   2 (8-bit only) the mosaic demosaiced and converted to gray
+ *     (0.30 R + 0.59 G + 0.11 B); in 16-bit mode it delivers the mosaic.
+ * For a gray picture use 8 bits with gray mode 2, or gray mode 1 with gains
+ * set; for a colour picture use 24 or 32 bits (gray mode does not apply). */
 VANTIX_API int32_t Vantix_SetBrightness(int32_t handle, int32_t value);      /* id 1, -255..255 */
 VANTIX_API int32_t Vantix_GetBrightness(int32_t handle, int32_t* ok);
 VANTIX_API int32_t Vantix_SetContrast(int32_t handle, int32_t value);        /* id 2, -127..127 */
@@ -272,7 +309,9 @@ VANTIX_API int32_t Vantix_SetGrayOffsetB(int32_t handle, int32_t value);     /* 
 VANTIX_API int32_t Vantix_GetGrayOffsetB(int32_t handle, int32_t* ok);
 VANTIX_API int32_t Vantix_SetPeltier(int32_t handle, int32_t value);         /* id 100, cooler on/off */
 VANTIX_API int32_t Vantix_GetPeltier(int32_t handle, int32_t* ok);
-VANTIX_API int32_t Vantix_GetTemperature(int32_t handle, int32_t* ok);       /* id 101 */
+/* id 101: not readable by id; records 11 and returns -1 (use
+ * Vantix_GetTemperatureEx). */
+VANTIX_API int32_t Vantix_GetTemperature(int32_t handle, int32_t* ok);
 VANTIX_API int32_t Vantix_SetDotFilter(int32_t handle, int32_t value);       /* id 102, 0 or 1 */
 VANTIX_API int32_t Vantix_GetDotFilter(int32_t handle, int32_t* ok);
 VANTIX_API int32_t Vantix_SetMaskFilter(int32_t handle, int32_t value);      /* id 103, 0 or 1 */

@@ -162,7 +162,9 @@ VANTIX_API int32_t VantixExt_SetSettingsAutosave(int32_t handle, int32_t on);
 
 /* One line, in English, explaining an error code of Vantix_GetLastError or
  * of a VANTIX_MSG_ERROR notification ("unknown error code" for codes outside
- * 0 to 14). The text is static: never NULL, never to be freed. */
+ * 0 to 14). The text is static: never NULL, never to be freed. A failure can
+ * record two codes, its cause and then its own (see exports.h): read and
+ * explain each code Vantix_GetLastError returns, not only the first. */
 VANTIX_API const char* VantixExt_GetErrorText(int32_t code);
 
 /* ---- Frame metadata ---------------------------------------------------------
