@@ -332,15 +332,33 @@ def bad_input(t):
     t.refused("list", "extra", mentions="extra")
     t.refused("snap", t.path("x.png"), "--format", "gif", mentions="format gif")
     t.refused("snap", t.path("x.png"), "--width", "640", mentions="--height")
-    # With --json an error is one JSON object on stdout, with a code and a text.
-    for args in (("snap", t.path("x.gif")), ("frobnicate",), ("info", "--camera", "7")):
-        e = t.tool_run(*args, "--json")
+    # With --json an error is one JSON object on stdout, with a code and a
+    # text, and nothing on stderr: the command-line, SDK, usage and file
+    # errors alike.
+    not_avi = t.path("notes.avi")
+    with open(not_avi, "w") as f:
+        f.write("not a recording")
+    for args, status, mentions in ((("snap", t.path("x.gif"), "--json"), 2, "x.gif"),
+                                   (("frobnicate", "--json"), 2, "frobnicate"),
+                                   (("info", "--camera", "7", "--json"), 1, ""),
+                                   (("snap", "--json"), 2, "file name"),
+                                   (("info", "--json", "--model"), 2, "--model needs a value"),
+                                   (("avi", "repair", t.path("missing.avi"), "--json"), 1, "missing.avi"),
+                                   (("avi", "repair", not_avi, "--json"), 1, "notes.avi"),
+                                   (("avi", "repair", "--json"), 2, "file name"),
+                                   (("avi", "frob", "x.avi", "--json"), 2, "frob")):
+        e = t.tool_run(*args)
         try:
             error = json.loads(e.stdout).get("error")
         except ValueError:
             error = None
-        t.check(e.returncode != 0 and isinstance(error, dict) and isinstance(error.get("code"), int) and
-                error.get("text"), "vantix %s --json error: %r" % (" ".join(args), e.stdout))
+        t.check(e.returncode == status and isinstance(error, dict) and isinstance(error.get("code"), int) and
+                mentions in error.get("text", "") and error.get("text") and e.stderr == "",
+                "vantix %s: exit %d, stdout %r, stderr %r" % (" ".join(args), e.returncode, e.stdout, e.stderr))
+    # Without --json the same errors go to stderr.
+    t.refused("info", "--model", mentions="--model needs a value")
+    t.refused("avi", "repair", t.path("missing.avi"), status=1, mentions="missing.avi")
+    t.refused("avi", "repair", not_avi, status=1, mentions="notes.avi")
     i = t.json_of("info")
     t.check(0 < i.get("exposureSeconds", {}).get("current", 0) < 3 and "exposure" not in i,
             "info gives the exposure in seconds: %r" % i)

@@ -39,7 +39,7 @@ bool ParseOptions(int argc, char** argv, int first, const std::vector<std::strin
         bool known = name == "model" && std::find(withValue.begin(), withValue.end(), name) == withValue.end();
         if (known) {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "error: %s needs a value\n", arg.c_str());
+                PrintError("%s needs a value\n", arg.c_str());
                 return false;
             }
             options->values[name] = argv[++i];

@@ -4,6 +4,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "avi_repair.h"
 #include "cli.h"
@@ -12,24 +14,38 @@
 namespace cli {
 
 int RunAvi(int argc, char** argv) {
-    const bool help = argc >= 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "help") == 0);
-    const bool json = argc == 5 && std::strcmp(argv[4], "--json") == 0;
-    if (help || argc < 4 || (argc > 4 && !json) || std::strcmp(argv[2], "repair") != 0) {
-        std::printf("usage: vantix avi repair FILE.avi [--json]\n"
-                    "  Rebuilds the headers and the index of a recording that was cut off: every whole frame\n"
-                    "  is kept, a partial frame at the end is removed. The file is changed in place.\n");
-        return help ? kExitOk : kExitUsage;
+    Options options;
+    if (!ParseOptions(argc, argv, 2, {}, {"help", "json"}, &options)) return kExitUsage;
+    const std::vector<std::string>& args = options.positionals;
+    const bool help = options.Has("help") || (!args.empty() && args[0] == "help");
+    const bool json = options.Has("json");
+    if (help || args.size() != 2 || args[0] != "repair") {
+        // With --json a refusal is only the JSON error, so stdout stays one object.
+        if (help || !JsonErrors()) {
+            std::printf("usage: vantix avi repair FILE.avi [--json]\n"
+                        "  Rebuilds the headers and the index of a recording that was cut off: every whole frame\n"
+                        "  is kept, a partial frame at the end is removed. The file is changed in place.\n");
+        }
+        if (help) return kExitOk;
+        if (args.empty() || args[0] != "repair") {
+            PrintError("avi needs the subcommand repair%s%s\n", args.empty() ? "" : ", not ",
+                       args.empty() ? "" : args[0].c_str());
+        } else {
+            PrintError("avi repair takes one file name\n");
+        }
+        return kExitUsage;
     }
-    const AviRepairResult result = RepairAvi(argv[3]);
+    const std::string& file = args[1];
+    const AviRepairResult result = RepairAvi(file.c_str());
     if (!result.repaired) {
-        std::fprintf(stderr, "error: %s: %s\n", argv[3], result.error.c_str());
+        PrintError("%s: %s\n", file.c_str(), result.error.c_str());
         return kExitFailure;
     }
     if (json) {
         std::printf("{\"file\":\"%s\",\"frames\":%" PRIu32 ",\"riffs\":%" PRIu32 ",\"cut_bytes\":%" PRIu64 "}\n",
-                    JsonEscape(argv[3]).c_str(), result.frames, result.riffs, result.cutBytes);
+                    JsonEscape(file).c_str(), result.frames, result.riffs, result.cutBytes);
     } else {
-        std::printf("%s: %" PRIu32 " frames kept, %" PRIu64 " bytes cut off, index rebuilt\n", argv[3],
+        std::printf("%s: %" PRIu32 " frames kept, %" PRIu64 " bytes cut off, index rebuilt\n", file.c_str(),
                     result.frames, result.cutBytes);
     }
     return kExitOk;

@@ -23,12 +23,16 @@ int RunSnap(int argc, char** argv) {
     flags.insert(flags.end(), kCaptureFlags.begin(), kCaptureFlags.end());
     if (!ParseOptions(argc, argv, 2, withValue, flags, &options)) return kExitUsage;
     if (options.Has("help") || options.positionals.size() != 1) {
-        std::printf("usage: vantix snap FILE [--format bmp|raw|jpg|png|tif] [--bits N] [--exposure-ms T] [--gain G]\n"
-                    "                   [--width W --height H] [--x X --y Y] [--subsample 0|1|2]\n"
-                    "                   [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
-                    "  Takes one picture and saves it; the format follows the file's extension.\n"
-                    "  The options apply to this picture only; --save keeps them for later programs.\n"
-                    "  --json prints the file, its size in bytes, the picture's size and the time taken.\n");
+        // With --json a refusal is only the JSON error, so stdout stays one object.
+        if (options.Has("help") || !JsonErrors()) {
+            std::printf("usage: vantix snap FILE [--format bmp|raw|jpg|png|tif] [--bits N] [--exposure-ms T] [--gain G]\n"
+                        "                   [--width W --height H] [--x X --y Y] [--subsample 0|1|2]\n"
+                        "                   [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
+                        "  Takes one picture and saves it; the format follows the file's extension.\n"
+                        "  The options apply to this picture only; --save keeps them for later programs.\n"
+                        "  --json prints the file, its size in bytes, the picture's size (after sub-sampling), the\n"
+                        "  window in sensor pixels, the sub-sampling mode and the time taken.\n");
+        }
         if (!options.Has("help")) {
             PrintError(options.positionals.empty() ? "snap needs a file name\n" : "snap takes one file name\n");
         }
@@ -76,14 +80,16 @@ int RunRecord(int argc, char** argv) {
     flags.insert(flags.end(), kCaptureFlags.begin(), kCaptureFlags.end());
     if (!ParseOptions(argc, argv, 2, withValue, flags, &options)) return kExitUsage;
     if (options.Has("help") || options.positionals.size() != 1) {
-        std::printf("usage: vantix record FILE.avi [--seconds S] [--bits N] [--exposure-ms T] [--gain G]\n"
-                    "                     [--width W --height H] [--x X --y Y] [--subsample 0|1|2]\n"
-                    "                     [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
-                    "  Records an uncompressed 24-bit AVI (default 3 s, fractions allowed); Ctrl-C stops early and\n"
-                    "  still leaves a valid file. A write error (disk full) ends it early with the frames written so\n"
-                    "  far, and exit status 1; so does the AVI size limit (about 1 TiB), which the output names.\n"
-                    "  --json prints the file, its size in bytes, the frame size, the time recorded, the frames,\n"
-                    "  the frame rate, whether Ctrl-C or the size limit ended it, and the SDK error (0: none).\n");
+        if (options.Has("help") || !JsonErrors()) {
+            std::printf("usage: vantix record FILE.avi [--seconds S] [--bits N] [--exposure-ms T] [--gain G]\n"
+                        "                     [--width W --height H] [--x X --y Y] [--subsample 0|1|2]\n"
+                        "                     [--mirror none|h|v|hv] [--gray-mode 0|1|2] [--save] [--camera N] [--json]\n"
+                        "  Records an uncompressed 24-bit AVI (default 3 s, fractions allowed); Ctrl-C stops early and\n"
+                        "  still leaves a valid file. A write error (disk full) ends it early with the frames written so\n"
+                        "  far, and exit status 1; so does the AVI size limit (about 1 TiB), which the output names.\n"
+                        "  --json prints the file, its size in bytes, the frame size, the time recorded, the frames,\n"
+                        "  the frame rate, whether Ctrl-C or the size limit ended it, and the SDK error (0: none).\n");
+        }
         if (!options.Has("help")) {
             PrintError(options.positionals.empty() ? "record needs a file name\n" : "record takes one file name\n");
         }
