@@ -42,9 +42,9 @@ class Run:
             self.failed += 1
             print("FAILED: " + what)
 
-    def tool_run(self, *args, timeout=120, env=None, preexec_fn=None):
+    def tool_run(self, *args, timeout=120, env=None, preexec_fn=None, cwd=None):
         result = subprocess.run([self.tool, *args], env=env or self.env, capture_output=True, text=True,
-                                timeout=timeout, preexec_fn=preexec_fn)
+                                timeout=timeout, preexec_fn=preexec_fn, cwd=cwd)
         # A negative status is a signal: a crash, whatever the arguments.
         self.check(result.returncode >= 0, "vantix %s ended by signal %d: %s" % (" ".join(args), -result.returncode,
                                                                                   result.stderr))
@@ -258,10 +258,7 @@ def capture(t):
     t.check(0.3 < r.get("seconds", 0) <= 0.5 and r.get("frames", 0) >= 1 and r.get("sizeLimitReached") is False and
             abs(r.get("framesPerSecond", -1) - r.get("frames", 0) / r.get("seconds", 1)) < 0.05,
             "record --seconds 0.5 report: %r" % r)
-    # The window's offsets, sub-sampling, mirroring and gray mode.
-    s = t.json_of("snap", t.path("window.bmp"), "--width", "640", "--height", "480", "--x", "16", "--y", "8",
-                  "--subsample", "1", "--mirror", "hv", "--gray-mode", "1", "--bits", "8")
-    t.check(s.get("bytes", 0) > 0, "snap with window offsets and modes: %r" % s)
+    window_options(t)
     t.refused("snap", t.path("bad.bmp"), "--x", "3857", mentions="window")
     t.refused("snap", t.path("bad.bmp"), "--mirror", "x", mentions="--mirror")
     t.refused("snap", t.path("bad.bmp"), "--subsample", "3", mentions="--subsample")
@@ -271,6 +268,94 @@ def capture(t):
     files = [f.get("file", "") for f in d.get("files", [])]
     t.check(len(files) == 13 and all(f.startswith(out + "/") and os.path.getsize(f) == b.get("bytes")
                                      for f, b in zip(files, d.get("files", []))), "demo --json: %r" % d)
+
+
+def raw_snap(t, name, *options):
+    """Takes an 8-bit raw picture of a 640 x 480 window; returns the --json
+    report and the picture's rows (one byte per sample, no header)."""
+    path = t.path(name)
+    s = t.json_of("snap", path, "--bits", "8", "--width", "640", "--height", "480", *options)
+    width = s.get("width", 0)
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+    except OSError:
+        data = b""
+    rows = [data[y * width:(y + 1) * width] for y in range(len(data) // width)] if width else []
+    return s, rows
+
+
+def window_options(t):
+    """The window's offsets, sub-sampling, mirroring and gray mode, seen in the
+    pictures of the virtual camera's test chart: a grid and colour ramps fixed
+    to the sensor, a dark box with an "F" in the window's first corner (rows
+    below 56, columns below 40) and a moving square in rows 224 to 255."""
+    base_report, base = raw_snap(t, "base.raw", "--x", "0", "--y", "0")
+    t.check(len(base) == 480 and base_report.get("window") == {"x": 0, "y": 0, "width": 640, "height": 480},
+            "snap of a 640 x 480 window: %r" % base_report)
+    if len(base) != 480:
+        return
+    # Offsets: the chart moves by them. Rows 64 to 199 are clear of the
+    # corner box and of the moving square in both pictures.
+    s, shifted = raw_snap(t, "shifted.raw", "--x", "16", "--y", "8")
+    t.check(s.get("window", {}).get("x") == 16 and s.get("window", {}).get("y") == 8, "snap --x/--y report: %r" % s)
+    band = range(64, 200)
+    t.check(len(shifted) == 480 and all(shifted[y][16:600] == base[y + 8][32:616] for y in band) and
+            any(shifted[y][16:600] != base[y][16:600] for y in band),
+            "the picture at --x 16 --y 8 is the chart moved by 16 columns and 8 rows")
+    # Sub-sampling: the picture, and the file, shrink; the window stays.
+    for mode, width, height in (("1", 320, 240), ("2", 160, 120)):
+        s, rows = raw_snap(t, "sub%s.raw" % mode, "--subsample", mode)
+        t.check(s.get("width") == width and s.get("height") == height and s.get("bytes") == width * height and
+                s.get("subSample") == int(mode) and s.get("window", {}).get("width") == 640 and
+                len(rows) == height, "snap --subsample %s: %r" % (mode, s))
+
+    # Mirroring moves the corner box to the corner it is mirrored to: the
+    # darkest 4 x 4 corner of the picture.
+    def box_corner(rows):
+        if len(rows) != 480:
+            return None
+        corners = {"top left": (0, 0), "top right": (0, 636), "bottom left": (476, 0), "bottom right": (476, 636)}
+        level = {name: sum(sum(rows[y][x:x + 4]) for y in range(y0, y0 + 4)) for name, (y0, x) in corners.items()}
+        return min(level, key=level.get)
+
+    t.check(box_corner(base) == "top left", "the unmirrored chart has its box top left")
+    for mirror, corner in (("none", "top left"), ("h", "top right"), ("v", "bottom left"), ("hv", "bottom right")):
+        _, rows = raw_snap(t, "mirror-%s.raw" % mirror, "--mirror", mirror)
+        t.check(box_corner(rows) == corner, "snap --mirror %s puts the box %s, not %s" % (mirror, corner,
+                                                                                         box_corner(rows)))
+
+    # Gray mode 0 delivers the Bayer mosaic: neighbouring samples of a row
+    # are of different colours. Gray mode 2 converts to gray: they match
+    # within the chart's smooth ramps.
+    def neighbour_step(rows):
+        pairs = [(row[x], row[x + 1]) for row in rows[64:200] for x in range(100, 600)]
+        return sum(abs(a - b) for a, b in pairs) / max(1, len(pairs))
+
+    _, mosaic = raw_snap(t, "gray0.raw", "--gray-mode", "0")
+    _, gray = raw_snap(t, "gray2.raw", "--gray-mode", "2")
+    t.check(mosaic == base and neighbour_step(mosaic) > 20, "gray mode 0 is the raw mosaic")
+    t.check(len(gray) == 480 and neighbour_step(gray) < 5, "gray mode 2 is gray: step %.1f" % neighbour_step(gray))
+    # Gray mode 1 applies the stored gray gains; at 64 (x0.5) the samples
+    # they reach are halved and none grows. A snap with --save stores the
+    # camera's settings, the gray gains at 128 (x1) among them.
+    raw_snap(t, "stored.raw", "--save")
+    exported = t.path("gray-gains.reg")
+    t.json_of("settings", "export", exported)
+    with open(exported, "rb") as f:
+        text = f.read()
+    for gain in (b"GainR1", b"GainG1", b"GainG2", b"GainB1"):
+        t.check(b'"%s"=dword:00000080' % gain in text, "the stored settings hold %s at 128" % gain.decode())
+        text = text.replace(b'"%s"=dword:00000080' % gain, b'"%s"=dword:00000040' % gain)
+    with open(exported, "wb") as f:
+        f.write(text)
+    t.json_of("settings", "import", exported)
+    _, leveled = raw_snap(t, "gray1.raw", "--gray-mode", "1")
+    _, unleveled = raw_snap(t, "gray0-gains.raw", "--gray-mode", "0")
+    t.check(unleveled == base and len(leveled) == 480 and
+            all(a <= b for row, base_row in zip(leveled, base) for a, b in zip(row, base_row)) and
+            sum(map(sum, leveled)) < 0.9 * sum(map(sum, base)), "gray mode 1 applies the stored gray gains")
+    t.json_of("settings", "reset")
 
 
 def trace(t):

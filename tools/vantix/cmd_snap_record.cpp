@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 #include <vantix/exports.h>
+#include <vantix/linux_ext.h>
 
 #include "avi_size_limit.h"
 #include "cli.h"
@@ -60,13 +61,25 @@ int RunSnap(int argc, char** argv) {
         status = Fail(handle, "taking a picture");
     } else if (!Vantix_SaveImage(handle, file.c_str(), type)) {
         status = Fail(handle, "saving " + file);
-    } else if (options.Has("json")) {
-        std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"bitsPerPixel\":%d,\"seconds\":%.3f}\n",
-                    JsonEscape(file).c_str(), FileSize(file), Vantix_Width(handle), Vantix_Height(handle),
-                    Vantix_GetColorMode(handle), Now() - start);
     } else {
-        std::printf("%s  %d x %d, %d bits per pixel\n", file.c_str(), Vantix_Width(handle), Vantix_Height(handle),
-                    Vantix_GetColorMode(handle));
+        // The picture's size is the image delivered, which sub-sampling makes
+        // smaller than the window (Vantix_Width and Vantix_Height give the window).
+        VantixFrameMetadata frame{};
+        if (!VantixExt_GetFrameMetadata(handle, &frame)) {
+            frame.imageWidth = Vantix_Width(handle);
+            frame.imageHeight = Vantix_Height(handle);
+        }
+        int32_t totalWidth = 0, x = 0, width = 0, totalHeight = 0, y = 0, height = 0;
+        Vantix_GetCaptureWindowEx(handle, &totalWidth, &x, &width, &totalHeight, &y, &height);
+        if (options.Has("json")) {
+            std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"bitsPerPixel\":%d,"
+                        "\"window\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"subSample\":%d,\"seconds\":%.3f}\n",
+                        JsonEscape(file).c_str(), FileSize(file), frame.imageWidth, frame.imageHeight,
+                        Vantix_GetColorMode(handle), x, y, width, height, Vantix_GetSubSample(handle), Now() - start);
+        } else {
+            std::printf("%s  %d x %d, %d bits per pixel\n", file.c_str(), frame.imageWidth, frame.imageHeight,
+                        Vantix_GetColorMode(handle));
+        }
     }
     Vantix_Release(handle);
     return status;
