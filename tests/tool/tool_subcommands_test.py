@@ -268,6 +268,12 @@ def capture(t):
     files = [f.get("file", "") for f in d.get("files", [])]
     t.check(len(files) == 13 and all(f.startswith(out + "/") and os.path.getsize(f) == b.get("bytes")
                                      for f, b in zip(files, d.get("files", []))), "demo --json: %r" % d)
+    # Its closing line names the folder once: an absolute --out as given, a
+    # relative one below the current folder.
+    for given, shown in ((out, out), ("tour", os.path.join(os.path.realpath(t.work), "tour"))):
+        d = t.tool_run("demo", "--out", given, cwd=t.work)
+        last = d.stdout.rstrip("\n").splitlines()[-1:]
+        t.check(d.returncode == 0 and last == ["files are in " + shown], "demo --out %s ends with %r" % (given, last))
 
 
 def raw_snap(t, name, *options):
