@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <cctype>
+#include <mutex>
+#include <set>
+#include <utility>
 
 #include "drivers/device_file.h"
 #include "platform/debug_output.h"
@@ -17,7 +20,40 @@ namespace {
 
 constexpr mode_t kClaimMode = 0600;  // the user's processes only, like the device table
 
-int OpenClaimObject(const std::string& name) { return shm_open(name.c_str(), O_RDWR | O_CREAT, kClaimMode); }
+// The claim objects of this process's virtual cameras, removed when the
+// process exits: nobody else can ever use them, and each test or tool run
+// would otherwise leave its own behind in /dev/shm. A real camera's object
+// stays, since other processes share it. Entries carry the creating
+// process's id, so a forked child that exits normally leaves its parent's
+// objects alone.
+class ProcessClaimObjects {
+public:
+    void Remember(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        names_.emplace(getpid(), name);
+    }
+    ~ProcessClaimObjects() {
+        const pid_t self = getpid();
+        for (const auto& [pid, name] : names_) {
+            if (pid == self) shm_unlink(name.c_str());
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<std::pair<pid_t, std::string>> names_;
+};
+
+ProcessClaimObjects& VirtualClaimObjects() {
+    static ProcessClaimObjects objects;
+    return objects;
+}
+
+int OpenClaimObject(const std::string& name, bool perProcess) {
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, kClaimMode);
+    if (fd >= 0 && perProcess) VirtualClaimObjects().Remember(name);
+    return fd;
+}
 
 // Tries the exclusive lock without waiting; retries only an interrupted call.
 bool TryLock(int fd) {
@@ -54,7 +90,7 @@ bool StreamClaim::Claim(std::string_view devicePath) {
     const std::string name = NameFor(devicePath);
     if (fd_ >= 0 && name == name_) return true;
     Release();
-    const int fd = OpenClaimObject(name);
+    const int fd = OpenClaimObject(name, IsVirtualDevice(devicePath));
     if (fd < 0) {
         DebugPrintf(DebugCategory::Transport, "stream claim: cannot open %s (errno %d)", name.c_str(), errno);
         return false;
@@ -83,7 +119,7 @@ void StreamClaim::Release() {
 bool StreamClaim::HeldElsewhere(std::string_view devicePath) const {
     const std::string name = NameFor(devicePath);
     if (fd_ >= 0 && name == name_) return false;
-    const int fd = OpenClaimObject(name);
+    const int fd = OpenClaimObject(name, IsVirtualDevice(devicePath));
     if (fd < 0) return false;
     const bool free = TryLock(fd);
     if (free) flock(fd, LOCK_UN);

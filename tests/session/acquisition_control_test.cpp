@@ -315,7 +315,9 @@ TEST_F(AcquisitionControlTest, CallbackBuffersHoldTheCamerasPicture) {
     ASSERT_EQ(session_->CallBackPreview(window_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
     int frames = 0;
     VantixMessage message;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // Each restarted preview gets its own time for a frame (slow under the
+    // sanitizers, which restart a preview in seconds rather than milliseconds).
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (frames < 3 && std::chrono::steady_clock::now() < deadline) {
         if (vantix::GetWindowMessage(window_, &message, 100) != 1 || message.message != 0x8002 || message.wParam == 0) {
             continue;
@@ -336,6 +338,7 @@ TEST_F(AcquisitionControlTest, CallbackBuffersHoldTheCamerasPicture) {
         EXPECT_NE(buffer[1], buffer[640]);  // red and blue differ
         ++frames;
         ASSERT_EQ(session_->CallBackPreview(window_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     }
     EXPECT_EQ(frames, 3);
     session_->StopPreview();

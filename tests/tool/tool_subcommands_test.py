@@ -7,8 +7,10 @@ usage: tool_subcommands_test.py VANTIX_BINARY GROUP
 GROUP is registers, settings, stream, capture, mask or input. Each run has a
 settings file and device table of its own, so groups may run in parallel.
 """
+import glob
 import json
 import os
+import re
 import resource
 import shutil
 import signal
@@ -274,6 +276,10 @@ def capture(t):
         d = t.tool_run("demo", "--out", given, cwd=t.work)
         last = d.stdout.rstrip("\n").splitlines()[-1:]
         t.check(d.returncode == 0 and last == ["files are in " + shown], "demo --out %s ends with %r" % (given, last))
+    # A program that streamed from its virtual camera leaves no claim object
+    # of that camera behind when it exits.
+    left = glob.glob("/dev/shm/vantix-stream-*" + re.sub(r"[^a-z0-9]", "_", t.table.lower()) + "*")
+    t.check(not left, "claim objects left behind: %r" % left)
 
 
 def raw_snap(t, name, *options):
