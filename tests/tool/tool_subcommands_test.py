@@ -260,6 +260,9 @@ def capture(t):
     t.check(0.3 < r.get("seconds", 0) <= 0.5 and r.get("frames", 0) >= 1 and r.get("sizeLimitReached") is False and
             abs(r.get("framesPerSecond", -1) - r.get("frames", 0) / r.get("seconds", 1)) < 0.05,
             "record --seconds 0.5 report: %r" % r)
+    # A sub-sampled recording reports the size of the pictures it holds.
+    r = t.json_of("record", avi, "--seconds", "0.5", "--width", "320", "--height", "240", "--subsample", "1")
+    t.check(r.get("width") == 160 and r.get("height") == 120, "record --subsample 1 report: %r" % r)
     window_options(t)
     t.refused("snap", t.path("bad.bmp"), "--x", "3857", mentions="window")
     t.refused("snap", t.path("bad.bmp"), "--mirror", "x", mentions="--mirror")

@@ -8,6 +8,7 @@
 namespace cli {
 namespace {
 
+constexpr size_t kFrameWidthOffset = 64;   // avih dwWidth, then dwHeight
 constexpr size_t kStrlSizeOffset = 92;
 constexpr size_t kStreamLengthOffset = 140;  // strh dwLength: the frames of every RIFF
 constexpr size_t kSingleRiffStrlSize = 124;
@@ -33,6 +34,14 @@ bool ReadHead(const std::string& file, unsigned char (&head)[kHeadBytes]) {
 int64_t AviFramesRecorded(const std::string& file) {
     unsigned char head[kHeadBytes] = {};
     return ReadHead(file, head) ? int64_t{Le32(head + kStreamLengthOffset)} : -1;
+}
+
+bool AviFrameSize(const std::string& file, int32_t* width, int32_t* height) {
+    unsigned char head[kHeadBytes] = {};
+    if (!ReadHead(file, head)) return false;
+    *width = static_cast<int32_t>(Le32(head + kFrameWidthOffset));
+    *height = static_cast<int32_t>(Le32(head + kFrameWidthOffset + 4));
+    return *width > 0 && *height > 0;
 }
 
 bool AviSizeLimitReached(const std::string& file, int32_t width, int32_t height, long long maxRiffBytes) {

@@ -148,12 +148,16 @@ int RunRecord(int argc, char** argv) {
     const double elapsed = std::min(Now() - start, seconds);
     const long long frames = static_cast<long long>(progress.FramesWritten());
     const long long bytes = FileSize(file);
-    const bool sizeLimit = !writeFailed && AviSizeLimitReached(file, Vantix_Width(handle), Vantix_Height(handle));
+    // The recorded picture's size, which sub-sampling makes smaller than the window.
+    int32_t width = Vantix_Width(handle);
+    int32_t height = Vantix_Height(handle);
+    AviFrameSize(file, &width, &height);
+    const bool sizeLimit = !writeFailed && AviSizeLimitReached(file, width, height);
     const double rate = elapsed > 0 ? static_cast<double>(frames) / elapsed : 0.0;
     if (json) {
         std::printf("{\"file\":\"%s\",\"bytes\":%lld,\"width\":%d,\"height\":%d,\"seconds\":%.3f,\"frames\":%lld,"
                     "\"framesPerSecond\":%.2f,\"interrupted\":%s,\"sizeLimitReached\":%s,\"error\":%d}\n",
-                    JsonEscape(file).c_str(), bytes, Vantix_Width(handle), Vantix_Height(handle), elapsed, frames, rate,
+                    JsonEscape(file).c_str(), bytes, width, height, elapsed, frames, rate,
                     Interrupted() ? "true" : "false", sizeLimit ? "true" : "false", writeFailed ? kSdkErrorFile : 0);
     } else {
         std::printf("%s  %lld frames, %.1f frames/s, %s\n", file.c_str(), frames, rate,
