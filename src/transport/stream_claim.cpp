@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cctype>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -32,11 +33,13 @@ public:
         std::lock_guard lock(mutex_);
         names_.emplace(getpid(), name);
     }
-    ~ProcessClaimObjects() {
+    void RemoveOwn() {
+        std::lock_guard lock(mutex_);
         const pid_t self = getpid();
         for (const auto& [pid, name] : names_) {
             if (pid == self) shm_unlink(name.c_str());
         }
+        names_.clear();
     }
 
 private:
@@ -44,9 +47,15 @@ private:
     std::set<std::pair<pid_t, std::string>> names_;
 };
 
+// Never destroyed: a claim made by another static object's destructor after
+// the exit handler has run still finds it (and is merely left behind).
 ProcessClaimObjects& VirtualClaimObjects() {
-    static ProcessClaimObjects objects;
-    return objects;
+    static ProcessClaimObjects* objects = [] {
+        auto* created = new ProcessClaimObjects();
+        std::atexit([] { VirtualClaimObjects().RemoveOwn(); });
+        return created;
+    }();
+    return *objects;
 }
 
 int OpenClaimObject(const std::string& name, bool perProcess) {

@@ -4,6 +4,7 @@
 #include "transport/stream_claim.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,7 +28,17 @@ using vantix::emulator::Emulator;
 const std::string kRealPath = std::string("\\\\?\\usb#vid_04b4&pid_3040#claimtest-") + std::to_string(getpid()) +
                               "#{328184c5-93e6-49b7-94b8-2ada13aabb39}";
 
+// A real camera's claim object outlives its holders; the tests' fake ones go.
+struct RemoveRealClaimObjects {
+    ~RemoveRealClaimObjects() {
+        for (const std::string& path : {kRealPath, kRealPath + "-other"}) {
+            shm_unlink(StreamClaim::NameFor(path).c_str());
+        }
+    }
+};
+
 TEST(StreamClaim, OneHolderAtATimeInAProcess) {
+    RemoveRealClaimObjects cleanup;
     StreamClaim first;
     StreamClaim second;
     ASSERT_TRUE(first.Claim(kRealPath));
@@ -45,6 +56,7 @@ TEST(StreamClaim, OneHolderAtATimeInAProcess) {
 }
 
 TEST(StreamClaim, AnotherProcessHoldsTheClaimUntilItEnds) {
+    RemoveRealClaimObjects cleanup;
     int held[2];
     int done[2];
     ASSERT_EQ(pipe(held), 0);
