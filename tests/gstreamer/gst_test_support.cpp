@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace vantix::gsttest {
 
@@ -226,36 +227,58 @@ int CountEntries(const char* folder) {
 int OpenDescriptors() { return CountEntries("/proc/self/fd"); }
 int Threads() { return CountEntries("/proc/self/task"); }
 
-int LiveObjects(const std::vector<std::string>& names) {
+LiveObjectCounter::LiveObjectCounter(std::vector<std::string> names) : names_(std::move(names)) {
+    InitGStreamer();
     GList* tracers = gst_tracing_get_active_tracers();
-    GstTracer* leaks = nullptr;
     for (GList* item = tracers; item != nullptr; item = item->next) {
-        if (std::strcmp(G_OBJECT_TYPE_NAME(item->data), "GstLeaksTracer") == 0) leaks = GST_TRACER(item->data);
-    }
-    int count = -1;
-    if (leaks != nullptr) {
-        GstStructure* info = nullptr;
-        g_signal_emit_by_name(leaks, "get-live-objects", &info);
-        const GValue* list = info != nullptr ? gst_structure_get_value(info, "live-objects-list") : nullptr;
-        count = 0;
-        for (guint i = 0; list != nullptr && i < gst_value_list_get_size(list); ++i) {
-            const GstStructure* object = gst_value_get_structure(gst_value_list_get_value(list, i));
-            const char* typeName = gst_structure_get_string(object, "type-name");
-            if (typeName == nullptr) {
-                const GValue* value = gst_structure_get_value(object, "object");
-                typeName = value != nullptr ? G_VALUE_TYPE_NAME(value) : "";
-            }
-            for (const std::string& name : names) {
-                if (std::strstr(typeName, name.c_str()) != nullptr) {
-                    ++count;
-                    break;
-                }
-            }
+        if (std::strcmp(G_OBJECT_TYPE_NAME(item->data), "GstLeaksTracer") == 0) {
+            tracer_ = GST_TRACER(gst_object_ref(item->data));
         }
-        if (info != nullptr) gst_structure_free(info);
     }
     g_list_free_full(tracers, gst_object_unref);
-    return count;
+    if (tracer_ != nullptr) g_signal_emit_by_name(tracer_, "activity-start-tracking");
+}
+
+LiveObjectCounter::~LiveObjectCounter() {
+    if (tracer_ == nullptr) return;
+    g_signal_emit_by_name(tracer_, "activity-stop-tracking");
+    gst_object_unref(tracer_);
+}
+
+bool LiveObjectCounter::Matches(const char* typeName) const {
+    for (const std::string& name : names_) {
+        if (typeName != nullptr && std::strstr(typeName, name.c_str()) != nullptr) return true;
+    }
+    return false;
+}
+
+int LiveObjectCounter::Live() {
+    if (tracer_ == nullptr) return -1;
+    GstStructure* checkpoint = nullptr;
+    g_signal_emit_by_name(tracer_, "activity-get-checkpoint", &checkpoint);
+    if (checkpoint == nullptr) return -1;
+    // Each checkpoint lists what was created and destroyed since the last;
+    // counting both keeps the total right even when an address is reused.
+    const std::pair<const char*, int> lists[] = {{"objects-created-list", 1}, {"objects-removed-list", -1}};
+    for (const auto& [field, sign] : lists) {
+        const GValue* list = gst_structure_get_value(checkpoint, field);
+        for (guint i = 0; list != nullptr && i < gst_value_list_get_size(list); ++i) {
+            const GstStructure* entry = gst_value_get_structure(gst_value_list_get_value(list, i));
+            if (Matches(gst_structure_get_string(entry, "type-name"))) live_ += sign;
+        }
+    }
+    gst_structure_free(checkpoint);
+    return live_;
+}
+
+int LiveObjectCounter::LiveAfter(milliseconds timeout) {
+    const gint64 end = g_get_monotonic_time() + timeout.count() * 1000;
+    int live = Live();
+    while (live > 0 && g_get_monotonic_time() < end) {
+        g_usleep(10000);
+        live = Live();
+    }
+    return live;
 }
 
 }  // namespace vantix::gsttest

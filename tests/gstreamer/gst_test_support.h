@@ -84,8 +84,32 @@ std::vector<uint8_t> SdkSnapshot(int32_t index, int32_t width, int32_t height, i
 int OpenDescriptors();
 int Threads();
 
-// Objects the leaks tracer (GST_TRACERS=leaks) sees alive whose type name
-// contains one of `names`; -1 when the tracer is not active.
-int LiveObjects(const std::vector<std::string>& names);
+// Counts the objects created since construction whose type name contains
+// one of `names` and that are not yet destroyed, from the leaks tracer's
+// activity checkpoints (GST_TRACERS=leaks). The checkpoints carry type names
+// and addresses only: the tracer's list of live objects would hand over
+// references it never took, and freeing it would unref live objects.
+class LiveObjectCounter {
+public:
+    explicit LiveObjectCounter(std::vector<std::string> names);
+    ~LiveObjectCounter();
+    LiveObjectCounter(const LiveObjectCounter&) = delete;
+    LiveObjectCounter& operator=(const LiveObjectCounter&) = delete;
+
+    bool Active() const { return tracer_ != nullptr; }
+    // Objects alive now; -1 without the tracer.
+    int Live();
+    // Live() once it reaches 0, or its value after `timeout`: GStreamer's
+    // own pool threads (a bin's state continuation, a task's exit) may hold
+    // the last references for a moment after the pipeline is released.
+    int LiveAfter(milliseconds timeout);
+
+private:
+    bool Matches(const char* typeName) const;
+
+    std::vector<std::string> names_;
+    GstTracer* tracer_ = nullptr;
+    int live_ = 0;
+};
 
 }  // namespace vantix::gsttest
