@@ -106,6 +106,11 @@ void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+// A four-character code.
+void PutTag(std::vector<uint8_t>& out, const char (&tag)[5]) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+}
+
 // Where the header fields to patch lie: the bodies of "avih" and of the
 // first stream's "strh", and in an OpenDML file its super index ("indx" in
 // that stream's list) and the "dmlh" body.
@@ -220,13 +225,13 @@ std::vector<Riff> WalkFrames(const File& file, uint64_t fileBytes, uint64_t movi
 std::vector<uint8_t> StandardIndex(const Riff& riff) {
     std::vector<uint8_t> out;
     const auto count = static_cast<uint32_t>(riff.chunks.size());
-    out.insert(out.end(), {'i', 'x', '0', '0'});
+    PutTag(out, "ix00");
     PutLe(out, 24 + kStandardIndexEntryBytes * count, 4);
     PutLe(out, 2, 2);  // longs per entry
     out.push_back(0);  // sub-type
     out.push_back(1);  // an index of chunks
     PutLe(out, count, 4);
-    out.insert(out.end(), {'0', '0', 'd', 'b'});
+    PutTag(out, "00db");
     if (count > 0) std::memcpy(out.data() + out.size() - 4, riff.chunks[0].id, 4);
     PutLe(out, riff.moviForm, 8);
     PutLe(out, 0, 4);
@@ -239,7 +244,7 @@ std::vector<uint8_t> StandardIndex(const Riff& riff) {
 
 std::vector<uint8_t> Idx1(const Riff& riff) {
     std::vector<uint8_t> out;
-    out.insert(out.end(), {'i', 'd', 'x', '1'});
+    PutTag(out, "idx1");
     PutLe(out, kIdx1EntryBytes * riff.chunks.size(), 4);
     for (size_t i = 0; i < riff.chunks.size(); ++i) {
         out.insert(out.end(), riff.chunks[i].id, riff.chunks[i].id + 4);

@@ -48,7 +48,7 @@ bool ParseOptions(int argc, char** argv, int first, const std::vector<std::strin
         }
         for (const std::string& flag : flags) known |= flag == name;
         if (known) {
-            options->values[name] = "1";
+            options->values[name] = std::string("1");
             continue;
         }
         for (const std::string& option : withValue) known |= option == name;
