@@ -47,26 +47,23 @@ struct BayerGains {
 // samples along its row and column towards the centre, and the diagonal one.
 bool BlockColourIsStrong(const uint8_t* base, ptrdiff_t stride, int32_t x, int32_t y, const BayerGains& gains) {
     auto at = [base, stride](int32_t sx, int32_t sy) { return static_cast<int32_t>(base[sy * stride + sx]); };
-    int32_t greenSum = 0;
-    int32_t red = 0;
-    int32_t blue = 0;
-    for (int32_t sy = y - 1; sy <= y; ++sy) {
-        for (int32_t sx = x - 1; sx <= x; ++sx) {
-            if (bayer::IsGreen(gains.bayerMode, sx, sy)) {
-                greenSum += at(sx, sy);
-                continue;
-            }
-            const int32_t farX = sx == x ? x - 2 : x + 1;
-            const int32_t farY = sy == y ? y - 2 : y + 1;
-            const int32_t weighted = 3 * (at(farX, sy) + at(sx, farY)) + 9 * at(sx, sy) + at(farX, farY);
-            if (bayer::IsRed(gains.bayerMode, sx, sy)) {
-                red = ((weighted * gains.red) >> 11) & 0xFF;
-            } else {
-                blue = ((weighted * gains.blue) >> 11) & 0xFF;
-            }
-        }
-    }
-    const int32_t green = greenSum >> 1;
+    // The block holds one R, one B and two G samples: R where the row flag
+    // is set and the column flag clear, B the other way round, G on the two
+    // remaining corners.
+    const bool rowFlag = bayer::RowFlag(gains.bayerMode, y);
+    const bool columnFlag = bayer::ColumnFlag(gains.bayerMode, x);
+    const int32_t redX = columnFlag ? x - 1 : x;
+    const int32_t redY = rowFlag ? y : y - 1;
+    const int32_t blueX = columnFlag ? x : x - 1;
+    const int32_t blueY = rowFlag ? y - 1 : y;
+    auto weighted = [&at, x, y](int32_t sx, int32_t sy) {
+        const int32_t farX = sx == x ? x - 2 : x + 1;
+        const int32_t farY = sy == y ? y - 2 : y + 1;
+        return 3 * (at(farX, sy) + at(sx, farY)) + 9 * at(sx, sy) + at(farX, farY);
+    };
+    const int32_t red = ((weighted(redX, redY) * gains.red) >> 11) & 0xFF;
+    const int32_t blue = ((weighted(blueX, blueY) * gains.blue) >> 11) & 0xFF;
+    const int32_t green = (at(redX, blueY) + at(blueX, redY)) >> 1;
     const int32_t strong = (std::abs(red - green) > 30) + (std::abs(red - blue) > 30) + (std::abs(green - blue) > 30);
     return strong >= 2;
 }
