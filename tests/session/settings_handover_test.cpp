@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -80,7 +81,11 @@ TEST_F(SettingsHandoverTest, FiltersChangedWhileStreamingApplyToWholeFrames) {
     std::set<uint32_t> colours;
     int mixed = 0;
     int frames = 0;
-    for (int attempt = 0; attempt < 400 && frames < 60; ++attempt) {
+    // Sixty frames, and on until a change has shown: on a loaded machine the
+    // changing thread may not run for a while, which says nothing about the
+    // hand-over. The deadline only bounds a run whose changes never show.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((frames < 60 || colours.size() < 2) && std::chrono::steady_clock::now() < deadline) {
         if (session_->GetImage(image.data(), static_cast<int32_t>(image.size()), 0) != 1) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             continue;
