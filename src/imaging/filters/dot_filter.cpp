@@ -11,10 +11,11 @@
 // are written and only unmarked ones read, so the order does not matter.
 //
 // The searches are kept linear in the image size however many samples are
-// marked: a marked run along a row shares its left and right ends, the value
-// of the nearest unmarked sample above each column is carried down from row
-// to row, and the nearest one below is found by a per-column cursor that only
-// moves down; a run is then filled in one vectorisable loop.
+// marked: the nearest unmarked samples along a row are found by a row kernel
+// (see dot_filter_kernels.cpp), the value of the nearest unmarked sample
+// above each column is carried down from row to row, and the nearest one
+// below is found by a per-column look-down pass from the bottom up; each row
+// is then filled in one vectorisable loop.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@
 
 #include "imaging/cpu_dispatch.h"
 #include "imaging/filters/filter_bands.h"
+#include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
 
@@ -217,7 +219,92 @@ void JoinBands(const DotFilterPlan& plan) {
     }
 }
 
+VANTIX_KERNEL_INLINE void FindNearest(const filter_detail::FilterKernels& kernels, const uint8_t* row,
+                                      const void* marks, int32_t markBytes, int32_t width, uint8_t* left,
+                                      uint8_t* right) {
+    kernels.nearest8(row, marks, markBytes, width, left, right);
+}
+
+VANTIX_KERNEL_INLINE void FindNearest(const filter_detail::FilterKernels& kernels, const uint16_t* row,
+                                      const void* marks, int32_t markBytes, int32_t width, uint16_t* left,
+                                      uint16_t* right) {
+    kernels.nearest16(row, marks, markBytes, width, left, right);
+}
+
+// Fills the marked samples of one row from the nearest unmarked samples
+// around them and passes the row's unmarked samples down as the values above.
+// The buffers do not overlap, which lets the compiler vectorise the loop.
+template <typename S, typename M>
+VANTIX_KERNEL_INLINE void FillRow(S* __restrict row, const M* __restrict mark, const S* __restrict below,
+                                  const S* __restrict left, const S* __restrict right, const int32_t* __restrict open,
+                                  const int32_t* __restrict joined, int32_t y, int32_t width,
+                                  int32_t* __restrict above) {
+    // Every operand is loaded whichever way the selects go, so that the
+    // selects become vector blends.
+    for (int32_t c = 0; c < width; ++c) {
+        const int32_t fromJoin = joined[c];
+        const int32_t fromBelow = below[c];
+        const int32_t over = above[c];
+        const int32_t old = row[c];
+        const bool marked = mark[c] != 0;
+        const int32_t down = y >= open[c] ? fromJoin : fromBelow;
+        const int32_t filled = (left[c] + right[c] + over + down) >> 2;
+        row[c] = static_cast<S>(marked ? filled : old);
+        above[c] = marked ? over : old;
+    }
+}
+
+template <typename M>
+VANTIX_KERNEL_INLINE int32_t CountMarks(const M* __restrict mark, int32_t width) {
+    int32_t count = 0;
+    for (int32_t c = 0; c < width; ++c) {
+        count += mark[c];
+    }
+    return count;
+}
+
+// Rows with fewer marks than one in kDenseRowShare samples are filled run by
+// run; the whole-row pass of dense rows would touch every column for them.
+constexpr int32_t kDenseRowShare = 32;
+
+// A row with few marks: each marked run shares its left and right ends and
+// is filled in one loop; then the row's unmarked samples become the values
+// above.
+template <typename S, typename M>
+VANTIX_KERNEL_INLINE void FillSparseRow(S* row, const M* mark, const S* below, const int32_t* open,
+                                        const int32_t* joined, int32_t y, int32_t width, int32_t* above) {
+    int32_t x = 1;
+    while (x < width - 1) {
+        // Marks are 0 or 1, so in either width the first byte holding 1
+        // is the low byte of the next marked sample.
+        const void* next = std::memchr(mark + x, 1, static_cast<size_t>(width - 1 - x) * sizeof(M));
+        if (next == nullptr) {
+            break;
+        }
+        x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(mark)) /
+                                 static_cast<ptrdiff_t>(sizeof(M)));
+        const int32_t first = x;
+        int32_t end = x + 1;
+        while (mark[end] != 0) {
+            ++end;
+        }
+        const int32_t horizontal = row[first - 1] + row[end];
+        for (int32_t c = first; c < end; ++c) {
+            const int32_t down = y >= open[c] ? joined[c] : below[c];
+            row[c] = static_cast<S>((horizontal + above[c] + down) >> 2);
+        }
+        x = end;
+    }
+    for (int32_t c = 0; c < width; ++c) {
+        above[c] = mark[c] == 0 ? static_cast<int32_t>(row[c]) : above[c];
+    }
+}
+
 // Fill pass over the band's rows, after the look-down records are joined.
+// Rows with few marks go run by run (FillSparseRow); in the others the
+// nearest unmarked samples to the left and right of every mark come from a
+// row kernel, and one pass over the row fills the marked samples and
+// carries the unmarked ones down as the values above (FillRow).
 template <typename S, typename M>
 VANTIX_KERNEL_INLINE void FillRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch) {
     const int32_t width = plan.raw->Width();
@@ -232,36 +319,25 @@ VANTIX_KERNEL_INLINE void FillRows(const DotFilterPlan& plan, const RowBand& ban
     const int32_t* aboveBand = BandColumns(plan.planes->above, plan, band.index);
     scratch.above.assign(aboveBand, aboveBand + width);
     int32_t* above = scratch.above.data();
+    const size_t rowBytes = static_cast<size_t>(width) * sizeof(S);
+    if (scratch.left.size() < rowBytes) {
+        scratch.left.resize(rowBytes);
+        scratch.right.resize(rowBytes);
+    }
+    S* left = filter_detail::SampleRow<S>(scratch.left.data());
+    S* right = filter_detail::SampleRow<S>(scratch.right.data());
+    const filter_detail::FilterKernels& kernels = filter_detail::FilterKernelsFor(plan.level);
     for (int32_t y = rows.begin; y < rows.end; ++y) {
         const M* mark = MarkRow<M>(plan, y);
         const S* below = BelowRow<S>(plan, y);
         S* row = RawRow<S>(plan, y);
-        int32_t x = 1;
-        while (x < width - 1) {
-            // Marks are 0 or 1, so in either width the first byte holding 1
-            // is the low byte of the next marked sample.
-            const void* next = std::memchr(mark + x, 1, static_cast<size_t>(width - 1 - x) * sizeof(M));
-            if (next == nullptr) {
-                break;
-            }
-            x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(mark)) /
-                                     static_cast<ptrdiff_t>(sizeof(M)));
-            // A run of marked samples shares its left and right ends.
-            const int32_t first = x;
-            int32_t right = x + 1;
-            while (mark[right] != 0) {
-                ++right;
-            }
-            const int32_t horizontal = row[first - 1] + row[right];
-            for (int32_t c = first; c < right; ++c) {
-                const int32_t down = y >= open[c] ? joined[c] : below[c];
-                row[c] = static_cast<S>((horizontal + above[c] + down) >> 2);
-            }
-            x = right;
+        const int32_t marks = CountMarks(mark, width);
+        if (marks * kDenseRowShare < width) {
+            FillSparseRow(row, mark, below, open, joined, y, width, above);
+            continue;
         }
-        for (int32_t c = 0; c < width; ++c) {
-            above[c] = mark[c] == 0 ? static_cast<int32_t>(row[c]) : above[c];
-        }
+        FindNearest(kernels, row, mark, plan.markBytes, width, left, right);
+        FillRow(row, mark, below, left, right, open, joined, y, width, above);
     }
 }
 

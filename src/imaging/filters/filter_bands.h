@@ -48,6 +48,8 @@ struct DotFilterPlan {
 struct DotFilterScratch {
     std::vector<uint8_t> flags;
     std::vector<int32_t> above;
+    std::vector<uint8_t> left;   // per column: the nearest unmarked sample to the left (raw's sample width)
+    std::vector<uint8_t> right;  // likewise to the right
 };
 // As ApplyDotFilter chooses the marks' place: the work map when it can hold
 // them, otherwise ownMarks (resized). Sizes `planes` for `bands` bands.

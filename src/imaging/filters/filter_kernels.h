@@ -1,5 +1,6 @@
 #pragma once
-// Row kernels of the picture filters and the flat-field correction, in one variant per instruction set,
+// Row kernels of the picture filters, the flat-field correction and the dot
+// filter's fill, in one variant per instruction set,
 // and the one place that picks among them (FilterKernelsFor). Every variant
 // of a kernel gives the same bytes as its portable variant; the choice only
 // affects speed. Internal to the filters.
@@ -54,6 +55,16 @@ using SharpenRow = void (*)(const SharpenRowJob& job);
 using FlatFieldRow8 = void (*)(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
 using FlatFieldRow16 = void (*)(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
 
+// The dot filter's fill, one row: for a row of `count` samples and their
+// marks (0 or 1, markBytes 1 or 2 bytes each) whose first and last samples
+// are unmarked, left[c] and right[c] become the values of the nearest
+// unmarked samples before and after each marked sample c. The entries of
+// unmarked samples are unspecified.
+using NearestUnmarked8 = void (*)(const uint8_t* samples, const void* marks, int32_t markBytes, int32_t count,
+                                  uint8_t* left, uint8_t* right);
+using NearestUnmarked16 = void (*)(const uint16_t* samples, const void* marks, int32_t markBytes, int32_t count,
+                                   uint16_t* left, uint16_t* right);
+
 struct FilterKernels {
     ToneRow8 tone8;
     ToneRow16 tone16;
@@ -62,6 +73,8 @@ struct FilterKernels {
     SharpenRow sharpen16;
     FlatFieldRow8 flatField8;
     FlatFieldRow16 flatField16;
+    NearestUnmarked8 nearest8;
+    NearestUnmarked16 nearest16;
 };
 
 // The kernels of the best level at or below `level` that the processor has.
@@ -76,6 +89,10 @@ void SharpenRow8Baseline(const SharpenRowJob& job);
 void SharpenRow16Baseline(const SharpenRowJob& job);
 void FlatFieldRow8Baseline(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
 void FlatFieldRow16Baseline(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+void NearestUnmarked8Baseline(const uint8_t* samples, const void* marks, int32_t markBytes, int32_t count,
+                              uint8_t* left, uint8_t* right);
+void NearestUnmarked16Baseline(const uint16_t* samples, const void* marks, int32_t markBytes, int32_t count,
+                               uint16_t* left, uint16_t* right);
 #if VANTIX_HAVE_AVX2_KERNELS
 void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
 void SharpenRow8Avx2(const SharpenRowJob& job);
@@ -88,6 +105,10 @@ void FlatFieldRow8Avx2(uint8_t* row, const uint8_t* dark, const uint8_t* bright,
 void FlatFieldRow16Avx2(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
 void FlatFieldRow8Avx512(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
 void FlatFieldRow16Avx512(uint16_t* row, const uint16_t* dark, const uint16_t* bright, int32_t count);
+void NearestUnmarked8Avx512(const uint8_t* samples, const void* marks, int32_t markBytes, int32_t count,
+                            uint8_t* left, uint8_t* right);
+void NearestUnmarked16Avx512(const uint16_t* samples, const void* marks, int32_t markBytes, int32_t count,
+                             uint16_t* left, uint16_t* right);
 #endif
 
 }  // namespace vantix::filter_detail

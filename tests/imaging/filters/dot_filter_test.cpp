@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "filter_test_images.h"
+#include "imaging/cpu_dispatch.h"
+#include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/filters.h"
 
 namespace vantix {
@@ -130,6 +132,81 @@ TEST(DotFilter, UnusableWorkMapIsLeftAlone) {
     EXPECT_TRUE(SameImage(image, expected));
     CDibImage colour = RandomImage(8, 8, 24, 6003);
     EXPECT_EQ(ApplyDotFilter(colour, hot, hot, image), 0);
+}
+
+// The row kernel of the fill at every level this processor runs, against a
+// walk to the nearest unmarked samples: rows on both sides of the vector
+// blocks (32 and 64 samples), marks alone, in short runs, and in runs longer
+// than a block (a block without any unmarked sample takes its values from
+// the blocks beside it), in both mark widths.
+template <typename S>
+void ExpectNearestLikeAWalk(uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (const int32_t width : {1, 2, 3, 31, 32, 33, 63, 64, 65, 127, 129, 200, 333}) {
+        for (const uint32_t density : {0u, 10u, 50u, 80u, 97u, 100u}) {
+            std::vector<S> samples(static_cast<size_t>(width));
+            std::vector<uint8_t> marks8(samples.size());
+            for (int32_t c = 0; c < width; ++c) {
+                samples[c] = static_cast<S>(rng());
+                // The ends are never marked; density 100 leaves only them.
+                marks8[c] = c > 0 && c < width - 1 && rng() % 100 < density ? 1 : 0;
+            }
+            const std::vector<uint16_t> marks16(marks8.begin(), marks8.end());
+            for (const KernelLevel level : {KernelLevel::kBaseline, KernelLevel::kAvx2, KernelLevel::kAvx512}) {
+                const auto& kernels = filter_detail::FilterKernelsFor(level);
+                for (const int32_t markBytes : {1, 2}) {
+                    const void* marks = markBytes == 1 ? static_cast<const void*>(marks8.data()) : marks16.data();
+                    std::vector<S> left(samples.size()), right(samples.size());
+                    if constexpr (sizeof(S) == 1) {
+                        kernels.nearest8(samples.data(), marks, markBytes, width, left.data(), right.data());
+                    } else {
+                        kernels.nearest16(samples.data(), marks, markBytes, width, left.data(), right.data());
+                    }
+                    for (int32_t c = 0; c < width; ++c) {
+                        if (!marks8[c]) continue;
+                        int32_t l = c, r = c;
+                        while (marks8[l]) --l;
+                        while (marks8[r]) ++r;
+                        ASSERT_EQ(left[c], samples[l]) << "width " << width << " density " << density << " column " << c
+                                                       << " level " << static_cast<int>(level) << " marks " << markBytes;
+                        ASSERT_EQ(right[c], samples[r]) << "width " << width << " density " << density << " column "
+                                                        << c << " level " << static_cast<int>(level);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(DotFilter, RowKernelFindsTheNearestUnmarkedSamplesAtEveryLevel) {
+    ExpectNearestLikeAWalk<uint8_t>(7000);
+    ExpectNearestLikeAWalk<uint16_t>(7100);
+}
+
+// Whole images wider than the vector blocks through the filter as the
+// library runs it: dense marks with long marked runs (random samples), and
+// rows with only a few marks (a smooth ramp with scattered defects), which
+// are filled run by run.
+TEST(DotFilter, WideImagesWithDenseOrSparseMarksMatchTheReference) {
+    uint32_t seed = 7200;
+    CDibImage none;
+    for (const int32_t bits : {8, 16}) {
+        for (const auto& [w, h] : {std::pair{65, 6}, std::pair{130, 5}, std::pair{257, 4}}) {
+            for (const uint32_t oneIn : {2u, 5u, 100u}) {
+                CDibImage raw = oneIn < 100 ? RandomImage(w, h, bits, seed++) : Filled(w, h, bits, 0);
+                if (oneIn == 100) {
+                    for (int32_t y = 0; y < h; ++y)
+                        for (int32_t x = 0; x < w; ++x) Set(raw, x, y, 0, 50 + x / 4 + y);
+                }
+                const CDibImage hot = RandomMap(w, h, bits, seed++, oneIn);
+                CDibImage work = Filled(w, h, bits, 0);
+                CDibImage expected = Copy(raw);
+                ReferenceDot(expected, hot, none);
+                ASSERT_EQ(ApplyDotFilter(raw, hot, none, work), 1);
+                ASSERT_TRUE(SameImage(raw, expected)) << bits << " bits, " << w << " x " << h << ", 1 in " << oneIn;
+            }
+        }
+    }
 }
 
 }  // namespace
