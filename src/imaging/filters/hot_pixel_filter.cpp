@@ -25,6 +25,7 @@
 #include "imaging/filters/filter_bands.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
+#include "imaging/row_bands.h"
 
 namespace vantix {
 
@@ -103,7 +104,7 @@ inline bool IsLoneSample16(const uint16_t* above, const uint16_t* row, const uin
 // returns how many were replaced.
 template <typename T>
 int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const BayerGains& gains,
-                   std::vector<int32_t>* replaced) {
+                   std::vector<int32_t>* replaced, std::vector<HotPixelChange>* log = nullptr) {
     const ptrdiff_t stride = region.dstStride;
     T* row = filter_detail::SampleRow<T>(region.DstRow(y));
     const T* above = filter_detail::SampleRow<T>(region.DstRow(y - 1));
@@ -130,6 +131,9 @@ int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const 
             replace = IsLoneSample16(above, row, below, up, down, x);
         }
         if (replace) {
+            if (log != nullptr) {
+                log->push_back(HotPixelChange{y, x, row[x]});
+            }
             row[x] = static_cast<T>(mean);
             lastReplaced = x;
             ++count;
@@ -172,26 +176,165 @@ BayerGains GainsOf(int32_t bayerMode, int32_t redGain, int32_t blueGain) {
                       std::clamp(blueGain, 0, kBayerGainMax) * 128 / 100};
 }
 
+// Resolves rows [rowBegin, rowEnd) in order. Row r's replacements are kept
+// in lists[r % 3] until row r + 2 is done: a replacement two rows up changed
+// the mean the screen of that row saw. Logs each replacement when `log` is
+// not null.
 template <typename T>
-void ResolveFrame(const Region& region, const BayerGains& gains, uint8_t* candidates, ptrdiff_t candidateStride,
-                  HotPixelScratch& scratch) {
-    for (std::vector<int32_t>& list : scratch.replaced) {
-        list.clear();
-        list.reserve(static_cast<size_t>(region.width));
-    }
-    for (int32_t y = kBorder; y < region.height - kBorder; ++y) {
+void ResolveRows(const Region& region, const BayerGains& gains, uint8_t* candidates, ptrdiff_t candidateStride,
+                 int32_t rowBegin, int32_t rowEnd, std::vector<int32_t> (&lists)[3], std::vector<HotPixelChange>* log) {
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
         uint8_t* flags = candidates + y * candidateStride;
-        // Row r's replacements are kept in list r % 3 until row r + 2 is
-        // done: a replacement two rows up changed the mean this row's screen
-        // saw.
-        for (const int32_t x : scratch.replaced[static_cast<size_t>((y + 1) % 3)]) {
+        for (const int32_t x : lists[static_cast<size_t>((y + 1) % 3)]) {
             flags[x] = 1;
         }
-        std::vector<int32_t>& own = scratch.replaced[static_cast<size_t>(y % 3)];
+        std::vector<int32_t>& own = lists[static_cast<size_t>(y % 3)];
         own.clear();
-        ResolveRow<T>(region, y, flags, gains, &own);
+        ResolveRow<T>(region, y, flags, gains, &own, log);
     }
 }
+
+// The rows band `index` of `bands` resolves on its own: all of its rows
+// inside the border but, above the last band, its last two, which the band
+// under it reads as delivered.
+RowBand SpeculativeRows(const Region& region, int32_t index, int32_t bands) {
+    const RowBand band = BandOf(index, bands, region.height);
+    const int32_t last = region.height - kBorder;
+    const int32_t end = index == bands - 1 ? last : std::min(band.end - 2, last);
+    return {std::max(band.begin, kBorder), std::max(end, kBorder), index};
+}
+
+// The mend after the bands: walks down from each band's two held-back rows,
+// resolving them and then the rows under them again in order with what was
+// actually replaced above. Before a row is resolved again it is put back as
+// delivered (from the band's log of replacements), with the rows it reads
+// under it; its banded result is kept aside. Once two rows in a row come out
+// as the band had them, every later row of the band saw the same values as
+// it would in order, and the walk puts back the banded results it had
+// undone and goes on to the next band's held rows.
+template <typename T>
+class BandMend {
+public:
+    BandMend(const Region& region, const BayerGains& gains, uint8_t* candidates, ptrdiff_t candidateStride,
+             int32_t bands, HotPixelScratch& scratch)
+        : region_(region), gains_(gains), candidates_(candidates), candidateStride_(candidateStride), bands_(bands),
+          scratch_(scratch), rowBytes_(static_cast<size_t>(region.width) * sizeof(T)),
+          last_(region.height - kBorder) {
+        scratch_.aside.resize(rowBytes_ * kAsideRows);
+    }
+
+    void Run() {
+        int32_t next = kBorder;
+        for (int32_t k = 1; k < bands_; ++k) {
+            const int32_t held = SpeculativeRows(region_, k - 1, bands_).end;
+            if (held >= last_) {
+                return;
+            }
+            if (next <= held) {
+                // The rows above are final: take up the band's lists there.
+                next = held;
+                restoredTo_ = held - 1;
+                for (const int32_t row : {held - 2, held - 1}) {
+                    std::vector<int32_t>& list = scratch_.replaced[static_cast<size_t>((row + 3) % 3)];
+                    list.clear();
+                    for (const HotPixelChange& change : ChangesOf(row)) {
+                        list.push_back(change.column);
+                    }
+                }
+            }
+            next = Walk(next);
+        }
+    }
+
+private:
+    static constexpr int32_t kAsideRows = 4;
+
+    struct Span {
+        const HotPixelChange* first;
+        const HotPixelChange* last;
+        const HotPixelChange* begin() const { return first; }
+        const HotPixelChange* end() const { return last; }
+    };
+
+    // Which band resolved `row` in the banded pass, or -1 for a held-back
+    // row and the border.
+    int32_t SpeculativeBandOf(int32_t row) const {
+        for (int32_t k = 0; k < bands_; ++k) {
+            const RowBand rows = SpeculativeRows(region_, k, bands_);
+            if (row >= rows.begin && row < rows.end) {
+                return k;
+            }
+        }
+        return -1;
+    }
+
+    Span ChangesOf(int32_t row) const {
+        const int32_t band = row >= kBorder ? SpeculativeBandOf(row) : -1;
+        if (band < 0) {
+            return {nullptr, nullptr};
+        }
+        const std::vector<HotPixelChange>& log = scratch_.bands[static_cast<size_t>(band)].changes;
+        const auto [first, last] = std::equal_range(
+            log.begin(), log.end(), HotPixelChange{row, 0, 0},
+            [](const HotPixelChange& a, const HotPixelChange& b) { return a.row < b.row; });
+        return {log.data() + (first - log.begin()), log.data() + (last - log.begin())};
+    }
+
+    T* Row(int32_t row) const { return filter_detail::SampleRow<T>(region_.DstRow(row)); }
+    uint8_t* Aside(int32_t row) const { return scratch_.aside.data() + static_cast<size_t>(row % kAsideRows) * rowBytes_; }
+
+    // Puts rows up to `row` back as delivered, keeping their banded results
+    // aside.
+    void RestoreThrough(int32_t row) {
+        while (restoredTo_ < row) {
+            const int32_t r = ++restoredTo_;
+            const Span changes = ChangesOf(r);
+            aside_[r % kAsideRows] = changes.first != nullptr;
+            if (changes.first == nullptr) {
+                continue;  // held back or outside the resolved rows: as delivered already
+            }
+            std::memcpy(Aside(r), Row(r), rowBytes_);
+            T* samples = Row(r);
+            for (const HotPixelChange& change : changes) {
+                samples[change.column] = static_cast<T>(change.old);
+            }
+        }
+    }
+
+    // Resolves rows from `next` until two banded rows come out unchanged;
+    // returns the row after the last one resolved.
+    int32_t Walk(int32_t next) {
+        int32_t matched = 0;
+        while (next < last_) {
+            RestoreThrough(std::min(next + 2, region_.height - 1));
+            ResolveRows<T>(region_, gains_, candidates_, candidateStride_, next, next + 1, scratch_.replaced, nullptr);
+            const bool banded = aside_[next % kAsideRows];
+            matched = banded && std::memcmp(Aside(next), Row(next), rowBytes_) == 0 ? matched + 1 : 0;
+            ++next;
+            if (matched == 2) {
+                for (int32_t r = next; r <= restoredTo_; ++r) {
+                    if (aside_[r % kAsideRows]) {
+                        std::memcpy(Row(r), Aside(r), rowBytes_);
+                    }
+                }
+                restoredTo_ = next - 1;
+                break;
+            }
+        }
+        return next;
+    }
+
+    const Region& region_;
+    const BayerGains& gains_;
+    uint8_t* candidates_;
+    ptrdiff_t candidateStride_;
+    int32_t bands_;
+    HotPixelScratch& scratch_;
+    size_t rowBytes_;
+    int32_t last_;
+    int32_t restoredTo_ = -1;
+    bool aside_[kAsideRows] = {};
+};
 
 }  // namespace
 
@@ -237,17 +380,45 @@ void HotPixelScreenRows(const CDibImage& raw, int32_t rowBegin, int32_t rowEnd, 
     }
 }
 
-void HotPixelResolve(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
-                     ptrdiff_t candidateStride, HotPixelScratch& scratch) {
+void HotPixelPrepareBands(HotPixelScratch& scratch, int32_t bands) {
+    if (scratch.bands.size() < static_cast<size_t>(bands)) {
+        scratch.bands.resize(static_cast<size_t>(bands));
+    }
+}
+
+void HotPixelResolveBand(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
+                         ptrdiff_t candidateStride, const RowBand& band, int32_t bands, HotPixelScratch& scratch) {
     const Region region = RegionOf(raw);
     if (raw.IsEmpty() || region.width <= 2 * kBorder || region.height <= 2 * kBorder) {
         return;
     }
     const BayerGains gains = GainsOf(bayerMode, redGain, blueGain);
+    HotPixelBandLog& own = scratch.bands[static_cast<size_t>(band.index)];
+    own.changes.clear();
+    for (std::vector<int32_t>& list : own.replaced) {
+        list.clear();
+    }
+    const RowBand rows = SpeculativeRows(region, band.index, bands);
     if (region.bytesPerPixel == 1) {
-        ResolveFrame<uint8_t>(region, gains, candidates, candidateStride, scratch);
+        ResolveRows<uint8_t>(region, gains, candidates, candidateStride, rows.begin, rows.end, own.replaced,
+                             &own.changes);
     } else if (region.bytesPerPixel == 2) {
-        ResolveFrame<uint16_t>(region, gains, candidates, candidateStride, scratch);
+        ResolveRows<uint16_t>(region, gains, candidates, candidateStride, rows.begin, rows.end, own.replaced,
+                              &own.changes);
+    }
+}
+
+void HotPixelMendBands(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
+                       ptrdiff_t candidateStride, int32_t bands, HotPixelScratch& scratch) {
+    const Region region = RegionOf(raw);
+    if (raw.IsEmpty() || region.width <= 2 * kBorder || region.height <= 2 * kBorder || bands <= 1) {
+        return;
+    }
+    const BayerGains gains = GainsOf(bayerMode, redGain, blueGain);
+    if (region.bytesPerPixel == 1) {
+        BandMend<uint8_t>(region, gains, candidates, candidateStride, bands, scratch).Run();
+    } else if (region.bytesPerPixel == 2) {
+        BandMend<uint16_t>(region, gains, candidates, candidateStride, bands, scratch).Run();
     }
 }
 
