@@ -97,7 +97,7 @@ int32_t FrameConverter::MirroredBayerMode(const ConversionSettings& settings, in
     return mode;
 }
 
-ConversionResult FrameConverter::Convert(ConversionSettings& settings) {
+ConversionResult FrameConverter::Convert(ConversionSettings& settings, const OutputCopy* copy) {
     ConversionResult result;
     // 1. The raw buffer of the colour mode.
     CDibImage* raw = Slot(RawSlotOf(settings.colorMode));
@@ -148,8 +148,11 @@ ConversionResult FrameConverter::Convert(ConversionSettings& settings) {
     }
 
     // 10. Picture filters, band by band after the demosaic of the band.
-    RenderOutput(*output, colour ? raw : nullptr, mode, settings);
+    const bool copies = copy != nullptr && copy->image == output && copy->destination != nullptr &&
+                        copy->capacity >= static_cast<size_t>(output->Stride()) * static_cast<size_t>(output->Height());
+    RenderOutput(*output, colour ? raw : nullptr, mode, settings, copies ? copy : nullptr);
     result.converted = true;
+    result.outputCopied = copies;
     return result;
 }
 
@@ -269,7 +272,7 @@ bool FrameConverter::DemosaicBalanced(CDibImage& destination, const CDibImage& r
 }
 
 void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32_t bayerMode,
-                                  const ConversionSettings& settings) {
+                                  const ConversionSettings& settings, const OutputCopy* copy) {
     const bool hueSaturation = !IsGrayMode(settings.colorMode) && (settings.hue != 0 || settings.saturation != 0);
     // Sharpness reads a copy of the image as the filters before it left it.
     CDibImage* scratch = nullptr;
@@ -295,7 +298,21 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
 
     WorkerPool& pool = workspace_.Pool();
     const size_t stride = static_cast<size_t>(output.Stride());
-    RunInBands(pool, output.Height(), [&](const RowBand& band, int32_t) {
+    const int32_t height = output.Height();
+    auto copyOut = [&](int32_t begin, int32_t end) {
+        if (copy == nullptr) {
+            return;
+        }
+        if (!copy->bottomUp) {
+            std::memcpy(copy->destination + stride * static_cast<size_t>(begin), output.Row(begin),
+                        stride * static_cast<size_t>(end - begin));
+            return;
+        }
+        for (int32_t y = begin; y < end; ++y) {
+            std::memcpy(copy->destination + stride * static_cast<size_t>(height - 1 - y), output.Row(y), stride);
+        }
+    };
+    RunInBands(pool, height, [&](const RowBand& band, int32_t) {
         ForEachChunk(band, [&](int32_t begin, int32_t end) {
             if (raw != nullptr) {
                 DemosaicRows(output, *raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, level_, begin,
@@ -309,19 +326,22 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
             }
             if (scratch != nullptr) {
                 std::memcpy(scratch->Row(begin), output.Row(begin), stride * static_cast<size_t>(end - begin));
+            } else {
+                copyOut(begin, end);
             }
         });
     });
     if (scratch == nullptr) {
         return;
     }
-    RunInBands(pool, output.Height(), [&](const RowBand& band, int32_t slot) {
+    RunInBands(pool, height, [&](const RowBand& band, int32_t slot) {
         std::vector<int32_t>& sums = workspace_.Scratch(slot).sums;
         ForEachChunk(band, [&](int32_t begin, int32_t end) {
             ApplySharpnessRows(output, *scratch, settings.sharpness, begin, end, sums, level_);
             if (brightness != nullptr) {
                 MapToneTableRows(output, *brightness, begin, end, level_);
             }
+            copyOut(begin, end);
         });
     });
 }

@@ -121,6 +121,20 @@ struct ConversionResult {
     bool grayGainsChanged = false;
     // The automatic exposure step called a setter of the ExposureControl.
     bool exposureChanged = false;
+    // The output was also copied to OutputCopy::destination.
+    bool outputCopied = false;
+};
+
+// A buffer the conversion also copies its output to when the output is
+// `image`: each band's rows as soon as they are finished, while they are
+// still in the cache, the whole image with its row padding, the last row
+// first when bottomUp. `capacity` bytes must hold the image, or nothing is
+// copied.
+struct OutputCopy {
+    const CDibImage* image = nullptr;
+    uint8_t* destination = nullptr;
+    size_t capacity = 0;
+    bool bottomUp = false;
 };
 
 class FrameConverter {
@@ -136,7 +150,7 @@ public:
     // Converts the frame in the raw buffer of settings.colorMode. Call with
     // the session's image lock held, after the raw buffer was filled and its
     // rows repacked.
-    ConversionResult Convert(ConversionSettings& settings);
+    ConversionResult Convert(ConversionSettings& settings, const OutputCopy* copy = nullptr);
 
     // The Bayer mode of the raw buffer as delivered (the camera's own
     // mirroring applied), and after software mirroring as well. Mirroring an
@@ -156,7 +170,9 @@ private:
                         ConversionResult& result);
     // Steps 9 and 10: the demosaic from `raw` (null in the gray modes) and
     // the picture filters, band by band.
-    void RenderOutput(CDibImage& output, const CDibImage* raw, int32_t bayerMode, const ConversionSettings& settings);
+    // Copies rows [begin, end) of the output to `copy` when it is not null.
+    void RenderOutput(CDibImage& output, const CDibImage* raw, int32_t bayerMode, const ConversionSettings& settings,
+                      const OutputCopy* copy);
 
     ImageSlots images_;
     CriticalSection& maskLock_;

@@ -46,7 +46,7 @@ private:
 
 void CVantix::RepackRawRows(vantix::CDibImage* raw) { vantix::RepackRawRows(*raw); }
 
-void CVantix::ConvertFrame() {
+bool CVantix::ConvertFrame(const vantix::OutputCopy* copy) {
     vantix::ImageSlots slots{};
     for (size_t i = 0; i < slots.size(); ++i) slots[i] = images_[i].get();
     vantix::ConversionSettings settings = ConversionSettingsSnapshot();
@@ -55,8 +55,9 @@ void CVantix::ConvertFrame() {
 
     SessionExposureControl exposure(*this);
     vantix::FrameConverter converter(slots, maskLock_, &exposure, &conversionWorkspace_);
-    const vantix::ConversionResult result = converter.Convert(settings);
+    const vantix::ConversionResult result = converter.Convert(settings, copy);
     StoreConversionResults(settings, result);
+    return result.outputCopied;
 }
 
 // One copy of the settings per frame: a setter called meanwhile takes effect

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "catalog/model_catalog.h"
+#include "imaging/frame_converter.h"
 #include "imaging/frame_reduction.h"
 #include "platform/clock.h"
 #include "session/error_codes.h"
@@ -149,12 +150,21 @@ void CVantix::RunPreviewWorker() {
             lastRateTime_ = now;
         }
         Store(info.rateTenths, frameRate_);
-        ConvertFrame();
+        // The application's buffer is filled by the conversion itself when
+        // it can be (rows copied while still in the cache, on every thread);
+        // otherwise, or when it is too small, by the copy afterwards, which
+        // also reports the error.
+        const bool wantsCopy = clientBuffer_ != nullptr && clientBufferSize_ != 0;
+        vantix::OutputCopy copy;
+        copy.image = ClientImage();
+        copy.destination = static_cast<uint8_t*>(clientBuffer_);
+        copy.capacity = clientBufferSize_ > 0 ? static_cast<size_t>(clientBufferSize_) : 0;
+        copy.bottomUp = clientOrientation_ == 0;
+        const bool copied = ConvertFrame(wantsCopy ? &copy : nullptr);
         recorderNewFrame_ = 1;
         imageAvailable_ = 1;
         DrawFrame();
-        if (clientBuffer_ != nullptr && clientBufferSize_ != 0 &&
-            !CopyClientImage(clientBuffer_, clientBufferSize_, clientOrientation_)) {
+        if (wantsCopy && !copied && !CopyClientImage(clientBuffer_, clientBufferSize_, clientOrientation_)) {
             continue;
         }
         if (previewRun_ == 1 && callbackWindow_ != nullptr) {

@@ -33,6 +33,7 @@ class X11PreviewWindow;
 struct PreviewWindowPlacement;
 struct ConversionSettings;
 struct ConversionResult;
+struct OutputCopy;
 }
 
 class CVantix {
@@ -212,7 +213,9 @@ private:
     void RepackRawRows(vantix::CDibImage* raw);
     void RunRecorder();
     void StopRecording();
-    void ConvertFrame();
+    // Converts the frame in the raw buffer; with `copy`, also copies the
+    // client image there as the conversion finishes it (true when it did).
+    bool ConvertFrame(const vantix::OutputCopy* copy = nullptr);
     vantix::ConversionSettings ConversionSettingsSnapshot() const;
     void StoreConversionResults(const vantix::ConversionSettings& settings, const vantix::ConversionResult& result);
     bool CopyClientImage(void* buffer, int32_t size, int32_t orientation);

@@ -3,6 +3,7 @@
 // record, and a camera lost in the middle of a preview.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -120,6 +121,56 @@ TEST_F(AcquisitionControlTest, CallbackPreviewAnnouncesEveryFrameWithItsRecord) 
     }
     EXPECT_EQ(frames, 5);
     ASSERT_EQ(session_->StopPreview(), 1);
+}
+
+// The application's buffer holds the converted frame in the order it asked
+// for, with and without a filter stage after the demosaic's, in gray and
+// colour; a buffer one byte short gets nothing and an error.
+TEST_F(AcquisitionControlTest, CallbackBufferHoldsTheClientImageInEitherOrientation) {
+    for (const int32_t bits : {8, 24}) {
+        ASSERT_EQ(session_->SetColorMode(bits), 1);
+        for (const int32_t sharpness : {0, 12}) {
+            ASSERT_EQ(session_->SetFilterValue(5, sharpness), 1);
+            for (const int32_t bottomUp : {0, 1}) {
+                std::vector<uint8_t> buffer(640 * 480 * static_cast<size_t>(bits / 8), 0xA5);
+                ASSERT_EQ(session_->CallBackPreview(window_, buffer.data(), static_cast<int32_t>(buffer.size()), bottomUp), 1);
+                int frames = 0;
+                VantixMessage message;
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (frames < 2 && std::chrono::steady_clock::now() < deadline) {
+                    if (vantix::GetWindowMessage(window_, &message, 100) == 1 && message.message == 0x8002 &&
+                        message.wParam != 0) {
+                        ++frames;
+                    }
+                }
+                ASSERT_EQ(session_->StopPreview(), 1);
+                ASSERT_EQ(frames, 2);
+                // Stopped: the buffer and the client image hold the last frame.
+                const vantix::CDibImage* client = session_->Image(bits == 8 ? 0 : 2);
+                const size_t stride = static_cast<size_t>(client->Stride());
+                ASSERT_EQ(stride * static_cast<size_t>(client->Height()), buffer.size());
+                for (int32_t y = 0; y < client->Height(); ++y) {
+                    const int32_t from = bottomUp != 0 ? y : client->Height() - 1 - y;
+                    ASSERT_EQ(std::memcmp(buffer.data() + stride * static_cast<size_t>(y), client->Row(from), stride), 0)
+                        << bits << " bits, sharpness " << sharpness << ", bottomUp " << bottomUp << ", row " << y;
+                }
+                Drain();
+            }
+        }
+        std::vector<uint8_t> small(640 * 480 * static_cast<size_t>(bits / 8) - 1, 0xA5);
+        ASSERT_EQ(session_->CallBackPreview(window_, small.data(), static_cast<int32_t>(small.size()), 1), 1);
+        VantixMessage message;
+        bool refused = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!refused && std::chrono::steady_clock::now() < deadline) {
+            refused = vantix::GetWindowMessage(window_, &message, 100) == 1 && message.message == 0x8002 &&
+                      message.wParam == 0 && message.lParam == 5;
+        }
+        ASSERT_EQ(session_->StopPreview(), 1);
+        EXPECT_TRUE(refused);
+        EXPECT_TRUE(std::all_of(small.begin(), small.end(), [](uint8_t b) { return b == 0xA5; }));
+        Drain();
+    }
 }
 
 TEST_F(AcquisitionControlTest, FrameMetadataDescribesTheFrameDeliveredLast) {
