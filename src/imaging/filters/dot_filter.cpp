@@ -125,20 +125,21 @@ VANTIX_KERNEL_INLINE int32_t* BandColumns(std::vector<int32_t>& values, const Do
 // Look-down pass, bottom-up through the band: below(y, c) is the sample at
 // the nearest unmarked row under y in column c; open(c) is the first row
 // from which on no unmarked row is left inside the band, so that the value
-// must come from further down (the join). Reads the marks and unmarked
-// samples of the row under the band, never the next band's records. Also
-// notes the lowest unmarked sample of each column in the band, which the
-// band under it starts its values above from.
+// must come from further down (the join): the lowest unmarked row of the
+// column among the band's fill rows after its first and the row under the
+// band, or the first fill row when there is none. Reads the marks and
+// unmarked samples of the row under the band, never the next band's
+// records. Also notes the lowest unmarked sample of each column in the band,
+// which the band under it starts its values above from. Both searches go
+// upwards only until every column has met an unmarked sample, which in most
+// pictures is within a few rows of the band's end.
 template <typename S, typename M>
 VANTIX_KERNEL_INLINE void LookDownRows(const DotFilterPlan& plan, const RowBand& band) {
     const int32_t width = plan.raw->Width();
     const RowBand rows = FillRange(plan, band);
     int32_t* open = BandColumns(plan.planes->open, plan, band.index);
     int32_t* lowest = BandColumns(plan.planes->lowest, plan, band.index);
-    std::fill_n(open, width, rows.end);
     std::fill_n(lowest, width, -1);
-    // Upwards until every column has met an unmarked sample, which in most
-    // pictures is the band's last row.
     int32_t missing = width;
     for (int32_t y = band.end - 1; y >= band.begin && missing > 0; --y) {
         const M* mark = MarkRow<M>(plan, y);
@@ -150,25 +151,35 @@ VANTIX_KERNEL_INLINE void LookDownRows(const DotFilterPlan& plan, const RowBand&
             missing += lowest[c] < 0 ? 1 : 0;
         }
     }
+    if (rows.begin >= rows.end) {
+        std::fill_n(open, width, rows.end);
+        return;
+    }
+    std::fill_n(open, width, rows.begin);
+    missing = width;
+    for (int32_t y = rows.end; y > rows.begin && missing > 0; --y) {
+        const M* mark = MarkRow<M>(plan, y);
+        missing = 0;
+        for (int32_t c = 0; c < width; ++c) {
+            open[c] = open[c] == rows.begin && mark[c] == 0 ? y : open[c];
+            missing += open[c] == rows.begin ? 1 : 0;
+        }
+    }
     for (int32_t y = rows.end - 1; y >= rows.begin; --y) {
         const M* mark = MarkRow<M>(plan, y + 1);
         const S* under = RawRow<S>(plan, y + 1);
         S* out = BelowRow<S>(plan, y);
-        if (y == rows.end - 1) {
-            // The row under the band: its unmarked samples close the column.
+        // Under the last row the band's own records end: a marked sample in
+        // the row under the band leaves the value to the join.
+        const S* next = y == rows.end - 1 ? nullptr : BelowRow<S>(plan, y + 1);
+        if (next == nullptr) {
             for (int32_t c = 0; c < width; ++c) {
-                const bool clear = mark[c] == 0;
-                out[c] = clear ? under[c] : S{0};
-                open[c] = clear ? rows.end : y;
+                out[c] = mark[c] == 0 ? under[c] : S{0};
             }
             continue;
         }
-        const S* next = BelowRow<S>(plan, y + 1);
         for (int32_t c = 0; c < width; ++c) {
-            const bool clear = mark[c] == 0;
-            out[c] = clear ? under[c] : next[c];
-            // Still open: nothing unmarked between here and the band's end.
-            open[c] = !clear && open[c] == y + 1 ? y : open[c];
+            out[c] = mark[c] == 0 ? under[c] : next[c];
         }
     }
 }
