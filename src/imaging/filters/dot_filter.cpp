@@ -284,28 +284,13 @@ constexpr int32_t kDenseRowShare = 32;
 template <typename S, typename M>
 VANTIX_KERNEL_INLINE void FillSparseRow(S* row, const M* mark, const S* below, const int32_t* open,
                                         const int32_t* joined, int32_t y, int32_t width, int32_t* above) {
-    int32_t x = 1;
-    while (x < width - 1) {
-        // Marks are 0 or 1, so in either width the first byte holding 1
-        // is the low byte of the next marked sample.
-        const void* next = std::memchr(mark + x, 1, static_cast<size_t>(width - 1 - x) * sizeof(M));
-        if (next == nullptr) {
-            break;
-        }
-        x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(mark)) /
-                                 static_cast<ptrdiff_t>(sizeof(M)));
-        const int32_t first = x;
-        int32_t end = x + 1;
-        while (mark[end] != 0) {
-            ++end;
-        }
+    filter_detail::ForEachMarkedRun(mark, width, [&](int32_t first, int32_t end) {
         const int32_t horizontal = row[first - 1] + row[end];
         for (int32_t c = first; c < end; ++c) {
             const int32_t down = y >= open[c] ? joined[c] : below[c];
             row[c] = static_cast<S>((horizontal + above[c] + down) >> 2);
         }
-        x = end;
-    }
+    });
     for (int32_t c = 0; c < width; ++c) {
         above[c] = mark[c] == 0 ? static_cast<int32_t>(row[c]) : above[c];
     }

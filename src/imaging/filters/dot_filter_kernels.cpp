@@ -13,8 +13,6 @@
 // sample. Lanes whose nearest unmarked sample lies in an earlier (later)
 // block take the value carried from that block, so the left side runs from
 // the first block on and the right side from the last one back.
-#include <cstring>
-
 #include "imaging/filters/filter_kernels.h"
 
 #if VANTIX_HAVE_AVX2_KERNELS
@@ -28,29 +26,14 @@ namespace {
 
 template <typename S, typename M>
 void NearestByRuns(const S* samples, const M* marks, int32_t count, S* left, S* right) {
-    int32_t x = 1;
-    while (x < count - 1) {
-        // Marks are 0 or 1, so in either width the first byte holding 1 is
-        // the low byte of the next marked sample.
-        const void* next = std::memchr(marks + x, 1, static_cast<size_t>(count - 1 - x) * sizeof(M));
-        if (next == nullptr) {
-            return;
-        }
-        x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(marks)) /
-                                 static_cast<ptrdiff_t>(sizeof(M)));
-        const int32_t first = x;
-        int32_t end = x + 1;
-        while (marks[end] != 0) {
-            ++end;
-        }
+    ForEachMarkedRun(marks, count, [&](int32_t first, int32_t end) {
         const S before = samples[first - 1];
         const S after = samples[end];
         for (int32_t c = first; c < end; ++c) {
             left[c] = before;
             right[c] = after;
         }
-        x = end;
-    }
+    });
 }
 
 template <typename S>

@@ -4,7 +4,9 @@
 // and the one place that picks among them (FilterKernelsFor). Every variant
 // of a kernel gives the same bytes as its portable variant; the choice only
 // affects speed. Internal to the filters.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "imaging/cpu_dispatch.h"
 
@@ -64,6 +66,31 @@ using NearestUnmarked8 = void (*)(const uint8_t* samples, const void* marks, int
                                   uint8_t* left, uint8_t* right);
 using NearestUnmarked16 = void (*)(const uint16_t* samples, const void* marks, int32_t markBytes, int32_t count,
                                    uint16_t* left, uint16_t* right);
+
+// Calls run(first, end) for each run [first, end) of marked samples in a row
+// of `count` marks (0 or 1, M wide) whose first and last are unmarked, left
+// to right.
+template <typename M, typename Run>
+VANTIX_KERNEL_INLINE void ForEachMarkedRun(const M* marks, int32_t count, Run&& run) {
+    int32_t x = 1;
+    while (x < count - 1) {
+        // Marks are 0 or 1, so in either width the first byte holding 1 is
+        // the low byte of the next marked sample.
+        const void* next = std::memchr(marks + x, 1, static_cast<size_t>(count - 1 - x) * sizeof(M));
+        if (next == nullptr) {
+            return;
+        }
+        x = static_cast<int32_t>((static_cast<const uint8_t*>(next) - reinterpret_cast<const uint8_t*>(marks)) /
+                                 static_cast<ptrdiff_t>(sizeof(M)));
+        const int32_t first = x;
+        int32_t end = x + 1;
+        while (marks[end] != 0) {
+            ++end;
+        }
+        run(first, end);
+        x = end;
+    }
+}
 
 struct FilterKernels {
     ToneRow8 tone8;
