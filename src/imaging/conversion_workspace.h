@@ -29,7 +29,7 @@ public:
 
     struct ThreadScratch {
         DotFilterScratch dot;
-        std::vector<int32_t> sums;  // sharpness column sums
+        SharpnessBandScratch sharpness;
     };
     ThreadScratch& Scratch(int32_t slot) { return scratch_[static_cast<size_t>(slot)]; }
 

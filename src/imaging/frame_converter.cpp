@@ -274,7 +274,9 @@ bool FrameConverter::DemosaicBalanced(CDibImage& destination, const CDibImage& r
 void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32_t bayerMode,
                                   const ConversionSettings& settings, const OutputCopy* copy) {
     const bool hueSaturation = !IsGrayMode(settings.colorMode) && (settings.hue != 0 || settings.saturation != 0);
-    // Sharpness reads a copy of the image as the filters before it left it.
+    // Sharpness reads the image as the filters before it left it: each band
+    // keeps copies of its own last rows, and the rows it reads of the bands
+    // beside it are copied to the scratch image by the stage before.
     CDibImage* scratch = nullptr;
     if (settings.sharpness != 0) {
         CDibImage* candidate = images_[kSlotFilterScratch];
@@ -324,10 +326,14 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
             if (tones != nullptr) {
                 MapToneTableRows(output, *tones, begin, end, level_);
             }
-            if (scratch != nullptr) {
-                std::memcpy(scratch->Row(begin), output.Row(begin), stride * static_cast<size_t>(end - begin));
-            } else {
+            if (scratch == nullptr) {
                 copyOut(begin, end);
+                return;
+            }
+            for (int32_t y = begin; y < end; ++y) {
+                if (SharpnessEdgeRow(band, height, y)) {
+                    std::memcpy(scratch->Row(y), output.Row(y), stride);
+                }
             }
         });
     });
@@ -335,9 +341,9 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
         return;
     }
     RunInBands(pool, height, [&](const RowBand& band, int32_t slot) {
-        std::vector<int32_t>& sums = workspace_.Scratch(slot).sums;
+        SharpnessBandScratch& sharpness = workspace_.Scratch(slot).sharpness;
         ForEachChunk(band, [&](int32_t begin, int32_t end) {
-            ApplySharpnessRows(output, *scratch, settings.sharpness, begin, end, sums, level_);
+            ApplySharpnessInBand(output, *scratch, settings.sharpness, band, begin, end, sharpness, level_);
             if (brightness != nullptr) {
                 MapToneTableRows(output, *brightness, begin, end, level_);
             }

@@ -34,7 +34,7 @@ enum ImageSlot : int {
     kSlotColor32,       // output of mode 3
     kSlotColor48,       // output of mode 4
     kSlotColor64,       // output of mode 5
-    kSlotFilterScratch,  // copy of the output taken for the sharpness filter
+    kSlotFilterScratch,  // the sharpness filter's copies of the rows at band edges
     kSlotPreview,
     kSlotMaskDark8,
     kSlotMaskBright8,

@@ -108,10 +108,24 @@ void MapToneTableRows(CDibImage& image, const filter_detail::ToneTable& table, i
 // empty or scratch cannot be created.
 int PrepareFilterScratch(const CDibImage& image, CDibImage& scratch);
 
-// Sharpness of the image's rows [rowBegin, rowEnd) from scratch (a copy of
-// the image, reading its rows two above and one below); `sums` is per-thread
-// scratch. The image's two-pixel border is left alone.
-void ApplySharpnessRows(CDibImage& image, const CDibImage& scratch, int32_t sharpness, int32_t rowBegin,
-                        int32_t rowEnd, std::vector<int32_t>& sums, KernelLevel level);
+// Sharpness in place, band by band: the image's rows [rowBegin, rowEnd) of
+// `band`, chunk after chunk from the band's top. The filter reads each
+// output row's source rows two above and one below as the stages before it
+// left them: the band's own rows from `sourceRows` (a per-thread copy of its
+// last three source rows, made as each row is sharpened), and the rows of the
+// bands beside it from `edges`, where the stage before the sharpness copied
+// every band's first and last two rows (SharpnessEdgeRows). `sums` and
+// `sourceRows` are per-thread scratch. The two-pixel border is left alone.
+struct SharpnessBandScratch {
+    std::vector<int32_t> sums;
+    std::vector<uint8_t> sourceRows;
+};
+// Whether row y of an image of `height` rows is one that band `band` copies
+// to the edges for its neighbours.
+inline bool SharpnessEdgeRow(const RowBand& band, int32_t height, int32_t y) {
+    return (y == band.begin && band.begin > 0) || (y >= band.end - 2 && band.end < height);
+}
+void ApplySharpnessInBand(CDibImage& image, const CDibImage& edges, int32_t sharpness, const RowBand& band,
+                          int32_t rowBegin, int32_t rowEnd, SharpnessBandScratch& scratch, KernelLevel level);
 
 }  // namespace vantix

@@ -8,6 +8,7 @@
 // per sample, then every output sample adds four of those column sums one
 // pixel apart (the row kernels, sharpness_kernels.cpp).
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "imaging/filters/filter_bands.h"
@@ -84,25 +85,50 @@ int ApplySharpness(CDibImage& image, const CDibImage& scratch, int32_t sharpness
     return image.Apply(SharpnessRoutine, &scratch, nullptr, 0, 0, &settings, &level);
 }
 
-void ApplySharpnessRows(CDibImage& image, const CDibImage& scratch, int32_t sharpness, int32_t rowBegin,
-                        int32_t rowEnd, std::vector<int32_t>& sums, KernelLevel level) {
+void ApplySharpnessInBand(CDibImage& image, const CDibImage& edges, int32_t sharpness, const RowBand& band,
+                          int32_t rowBegin, int32_t rowEnd, SharpnessBandScratch& scratch, KernelLevel level) {
     ChannelLayout layout{};
-    if (image.IsEmpty() || &scratch == &image || scratch.Width() != image.Width() ||
-        scratch.Height() != image.Height() || scratch.BitsPerPixel() != image.BitsPerPixel() ||
+    if (image.IsEmpty() || &edges == &image || edges.Width() != image.Width() || edges.Height() != image.Height() ||
+        edges.BitsPerPixel() != image.BitsPerPixel() || edges.Stride() != image.Stride() ||
         !filter_detail::LayoutFor(image.BytesPerPixel(), layout)) {
         return;
     }
-    Region region;
-    region.dst = image.Bits();
-    region.src = scratch.Bits();
-    region.width = image.Width();
-    region.height = image.Height();
-    region.dstStride = image.Stride();
-    region.srcStride = scratch.Stride();
-    region.bytesPerPixel = image.BytesPerPixel();
-    sums.resize(static_cast<size_t>(region.width) * static_cast<size_t>(layout.step));
-    SharpenRows(region, layout, std::clamp(sharpness, kSharpnessMin, kSharpnessMax), rowBegin, rowEnd, sums.data(),
-                level);
+    const int32_t height = image.Height();
+    const size_t stride = static_cast<size_t>(image.Stride());
+    scratch.sums.resize(static_cast<size_t>(image.Width()) * static_cast<size_t>(layout.step));
+    scratch.sourceRows.resize(3 * stride);
+    const filter_detail::FilterKernels& kernels = filter_detail::FilterKernelsFor(level);
+    filter_detail::SharpenRowJob job{};
+    job.sums = scratch.sums.data();
+    job.pixels = image.Width();
+    job.step = layout.step;
+    job.strength = std::clamp(sharpness, kSharpnessMin, kSharpnessMax);
+    const int32_t first = std::max(band.begin, kBorder);
+    const int32_t last = std::min(band.end, height - kBorder);  // exclusive
+    // Where source row r is while row y is sharpened: beside the band, in
+    // the edges; sharpened already by this band (or r == y, about to be), in
+    // the copies; otherwise still in the image as the stages before left it
+    // (the row under y, and the border rows, which the brightness after the
+    // sharpness reaches only with their chunk).
+    auto source = [&](int32_t r, int32_t y) -> const uint8_t* {
+        if (r < band.begin || r >= band.end) {
+            return edges.Row(r);
+        }
+        if (r >= first && r <= y) {
+            return scratch.sourceRows.data() + static_cast<size_t>(r % 3) * stride;
+        }
+        return image.Row(r);
+    };
+    const filter_detail::SharpenRow row = layout.sampleBytes == 1 ? kernels.sharpen8 : kernels.sharpen16;
+    for (int32_t y = std::max(rowBegin, first); y < std::min(rowEnd, last); ++y) {
+        std::memcpy(scratch.sourceRows.data() + static_cast<size_t>(y % 3) * stride, image.Row(y), stride);
+        job.r0 = source(y - 2, y);
+        job.r1 = source(y - 1, y);
+        job.r2 = source(y, y);
+        job.r3 = source(y + 1, y);
+        job.out = image.Row(y);
+        row(job);
+    }
 }
 
 int PrepareFilterScratch(const CDibImage& image, CDibImage& scratch) {
