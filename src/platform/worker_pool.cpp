@@ -33,49 +33,61 @@ void WorkerPool::RunParts(int32_t count, PartFunction function, void* context) {
         }
         return;
     }
+    Job job{};
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        function_ = function;
-        context_ = context;
-        count_ = count;
-        next_.store(0, std::memory_order_relaxed);
-        busy_ = static_cast<int32_t>(workers_.size());
-        ++generation_;
+        job = Job{job_.generation + 1, count, function, context};
+        job_ = job;
+        unfinished_.store(count, std::memory_order_relaxed);
+        claim_.store(uint64_t{job.generation} << 32, std::memory_order_release);
     }
     wake_.notify_all();
-    TakeParts(0);
-    // The workers' writes are published by their last hold of the mutex.
+    TakeParts(job, 0);
+    // The acquire pairs with the release of every part's finish, so that the
+    // parts' writes are visible here.
+    if (unfinished_.load(std::memory_order_acquire) == 0) {
+        return;
+    }
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return busy_ == 0; });
+    done_.wait(lock, [this] { return unfinished_.load(std::memory_order_acquire) == 0; });
 }
 
-void WorkerPool::TakeParts(int32_t slot) {
+void WorkerPool::TakeParts(const Job& job, int32_t slot) {
+    const uint64_t first = uint64_t{job.generation} << 32;
+    uint64_t claim = claim_.load(std::memory_order_acquire);
     for (;;) {
-        const int32_t part = next_.fetch_add(1, std::memory_order_relaxed);
-        if (part >= count_) {
+        if ((claim & ~uint64_t{0xffffffff}) != first ||
+            static_cast<int32_t>(claim & 0xffffffff) >= job.count) {
+            return;  // another job's, or every part is taken
+        }
+        if (!claim_.compare_exchange_weak(claim, claim + 1, std::memory_order_acquire)) {
+            continue;  // claim now holds the value that won
+        }
+        job.function(job.context, static_cast<int32_t>(claim & 0xffffffff), slot);
+        if (unfinished_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            // The last part: the caller may be asleep. Taking the mutex
+            // orders this with its check of unfinished_ under the mutex.
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_.notify_one();
             return;
         }
-        function_(context_, part, slot);
+        claim = claim_.load(std::memory_order_acquire);
     }
 }
 
 void WorkerPool::WorkerLoop(int32_t slot) {
-    uint64_t seen = 0;
+    uint32_t seen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this, seen] { return stopping_ || generation_ != seen; });
+        wake_.wait(lock, [this, seen] { return stopping_ || job_.generation != seen; });
         if (stopping_) {
             return;
         }
-        seen = generation_;
-        // The job fields were written under the mutex before the generation
-        // moved on and stay fixed until every worker has reported back.
+        const Job job = job_;
+        seen = job.generation;
         lock.unlock();
-        TakeParts(slot);
+        TakeParts(job, slot);
         lock.lock();
-        if (--busy_ == 0) {
-            done_.notify_one();
-        }
     }
 }
 

@@ -8,6 +8,11 @@
 // the caller when Run returns, and everything the caller wrote before Run is
 // visible to every part.
 //
+// Run waits for the parts, not for the threads: a worker that the system has
+// not scheduled yet (a busy machine, another thread on its core) leaves its
+// parts to the caller and the others, and a job ends as soon as its last part
+// does. A late worker finds the job's parts all taken and goes back to sleep.
+//
 // One Run at a time: the pool belongs to one owner (a frame converter), which
 // calls it from one thread at a time. Parts must not call Run themselves.
 #include <atomic>
@@ -44,22 +49,29 @@ public:
 private:
     using PartFunction = void (*)(void* context, int32_t part, int32_t slot);
 
+    // What a thread needs to take parts of one job.
+    struct Job {
+        uint32_t generation;
+        int32_t count;
+        PartFunction function;
+        void* context;
+    };
+
     void RunParts(int32_t count, PartFunction function, void* context);
-    void TakeParts(int32_t slot);
+    void TakeParts(const Job& job, int32_t slot);
     void WorkerLoop(int32_t slot);
 
     std::mutex mutex_;
     std::condition_variable wake_;  // a new job, or the pool stops
-    std::condition_variable done_;  // a worker finished its share of the job
-    uint64_t generation_ = 0;       // counts jobs; guarded by mutex_
-    int32_t busy_ = 0;              // workers still in the current job; guarded by mutex_
+    std::condition_variable done_;  // the current job's last part finished
+    Job job_{};                     // the current job; guarded by mutex_
     bool stopping_ = false;         // guarded by mutex_
 
-    // The current job, written under mutex_ before the generation moves on.
-    PartFunction function_ = nullptr;
-    void* context_ = nullptr;
-    int32_t count_ = 0;
-    std::atomic<int32_t> next_{0};  // the next part to hand out
+    // The job's generation in the high half and the next part to hand out in
+    // the low half, so that a part is only ever taken for the job it belongs
+    // to: a worker still holding an old job's generation takes nothing.
+    std::atomic<uint64_t> claim_{0};
+    std::atomic<int32_t> unfinished_{0};  // parts of the current job not yet done
 
     std::vector<std::thread> workers_;
 };
