@@ -16,14 +16,6 @@ WorkerPool& ConversionWorkspace::Pool() {
     return *pool_;
 }
 
-uint8_t* ConversionWorkspace::HotPixelCandidates(int32_t width, int32_t height) {
-    const size_t bytes = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
-    if (hotCandidates_.size() < bytes) {
-        hotCandidates_.resize(bytes);
-    }
-    return hotCandidates_.data();
-}
-
 const filter_detail::ToneTable& ConversionWorkspace::Cached(CachedTable& cache, int32_t sampleBytes, int32_t gamma,
                                                             int32_t contrast, int32_t brightness,
                                                             bool foldBrightness) {

@@ -33,8 +33,6 @@ public:
     };
     ThreadScratch& Scratch(int32_t slot) { return scratch_[static_cast<size_t>(slot)]; }
 
-    // One byte per sample of a frame of this size.
-    uint8_t* HotPixelCandidates(int32_t width, int32_t height);
     HotPixelScratch& HotPixels() { return hotPixels_; }
     std::vector<uint8_t>& DotMarks() { return dotMarks_; }
     DotFilterPlanes& DotPlanes() { return dotPlanes_; }
@@ -63,7 +61,6 @@ private:
     int32_t threads_;
     std::unique_ptr<WorkerPool> pool_;
     std::vector<ThreadScratch> scratch_;
-    std::vector<uint8_t> hotCandidates_;
     HotPixelScratch hotPixels_;
     std::vector<uint8_t> dotMarks_;
     DotFilterPlanes dotPlanes_;

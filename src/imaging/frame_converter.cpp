@@ -208,24 +208,17 @@ void FrameConverter::FilterHotPixels(CDibImage& raw, int32_t bayerMode, const Co
         ApplyHotPixelFilter(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue);
         return;
     }
-    // The screen reads the frame as delivered and runs in bands. The
-    // replacements see the ones made before them: each band resolves its
+    // The replacements see the ones made before them: each band resolves its
     // rows as if the rows over it held none, and the mend redoes, in order,
     // the rows where that was not so (see filter_bands.h).
-    uint8_t* candidates = workspace_.HotPixelCandidates(raw.Width(), raw.Height());
     WorkerPool& pool = workspace_.Pool();
-    RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t) {
-        HotPixelScreenRows(raw, band.begin, band.end, candidates, raw.Width());
-    });
     HotPixelScratch& scratch = workspace_.HotPixels();
     const int32_t bands = BandCount(raw.Height(), pool.Threads());
     HotPixelPrepareBands(scratch, bands);
     RunInBands(pool, raw.Height(), [&](const RowBand& band, int32_t) {
-        HotPixelResolveBand(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, candidates, raw.Width(),
-                            band, bands, scratch);
+        HotPixelResolveBand(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, band, bands, scratch);
     });
-    HotPixelMendBands(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, candidates, raw.Width(), bands,
-                      scratch);
+    HotPixelMendBands(raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, bands, scratch);
 }
 
 void FrameConverter::GrayStage(CDibImage& raw, ConversionSettings& settings, int32_t bayerMode,

@@ -62,19 +62,15 @@ void DotFilterLookDownRows(const DotFilterPlan& plan, const RowBand& band, DotFi
 void DotFilterJoinBands(const DotFilterPlan& plan);
 void DotFilterFillRows(const DotFilterPlan& plan, const RowBand& band, DotFilterScratch& scratch);
 
-// Hot-pixel filter in three passes. The screen pass, by bands, marks in
-// `candidates` (one byte per sample, `candidateStride` bytes per row) the
-// samples whose mean test passes on the frame as delivered; it reads raw
-// rows two above and below its own. The resolve pass, by the bands of one
-// split (`bands` of them, see BandOf), tests the candidates in memory order
-// like the whole-image filter, and the samples whose screen a replacement two
-// rows up or two samples to the left may have changed; each band assumes the
-// two rows over it hold no replacement and leaves its last two rows (but the
-// last band's) to the mend. The mend pass, on one thread, resolves those rows
-// and redoes the rows under them that saw other values than in order, so the
-// result is the whole-image filter's.
-void HotPixelScreenRows(const CDibImage& raw, int32_t rowBegin, int32_t rowEnd, uint8_t* candidates,
-                        ptrdiff_t candidateStride);
+// Hot-pixel filter in two passes. The resolve pass, by the bands of one
+// split (`bands` of them, see BandOf), screens and resolves each band's rows
+// in memory order like the whole-image filter, each row screened just before
+// it is resolved; each band assumes the two rows over it hold no replacement
+// (they are the band above's last two, which it leaves as delivered) and
+// leaves its own last two rows (but the last band's) to the mend. The mend
+// pass, on one thread, resolves those rows and redoes the rows under them
+// that saw other values than in order, so the result is the whole-image
+// filter's.
 struct HotPixelChange {
     int32_t row;
     int32_t column;
@@ -82,19 +78,19 @@ struct HotPixelChange {
 };
 struct HotPixelBandLog {
     std::vector<HotPixelChange> changes;  // the band's replacements, in memory order
-    std::vector<int32_t> replaced[3];     // columns replaced in its last rows
+    std::vector<uint8_t> flags;           // the screen of the row being resolved
 };
 struct HotPixelScratch {
-    std::vector<int32_t> replaced[3];     // the mend's lists of columns replaced in the last rows
     std::vector<HotPixelBandLog> bands;   // per band of the resolve pass
+    std::vector<uint8_t> flags;           // the mend's screen of the row it resolves
     std::vector<uint8_t> aside;           // the mend's copies of banded rows it redoes
 };
 // Before the resolve pass: room for the bands' logs.
 void HotPixelPrepareBands(HotPixelScratch& scratch, int32_t bands);
-void HotPixelResolveBand(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
-                         ptrdiff_t candidateStride, const RowBand& band, int32_t bands, HotPixelScratch& scratch);
-void HotPixelMendBands(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
-                       ptrdiff_t candidateStride, int32_t bands, HotPixelScratch& scratch);
+void HotPixelResolveBand(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, const RowBand& band,
+                         int32_t bands, HotPixelScratch& scratch);
+void HotPixelMendBands(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, int32_t bands,
+                       HotPixelScratch& scratch);
 
 // Point filters on rows [rowBegin, rowEnd) of the image, in place.
 void ApplyHueSaturationRows(CDibImage& image, int32_t hue, int32_t saturation, int32_t rowBegin, int32_t rowEnd,

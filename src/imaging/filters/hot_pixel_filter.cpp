@@ -12,10 +12,11 @@
 //
 // The filter works in place in memory order, so a sample's tests see the
 // samples replaced before it (rows above, and the two samples to its left).
-// Each row is first screened with the mean test alone, on the values it
-// holds before the row is touched; that screen is vectorised. Replacements
-// are rare, so the full test runs only on the samples that pass it and on the
-// two samples after a replacement, whose screen may be stale.
+// Each row is first screened with the mean test alone, just before it is
+// resolved (the rows above final, the row itself untouched); that screen is
+// vectorised. Replacements are rare, so the full test runs only on the
+// samples that pass it and on the two samples after a replacement, whose
+// screen saw the old value.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -100,11 +101,11 @@ inline bool IsLoneSample16(const uint16_t* above, const uint16_t* row, const uin
 
 // The full test, in place and in memory order, on the flagged samples of row
 // y and on the two samples after each replacement (whose screen saw the old
-// value). Appends the replaced columns to `replaced` when it is not null;
-// returns how many were replaced.
+// value). Logs each replacement when `log` is not null; returns how many
+// were replaced.
 template <typename T>
 int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const BayerGains& gains,
-                   std::vector<int32_t>* replaced, std::vector<HotPixelChange>* log = nullptr) {
+                   std::vector<HotPixelChange>* log) {
     const ptrdiff_t stride = region.dstStride;
     T* row = filter_detail::SampleRow<T>(region.DstRow(y));
     const T* above = filter_detail::SampleRow<T>(region.DstRow(y - 1));
@@ -137,26 +138,35 @@ int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const 
             row[x] = static_cast<T>(mean);
             lastReplaced = x;
             ++count;
-            if (replaced != nullptr) {
-                replaced->push_back(x);
-            }
         }
         ++x;
     }
     return count;
 }
 
-// The whole-image filter: each row screened just before it is resolved, so
-// the screen sees the rows above as replaced.
+// Screens and resolves rows [rowBegin, rowEnd) in order, each row screened
+// just before it is resolved, so that the screen sees the rows above as
+// replaced. `flags` is working memory for one row. Logs each replacement
+// when `log` is not null; returns how many were replaced.
 template <typename T>
-int32_t FilterHotPixels(const Region& region, const BayerGains& gains) {
-    std::vector<uint8_t> candidates(static_cast<size_t>(region.width));
+int32_t ResolveRows(const Region& region, const BayerGains& gains, int32_t rowBegin, int32_t rowEnd,
+                    std::vector<uint8_t>& flags, std::vector<HotPixelChange>* log) {
+    if (flags.size() < static_cast<size_t>(region.width)) {
+        flags.resize(static_cast<size_t>(region.width));
+    }
     int32_t replaced = 0;
-    for (int32_t y = kBorder; y < region.height - kBorder; ++y) {
-        ScreenRow<T>(region, y, candidates.data());
-        replaced += ResolveRow<T>(region, y, candidates.data(), gains, nullptr);
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
+        ScreenRow<T>(region, y, flags.data());
+        replaced += ResolveRow<T>(region, y, flags.data(), gains, log);
     }
     return replaced;
+}
+
+// The whole-image filter, in memory order.
+template <typename T>
+int32_t FilterHotPixels(const Region& region, const BayerGains& gains) {
+    std::vector<uint8_t> flags;
+    return ResolveRows<T>(region, gains, kBorder, region.height - kBorder, flags, nullptr);
 }
 
 Region RegionOf(const CDibImage& raw) {
@@ -174,24 +184,6 @@ Region RegionOf(const CDibImage& raw) {
 BayerGains GainsOf(int32_t bayerMode, int32_t redGain, int32_t blueGain) {
     return BayerGains{bayerMode & 3, std::clamp(redGain, 0, kBayerGainMax) * 128 / 100,
                       std::clamp(blueGain, 0, kBayerGainMax) * 128 / 100};
-}
-
-// Resolves rows [rowBegin, rowEnd) in order. Row r's replacements are kept
-// in lists[r % 3] until row r + 2 is done: a replacement two rows up changed
-// the mean the screen of that row saw. Logs each replacement when `log` is
-// not null.
-template <typename T>
-void ResolveRows(const Region& region, const BayerGains& gains, uint8_t* candidates, ptrdiff_t candidateStride,
-                 int32_t rowBegin, int32_t rowEnd, std::vector<int32_t> (&lists)[3], std::vector<HotPixelChange>* log) {
-    for (int32_t y = rowBegin; y < rowEnd; ++y) {
-        uint8_t* flags = candidates + y * candidateStride;
-        for (const int32_t x : lists[static_cast<size_t>((y + 1) % 3)]) {
-            flags[x] = 1;
-        }
-        std::vector<int32_t>& own = lists[static_cast<size_t>(y % 3)];
-        own.clear();
-        ResolveRow<T>(region, y, flags, gains, &own, log);
-    }
 }
 
 // The rows band `index` of `bands` resolves on its own: all of its rows
@@ -215,10 +207,8 @@ RowBand SpeculativeRows(const Region& region, int32_t index, int32_t bands) {
 template <typename T>
 class BandMend {
 public:
-    BandMend(const Region& region, const BayerGains& gains, uint8_t* candidates, ptrdiff_t candidateStride,
-             int32_t bands, HotPixelScratch& scratch)
-        : region_(region), gains_(gains), candidates_(candidates), candidateStride_(candidateStride), bands_(bands),
-          scratch_(scratch), rowBytes_(static_cast<size_t>(region.width) * sizeof(T)),
+    BandMend(const Region& region, const BayerGains& gains, int32_t bands, HotPixelScratch& scratch)
+        : region_(region), gains_(gains), bands_(bands), scratch_(scratch), rowBytes_(static_cast<size_t>(region.width) * sizeof(T)),
           last_(region.height - kBorder) {
         scratch_.aside.resize(rowBytes_ * kAsideRows);
     }
@@ -231,16 +221,9 @@ public:
                 return;
             }
             if (next <= held) {
-                // The rows above are final: take up the band's lists there.
+                // The rows above are final: start at the held rows.
                 next = held;
                 restoredTo_ = held - 1;
-                for (const int32_t row : {held - 2, held - 1}) {
-                    std::vector<int32_t>& list = scratch_.replaced[static_cast<size_t>((row + 3) % 3)];
-                    list.clear();
-                    for (const HotPixelChange& change : ChangesOf(row)) {
-                        list.push_back(change.column);
-                    }
-                }
             }
             next = Walk(next);
         }
@@ -307,7 +290,7 @@ private:
         int32_t matched = 0;
         while (next < last_) {
             RestoreThrough(std::min(next + 2, region_.height - 1));
-            ResolveRows<T>(region_, gains_, candidates_, candidateStride_, next, next + 1, scratch_.replaced, nullptr);
+            ResolveRows<T>(region_, gains_, next, next + 1, scratch_.flags, nullptr);
             const bool banded = aside_[next % kAsideRows];
             matched = banded && std::memcmp(Aside(next), Row(next), rowBytes_) == 0 ? matched + 1 : 0;
             ++next;
@@ -326,8 +309,6 @@ private:
 
     const Region& region_;
     const BayerGains& gains_;
-    uint8_t* candidates_;
-    ptrdiff_t candidateStride_;
     int32_t bands_;
     HotPixelScratch& scratch_;
     size_t rowBytes_;
@@ -364,30 +345,14 @@ int HotPixelRoutine(uint8_t* dst, uint8_t* src, const Rect* srcRect, int32_t dst
     return FilterHotPixels<uint8_t>(region, gains);
 }
 
-void HotPixelScreenRows(const CDibImage& raw, int32_t rowBegin, int32_t rowEnd, uint8_t* candidates,
-                        ptrdiff_t candidateStride) {
-    const Region region = RegionOf(raw);
-    if (raw.IsEmpty() || region.width <= 2 * kBorder || (region.bytesPerPixel != 1 && region.bytesPerPixel != 2)) {
-        return;
-    }
-    for (int32_t y = std::max(rowBegin, kBorder); y < std::min(rowEnd, region.height - kBorder); ++y) {
-        uint8_t* flags = candidates + y * candidateStride;
-        if (region.bytesPerPixel == 1) {
-            ScreenRow<uint8_t>(region, y, flags);
-        } else {
-            ScreenRow<uint16_t>(region, y, flags);
-        }
-    }
-}
-
 void HotPixelPrepareBands(HotPixelScratch& scratch, int32_t bands) {
     if (scratch.bands.size() < static_cast<size_t>(bands)) {
         scratch.bands.resize(static_cast<size_t>(bands));
     }
 }
 
-void HotPixelResolveBand(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
-                         ptrdiff_t candidateStride, const RowBand& band, int32_t bands, HotPixelScratch& scratch) {
+void HotPixelResolveBand(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, const RowBand& band,
+                         int32_t bands, HotPixelScratch& scratch) {
     const Region region = RegionOf(raw);
     if (raw.IsEmpty() || region.width <= 2 * kBorder || region.height <= 2 * kBorder) {
         return;
@@ -395,30 +360,25 @@ void HotPixelResolveBand(CDibImage& raw, int32_t bayerMode, int32_t redGain, int
     const BayerGains gains = GainsOf(bayerMode, redGain, blueGain);
     HotPixelBandLog& own = scratch.bands[static_cast<size_t>(band.index)];
     own.changes.clear();
-    for (std::vector<int32_t>& list : own.replaced) {
-        list.clear();
-    }
     const RowBand rows = SpeculativeRows(region, band.index, bands);
     if (region.bytesPerPixel == 1) {
-        ResolveRows<uint8_t>(region, gains, candidates, candidateStride, rows.begin, rows.end, own.replaced,
-                             &own.changes);
+        ResolveRows<uint8_t>(region, gains, rows.begin, rows.end, own.flags, &own.changes);
     } else if (region.bytesPerPixel == 2) {
-        ResolveRows<uint16_t>(region, gains, candidates, candidateStride, rows.begin, rows.end, own.replaced,
-                              &own.changes);
+        ResolveRows<uint16_t>(region, gains, rows.begin, rows.end, own.flags, &own.changes);
     }
 }
 
-void HotPixelMendBands(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, uint8_t* candidates,
-                       ptrdiff_t candidateStride, int32_t bands, HotPixelScratch& scratch) {
+void HotPixelMendBands(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32_t blueGain, int32_t bands,
+                       HotPixelScratch& scratch) {
     const Region region = RegionOf(raw);
     if (raw.IsEmpty() || region.width <= 2 * kBorder || region.height <= 2 * kBorder || bands <= 1) {
         return;
     }
     const BayerGains gains = GainsOf(bayerMode, redGain, blueGain);
     if (region.bytesPerPixel == 1) {
-        BandMend<uint8_t>(region, gains, candidates, candidateStride, bands, scratch).Run();
+        BandMend<uint8_t>(region, gains, bands, scratch).Run();
     } else if (region.bytesPerPixel == 2) {
-        BandMend<uint16_t>(region, gains, candidates, candidateStride, bands, scratch).Run();
+        BandMend<uint16_t>(region, gains, bands, scratch).Run();
     }
 }
 

@@ -77,18 +77,15 @@ TEST(HotPixelFilter, MatchesReferenceOnRandomImages) {
     }
 }
 
-// The three passes the conversion runs on several threads: screen, bands
-// (here run bottom band first, as a pool may) and mend.
+// The two passes the conversion runs on several threads: bands (here run
+// bottom band first, as a pool may) and mend.
 void FilterInBands(CDibImage& raw, int32_t mode, int32_t redGain, int32_t blueGain, int32_t bands) {
-    std::vector<uint8_t> candidates(static_cast<size_t>(raw.Width()) * static_cast<size_t>(raw.Height()));
-    HotPixelScreenRows(raw, 0, raw.Height(), candidates.data(), raw.Width());
     HotPixelScratch scratch;
     HotPixelPrepareBands(scratch, bands);
     for (int32_t k = bands - 1; k >= 0; --k) {
-        HotPixelResolveBand(raw, mode, redGain, blueGain, candidates.data(), raw.Width(), BandOf(k, bands, raw.Height()),
-                            bands, scratch);
+        HotPixelResolveBand(raw, mode, redGain, blueGain, BandOf(k, bands, raw.Height()), bands, scratch);
     }
-    HotPixelMendBands(raw, mode, redGain, blueGain, candidates.data(), raw.Width(), bands, scratch);
+    HotPixelMendBands(raw, mode, redGain, blueGain, bands, scratch);
 }
 
 // Random samples: replacements everywhere, so the rows under each band's
