@@ -3,15 +3,16 @@
 //
 // Per pixel the work is a short run of integer operations and selects with
 // three lookups in small fixed tables. The portable kernel does one pixel at
-// a time. The vector kernels do the same operations on 8 (AVX2) or 16
-// (AVX-512) pixels in 32-bit lanes: the reciprocal comes from a gather, the
-// sextant's mask and multiplier from a register permute. AVX-512 takes the
-// B, G, R triples apart and puts them back together with byte permutes
-// across the register; AVX2, whose byte shuffles stay inside 128-bit halves,
-// moves them through small arrays.
+// a time. AVX2 does the same operations on 8 pixels in 32-bit lanes: the
+// reciprocal comes from a gather, the sextant's mask and multiplier from a
+// register permute, and the B, G, R triples move through small arrays
+// (its byte shuffles stay inside 128-bit halves). AVX-512 works on 32 pixels
+// in 16-bit lanes, with its lookups and the taking apart and putting back
+// together of the triples all done by byte permutes across registers.
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 #include "imaging/filters/filter_kernels.h"
 
@@ -207,136 +208,254 @@ AVX2_INLINE void HueRowAvx2Of(uint8_t* row, int32_t pixels, const HueShift& shif
     ShiftPixels<T, kStep, kClearFourth>(row, x, pixels, shift);
 }
 
-// ShiftPixel on sixteen pixels.
-AVX512_INLINE __m512i ShiftPixels16(__m512i b, __m512i g, __m512i r, const HueShift& shift) {
-    const __mmask16 greenOverRed = _mm512_cmpgt_epi32_mask(g, r);
-    const __m512i larger = _mm512_max_epi32(r, g);
-    const __m512i smaller = _mm512_min_epi32(r, g);
-    __m512i base = _mm512_mask_blend_epi32(greenOverRed, _mm512_set1_epi32(1), _mm512_set1_epi32(3));
-    __m512i numerator = _mm512_mask_blend_epi32(greenOverRed, _mm512_sub_epi32(g, b), _mm512_sub_epi32(b, r));
-    const __m512i minimum = _mm512_min_epi32(b, smaller);
-    const __mmask16 blueOnTop = _mm512_cmpgt_epi32_mask(b, larger);
-    const __m512i maximum = _mm512_max_epi32(b, larger);
-    base = _mm512_mask_mov_epi32(base, blueOnTop, _mm512_set1_epi32(5));
-    numerator = _mm512_mask_sub_epi32(numerator, blueOnTop, r, g);
-    const __mmask16 behind = _mm512_cmplt_epi32_mask(numerator, _mm512_setzero_si512());
-    const __m512i d = _mm512_sub_epi32(maximum, minimum);
-    base = _mm512_mask_sub_epi32(base, behind, base, _mm512_set1_epi32(1));
-    numerator = _mm512_mask_add_epi32(numerator, behind, numerator, d);
-    const __m512i n = _mm512_add_epi32(maximum, minimum);
-    const __m512i scaled = _mm512_srai_epi32(
-        _mm512_add_epi32(_mm512_mullo_epi32(d, _mm512_set1_epi32(shift.saturation * 256)), _mm512_set1_epi32(0x8000)),
-        16);
-    const __m512i m = _mm512_min_epi32(_mm512_min_epi32(n, _mm512_sub_epi32(_mm512_set1_epi32(510), n)), scaled);
-    const __m512i low = _mm512_srai_epi32(_mm512_sub_epi32(n, m), 1);
-    const __m512i width = _mm512_sub_epi32(_mm512_srai_epi32(_mm512_add_epi32(n, m), 1), low);
-    const __m512i reciprocal = _mm512_i32gather_epi32(d, kReciprocal.data(), 4);
-    __m512i v = _mm512_add_epi32(
-        _mm512_srai_epi32(_mm512_add_epi32(_mm512_mullo_epi32(numerator, reciprocal), _mm512_set1_epi32(0x8000)), 16),
-        _mm512_set1_epi32(shift.remainder));
-    __m512i index = _mm512_add_epi32(base, _mm512_set1_epi32(shift.sextants));
-    const __mmask16 wraps = _mm512_cmpgt_epi32_mask(v, _mm512_set1_epi32(254));
-    index = _mm512_mask_add_epi32(index, wraps, index, _mm512_set1_epi32(1));
-    v = _mm512_mask_sub_epi32(v, wraps, v, _mm512_set1_epi32(255));
-    const __m512i mask = _mm512_permutexvar_epi32(index, _mm512_load_si512(kSextantMask));
-    const __m512i multiplier = _mm512_permutexvar_epi32(index, _mm512_load_si512(kSextantMultiplier));
-    const __m512i gray = _mm512_set1_epi32(0x010101);
-    const __m512i travel = _mm512_srai_epi32(_mm512_add_epi32(_mm512_mullo_epi32(width, v), _mm512_set1_epi32(128)), 8);
-    return _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(low, gray),
-                                             _mm512_and_si512(_mm512_mullo_epi32(width, gray), mask)),
-                            _mm512_mullo_epi32(travel, multiplier));
-}
-
-// Byte permutes between a format's pixels and 32-bit lanes B | G << 8 | R << 16,
-// sixteen pixels at a time. For 16-bit channels the lanes take the high bytes.
-struct alignas(64) BytePermute {
-    uint8_t index[64];
+// ShiftPixel on 32 pixels in 16-bit lanes. Every intermediate fits in 16
+// bits except two products, which are taken apart:
+// - the scaled chroma (d * saturation + 128) >> 8 only matters up to 255
+//   (the lightness limit is never wider), so a product of 65536 or more, or
+//   a rounding that overflows, stands for 255;
+// - the position numerator * kReciprocal[d] splits the reciprocal into its
+//   high half, 255 / d, and its low half, whose product with the numerator
+//   comes as a high and a low word; the low word's top bit is the rounding.
+// The reciprocal halves are looked up with byte permutes over 128-entry
+// halves of their tables.
+struct alignas(64) ByteTable {
+    uint8_t entry[256];
 };
 
-// Lane byte 4i + c (c < 3) from byte pixelBytes * i + sampleBytes * c + high.
-constexpr BytePermute GatherIndex(int32_t pixelBytes, int32_t sampleBytes) {
+constexpr ByteTable ReciprocalBytes(int32_t shift) {
+    ByteTable table{};
+    for (int32_t d = 0; d < 256; ++d) {
+        table.entry[d] = static_cast<uint8_t>(kReciprocal[static_cast<size_t>(d)] >> shift);
+    }
+    return table;
+}
+
+constexpr ByteTable kReciprocalLow = ReciprocalBytes(0);
+constexpr ByteTable kReciprocalMiddle = ReciprocalBytes(8);
+constexpr ByteTable kReciprocalWhole = ReciprocalBytes(16);  // 255 / d, 1 from d = 128 on
+
+// The channels of the rebuild per turned sextant (0..11, twice round): bit
+// 0 top of the width, 1 rising, 2 falling, for B in bits 0-2, G in 3-5 and R
+// in 6-8 (the sextant table above, channel by channel).
+constexpr uint16_t kTop = 1;
+constexpr uint16_t kRising = 2;
+constexpr uint16_t kFalling = 4;
+constexpr uint16_t Channels(uint16_t b, uint16_t g, uint16_t r) {
+    return static_cast<uint16_t>(b | g << 3 | r << 6);
+}
+alignas(64) constexpr uint16_t kSextantChannels[32] = {
+    Channels(kTop | kFalling, 0, kTop), Channels(0, kRising, kTop),  Channels(0, kTop, kTop | kFalling),
+    Channels(kRising, kTop, 0),         Channels(kTop, kTop | kFalling, 0), Channels(kTop, 0, kRising),
+    Channels(kTop | kFalling, 0, kTop), Channels(0, kRising, kTop),  Channels(0, kTop, kTop | kFalling),
+    Channels(kRising, kTop, 0),         Channels(kTop, kTop | kFalling, 0), Channels(kTop, 0, kRising)};
+
+struct WordPixels {
+    __m512i b;
+    __m512i g;
+    __m512i r;
+};
+
+// The low bytes of the 16-bit lanes `index` (< 256) looked up in a table;
+// the high bytes become 0.
+AVX512_INLINE __m512i LookUpBytes(__m512i index, const ByteTable& table) {
+    constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
+    const __m512i first = _mm512_maskz_permutex2var_epi8(kLowBytes, _mm512_load_si512(table.entry), index,
+                                                         _mm512_load_si512(table.entry + 64));
+    const __m512i second = _mm512_maskz_permutex2var_epi8(kLowBytes, _mm512_load_si512(table.entry + 128), index,
+                                                          _mm512_load_si512(table.entry + 192));
+    return _mm512_mask_blend_epi16(_mm512_cmpge_epu16_mask(index, _mm512_set1_epi16(128)), first, second);
+}
+
+// One channel of the rebuild from its three bits of the sextant's word.
+AVX512_INLINE __m512i RebuiltChannel(__m512i channels, int32_t shift, __m512i low, __m512i top, __m512i rising,
+                                     __m512i falling) {
+    __m512i value = _mm512_mask_blend_epi16(_mm512_test_epi16_mask(channels, _mm512_set1_epi16(kTop << shift)), low, top);
+    value = _mm512_mask_mov_epi16(value, _mm512_test_epi16_mask(channels, _mm512_set1_epi16(kRising << shift)), rising);
+    return _mm512_mask_mov_epi16(value, _mm512_test_epi16_mask(channels, _mm512_set1_epi16(kFalling << shift)), falling);
+}
+
+AVX512_INLINE WordPixels ShiftWords(const WordPixels& in, const HueShift& shift) {
+    const __m512i b = in.b;
+    const __m512i g = in.g;
+    const __m512i r = in.r;
+    const __m512i one = _mm512_set1_epi16(1);
+    const __mmask32 redOverGreen = _mm512_cmpge_epu16_mask(r, g);
+    const __m512i larger = _mm512_max_epu16(r, g);
+    const __m512i smaller = _mm512_min_epu16(r, g);
+    __m512i base = _mm512_mask_blend_epi16(redOverGreen, _mm512_set1_epi16(3), one);
+    __m512i numerator = _mm512_mask_blend_epi16(redOverGreen, _mm512_sub_epi16(b, r), _mm512_sub_epi16(g, b));
+    const __m512i minimum = _mm512_min_epu16(b, smaller);
+    const __mmask32 blueOnTop = _mm512_cmpgt_epu16_mask(b, larger);
+    const __m512i maximum = _mm512_max_epu16(b, larger);
+    base = _mm512_mask_mov_epi16(base, blueOnTop, _mm512_set1_epi16(5));
+    numerator = _mm512_mask_sub_epi16(numerator, blueOnTop, r, g);
+    const __m512i d = _mm512_sub_epi16(maximum, minimum);
+    const __mmask32 behind = _mm512_cmplt_epi16_mask(numerator, _mm512_setzero_si512());
+    base = _mm512_mask_sub_epi16(base, behind, base, one);
+    numerator = _mm512_mask_add_epi16(numerator, behind, numerator, d);
+    const __m512i n = _mm512_add_epi16(maximum, minimum);
+
+    const __m512i saturation = _mm512_set1_epi16(static_cast<int16_t>(shift.saturation));
+    __m512i scaled = _mm512_srli_epi16(_mm512_adds_epu16(_mm512_mullo_epi16(d, saturation), _mm512_set1_epi16(128)), 8);
+    scaled = _mm512_mask_mov_epi16(scaled, _mm512_test_epi16_mask(_mm512_mulhi_epu16(d, saturation), _mm512_set1_epi16(-1)),
+                                   _mm512_set1_epi16(255));
+    const __m512i m = _mm512_min_epu16(_mm512_min_epu16(n, _mm512_sub_epi16(_mm512_set1_epi16(510), n)), scaled);
+    const __m512i low = _mm512_srli_epi16(_mm512_sub_epi16(n, m), 1);
+    const __m512i width = _mm512_sub_epi16(_mm512_srli_epi16(_mm512_add_epi16(n, m), 1), low);
+
+    const __m512i whole = LookUpBytes(d, kReciprocalWhole);
+    const __m512i fraction =
+        _mm512_or_si512(LookUpBytes(d, kReciprocalLow), _mm512_slli_epi16(LookUpBytes(d, kReciprocalMiddle), 8));
+    __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(numerator, whole), _mm512_mulhi_epu16(numerator, fraction));
+    v = _mm512_add_epi16(v, _mm512_srli_epi16(_mm512_mullo_epi16(numerator, fraction), 15));
+    v = _mm512_add_epi16(v, _mm512_set1_epi16(static_cast<int16_t>(shift.remainder)));
+    __m512i index = _mm512_add_epi16(base, _mm512_set1_epi16(static_cast<int16_t>(shift.sextants)));
+    const __mmask32 wraps = _mm512_cmpgt_epu16_mask(v, _mm512_set1_epi16(254));
+    index = _mm512_mask_add_epi16(index, wraps, index, one);
+    v = _mm512_mask_sub_epi16(v, wraps, v, _mm512_set1_epi16(255));
+
+    const __m512i travel =
+        _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(width, v), _mm512_set1_epi16(128)), 8);
+    const __m512i top = _mm512_add_epi16(low, width);
+    const __m512i rising = _mm512_add_epi16(low, travel);
+    const __m512i falling = _mm512_sub_epi16(top, travel);
+    const __m512i channels = _mm512_permutexvar_epi16(index, _mm512_load_si512(kSextantChannels));
+    return {RebuiltChannel(channels, 0, low, top, rising, falling), RebuiltChannel(channels, 3, low, top, rising, falling),
+            RebuiltChannel(channels, 6, low, top, rising, falling)};
+}
+
+// Byte permutes between a format's 32 pixels and the 16-bit lanes of one
+// channel (for 16-bit samples, their high bytes).
+struct alignas(64) BytePermute {
+    uint8_t index[64];
+    uint64_t keep;
+};
+
+// Lane 2i of channel c from the byte of pixel i within the 128 bytes from
+// `window` on: the permute over two registers and the lane bytes it fills.
+constexpr BytePermute GatherChannel(int32_t pixelBytes, int32_t sampleBytes, int32_t channel, int32_t window) {
     BytePermute permute{};
-    for (int32_t i = 0; i < 16; ++i) {
-        for (int32_t c = 0; c < 4; ++c) {
-            permute.index[4 * i + c] = static_cast<uint8_t>(c < 3 ? pixelBytes * i + sampleBytes * c + sampleBytes - 1 : 0);
+    for (int32_t i = 0; i < 32; ++i) {
+        const int32_t source = pixelBytes * i + sampleBytes * channel + sampleBytes - 1 - window;
+        if (source >= 0 && source < 128) {
+            permute.index[2 * i] = static_cast<uint8_t>(source);
+            permute.keep |= uint64_t{1} << (2 * i);
         }
     }
     return permute;
 }
 
-// Output byte `first + j` of a format's sixteen pixels from the lane bytes:
-// the index of the lane byte, and in `keep` whether the byte takes it (the
-// low bytes of 16-bit channels and a cleared fourth word take 0).
-struct ScatterPlan {
-    BytePermute permute;
-    uint64_t keep;
-};
-
-constexpr ScatterPlan ScatterIndex(int32_t pixelBytes, int32_t sampleBytes, int32_t first) {
-    ScatterPlan plan{};
+// Byte `first + j` of the block from the channels' lanes: from B or G (a
+// permute over both, G's lanes from 64 on) or, with `red`, from R alone.
+// Bytes that take no channel (the low bytes of 16-bit samples, the fourth
+// sample) are left out of `keep`.
+constexpr BytePermute ScatterChannels(int32_t pixelBytes, int32_t sampleBytes, int32_t first, bool red) {
+    BytePermute permute{};
     for (int32_t j = 0; j < 64; ++j) {
         const int32_t byte = first + j;
         const int32_t pixel = byte / pixelBytes;
         const int32_t channel = byte % pixelBytes / sampleBytes;
         const bool high = byte % sampleBytes == sampleBytes - 1;
-        if (pixel < 16 && channel < 3 && high) {
-            plan.permute.index[j] = static_cast<uint8_t>(4 * pixel + channel);
-            plan.keep |= uint64_t{1} << j;
+        if (pixel < 32 && high && (red ? channel == 2 : channel < 2)) {
+            permute.index[j] = static_cast<uint8_t>(2 * pixel + (channel == 1 ? 64 : 0));
+            permute.keep |= uint64_t{1} << j;
         }
     }
-    return plan;
+    return permute;
 }
-
-constexpr BytePermute kGather24 = GatherIndex(3, 1);
-constexpr BytePermute kGather48 = GatherIndex(6, 2);
-constexpr BytePermute kGather64 = GatherIndex(8, 2);
-constexpr ScatterPlan kScatter24 = ScatterIndex(3, 1, 0);
-constexpr ScatterPlan kScatter48Low = ScatterIndex(6, 2, 0);
-constexpr ScatterPlan kScatter48High = ScatterIndex(6, 2, 64);
-constexpr ScatterPlan kScatter64Low = ScatterIndex(8, 2, 0);
-constexpr ScatterPlan kScatter64High = ScatterIndex(8, 2, 64);
 
 AVX512_INLINE __m512i Index(const BytePermute& permute) { return _mm512_load_si512(permute.index); }
 
-AVX512_INLINE __m512i ShiftLanes(__m512i lanes, const HueShift& shift) {
-    const __m512i byte = _mm512_set1_epi32(0xFF);
-    return ShiftPixels16(_mm512_and_si512(lanes, byte), _mm512_and_si512(_mm512_srli_epi32(lanes, 8), byte),
-                         _mm512_and_si512(_mm512_srli_epi32(lanes, 16), byte), shift);
+// Channel c's lanes from the block's registers (two for a window).
+AVX512_INLINE __m512i Gather(const BytePermute& permute, __m512i first, __m512i second) {
+    return _mm512_maskz_permutex2var_epi8(permute.keep, first, Index(permute), second);
 }
 
-// The blocks load and store whole registers or halves and quarters of them:
-// byte-masked loads and stores that end inside a cache line measured far
-// slower here. A 24-bit block therefore reads 16 bytes past its 48 (the
-// caller keeps them inside the row) and stores 32 + 16 bytes.
+// Output register `k` of a format (bytes 64k .. 64k + 63 of the block).
+template <int32_t kPixelBytes, int32_t kSampleBytes, int32_t kRegister>
+AVX512_INLINE __m512i Scatter(const WordPixels& out) {
+    static constexpr BytePermute kBlueGreen = ScatterChannels(kPixelBytes, kSampleBytes, 64 * kRegister, false);
+    static constexpr BytePermute kRed = ScatterChannels(kPixelBytes, kSampleBytes, 64 * kRegister, true);
+    const __m512i blueGreen = _mm512_maskz_permutex2var_epi8(kBlueGreen.keep, out.b, Index(kBlueGreen), out.g);
+    return _mm512_mask_permutexvar_epi8(blueGreen, kRed.keep, Index(kRed), out.r);
+}
+
+template <int32_t kPixelBytes, int32_t kSampleBytes, int32_t kChannel, int32_t kWindow>
+AVX512_INLINE __m512i GatherFrom(__m512i first, __m512i second) {
+    static constexpr BytePermute kPermute = GatherChannel(kPixelBytes, kSampleBytes, kChannel, kWindow);
+    return Gather(kPermute, first, second);
+}
+
+// 32 pixels of 24 bits: 96 bytes.
 AVX512_INLINE void HueBlock24(uint8_t* p, const HueShift& shift) {
-    const __m512i lanes = _mm512_permutexvar_epi8(Index(kGather24), _mm512_loadu_si512(p));
-    const __m512i out = _mm512_permutexvar_epi8(Index(kScatter24.permute), ShiftLanes(lanes, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_castsi512_si256(out));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), _mm512_extracti32x4_epi32(out, 2));
+    const __m512i first = _mm512_loadu_si512(p);
+    const __m512i second = _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)));
+    const WordPixels out = ShiftWords({GatherFrom<3, 1, 0, 0>(first, second), GatherFrom<3, 1, 1, 0>(first, second),
+                                       GatherFrom<3, 1, 2, 0>(first, second)},
+                                      shift);
+    _mm512_storeu_si512(p, Scatter<3, 1, 0>(out));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), _mm512_castsi512_si256(Scatter<3, 1, 1>(out)));
 }
 
+// 32 pixels of 32 bits: 128 bytes; the fourth byte of each stays as it was.
 AVX512_INLINE void HueBlock32(uint8_t* p, const HueShift& shift) {
-    const __m512i pixels = _mm512_loadu_si512(p);
-    const __m512i packed = ShiftLanes(pixels, shift);
-    // The fourth byte of each pixel stays as it was.
-    _mm512_storeu_si512(p, _mm512_mask_blend_epi8(0x7777777777777777ull, pixels, packed));
+    const __m512i first = _mm512_loadu_si512(p);
+    const __m512i second = _mm512_loadu_si512(p + 64);
+    const WordPixels out = ShiftWords({GatherFrom<4, 1, 0, 0>(first, second), GatherFrom<4, 1, 1, 0>(first, second),
+                                       GatherFrom<4, 1, 2, 0>(first, second)},
+                                      shift);
+    constexpr __mmask64 kColour = 0x7777777777777777ull;
+    const __m512i front = Scatter<4, 1, 0>(out);
+    const __m512i back = Scatter<4, 1, 1>(out);
+    _mm512_storeu_si512(p, _mm512_mask_blend_epi8(kColour, first, front));
+    _mm512_storeu_si512(p + 64, _mm512_mask_blend_epi8(kColour, second, back));
+}
+
+// 32 pixels of 48 bits: 192 bytes. A channel's lanes come from the first
+// two registers and, for the pixels past byte 128, from the third.
+template <int32_t kChannel>
+AVX512_INLINE __m512i Gather48(__m512i first, __m512i second, __m512i third) {
+    static constexpr BytePermute kFront = GatherChannel(6, 2, kChannel, 0);
+    static constexpr BytePermute kBack = GatherChannel(6, 2, kChannel, 128);
+    return _mm512_mask_permutexvar_epi8(Gather(kFront, first, second), kBack.keep, Index(kBack), third);
 }
 
 AVX512_INLINE void HueBlock48(uint8_t* p, const HueShift& shift) {
-    const __m512i second = _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)));
-    const __m512i lanes = _mm512_permutex2var_epi8(_mm512_loadu_si512(p), Index(kGather48), second);
-    const __m512i packed = ShiftLanes(lanes, shift);
-    _mm512_storeu_si512(p, _mm512_maskz_permutexvar_epi8(kScatter48Low.keep, Index(kScatter48Low.permute), packed));
-    const __m512i high = _mm512_maskz_permutexvar_epi8(kScatter48High.keep, Index(kScatter48High.permute), packed);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), _mm512_castsi512_si256(high));
+    const __m512i first = _mm512_loadu_si512(p);
+    const __m512i second = _mm512_loadu_si512(p + 64);
+    const __m512i third = _mm512_loadu_si512(p + 128);
+    const WordPixels out =
+        ShiftWords({Gather48<0>(first, second, third), Gather48<1>(first, second, third), Gather48<2>(first, second, third)},
+                   shift);
+    _mm512_storeu_si512(p, Scatter<6, 2, 0>(out));
+    _mm512_storeu_si512(p + 64, Scatter<6, 2, 1>(out));
+    _mm512_storeu_si512(p + 128, Scatter<6, 2, 2>(out));
+}
+
+// 32 pixels of 64 bits: 256 bytes; pixels 0..15 from the first two
+// registers, 16..31 from the last two. The fourth sample becomes 0.
+template <int32_t kChannel>
+AVX512_INLINE __m512i Gather64(const __m512i (&in)[4]) {
+    return _mm512_or_si512(GatherFrom<8, 2, kChannel, 0>(in[0], in[1]), GatherFrom<8, 2, kChannel, 128>(in[2], in[3]));
 }
 
 AVX512_INLINE void HueBlock64(uint8_t* p, const HueShift& shift) {
-    const __m512i lanes = _mm512_permutex2var_epi8(_mm512_loadu_si512(p), Index(kGather64), _mm512_loadu_si512(p + 64));
-    const __m512i packed = ShiftLanes(lanes, shift);
-    _mm512_storeu_si512(p, _mm512_maskz_permutexvar_epi8(kScatter64Low.keep, Index(kScatter64Low.permute), packed));
-    _mm512_storeu_si512(p + 64,
-                        _mm512_maskz_permutexvar_epi8(kScatter64High.keep, Index(kScatter64High.permute), packed));
+    const __m512i in[4] = {_mm512_loadu_si512(p), _mm512_loadu_si512(p + 64), _mm512_loadu_si512(p + 128),
+                           _mm512_loadu_si512(p + 192)};
+    const WordPixels out = ShiftWords({Gather64<0>(in), Gather64<1>(in), Gather64<2>(in)}, shift);
+    _mm512_storeu_si512(p, Scatter<8, 2, 0>(out));
+    _mm512_storeu_si512(p + 64, Scatter<8, 2, 1>(out));
+    _mm512_storeu_si512(p + 128, Scatter<8, 2, 2>(out));
+    _mm512_storeu_si512(p + 192, Scatter<8, 2, 3>(out));
+}
+
+AVX512_INLINE void HueBlock(uint8_t* p, int32_t bytesPerPixel, const HueShift& shift) {
+    switch (bytesPerPixel) {
+    case 3: HueBlock24(p, shift); break;
+    case 4: HueBlock32(p, shift); break;
+    case 6: HueBlock48(p, shift); break;
+    default: HueBlock64(p, shift); break;
+    }
 }
 
 }  // namespace
@@ -351,19 +470,22 @@ VANTIX_KERNEL_AVX2 void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPe
 }
 
 VANTIX_KERNEL_AVX512 void HueRowAvx512(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift) {
-    const int32_t blockBytes = 16 * bytesPerPixel;
-    // A 24-bit block reads 16 bytes (six pixels' worth) past its own.
-    const int32_t lastBlock = pixels - 16 - (bytesPerPixel == 3 ? 6 : 0);
+    constexpr int32_t kBlock = 32;
+    const size_t blockBytes = static_cast<size_t>(kBlock) * static_cast<size_t>(bytesPerPixel);
     int32_t x = 0;
-    for (uint8_t* p = row; x <= lastBlock; x += 16, p += blockBytes) {
-        switch (bytesPerPixel) {
-        case 3: HueBlock24(p, shift); break;
-        case 4: HueBlock32(p, shift); break;
-        case 6: HueBlock48(p, shift); break;
-        default: HueBlock64(p, shift); break;
-        }
+    for (uint8_t* p = row; x + kBlock <= pixels; x += kBlock, p += blockBytes) {
+        HueBlock(p, bytesPerPixel, shift);
     }
-    ShiftPixelsOfFormat(row, x, pixels, bytesPerPixel, shift);
+    if (x < pixels) {
+        // The last pixels go through a block's worth of copy, so that no
+        // block reads or writes past the row.
+        alignas(64) uint8_t tail[kBlock * 8] = {};
+        const size_t bytes = static_cast<size_t>(pixels - x) * static_cast<size_t>(bytesPerPixel);
+        uint8_t* p = row + static_cast<size_t>(x) * static_cast<size_t>(bytesPerPixel);
+        std::memcpy(tail, p, bytes);
+        HueBlock(tail, bytesPerPixel, shift);
+        std::memcpy(p, tail, bytes);
+    }
 }
 
 #endif
