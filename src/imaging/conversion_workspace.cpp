@@ -40,6 +40,7 @@ const filter_detail::ToneTable& ConversionWorkspace::Cached(CachedTable& cache, 
         table.Then([brightness](uint8_t* t) { filter_detail::BuildBrightnessTable(brightness, t); },
                    [brightness](uint16_t* t) { filter_detail::BuildBrightnessTable(brightness, t); });
     }
+    table.IndexHighBytes();
     cache.valid = true;
     cache.sampleBytes = sampleBytes;
     cache.gamma = gamma;

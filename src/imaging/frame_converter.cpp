@@ -313,11 +313,12 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
                 DemosaicRows(output, *raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, level_, begin,
                              end);
             }
-            if (hueSaturation) {
-                ApplyHueSaturationRows(output, settings.hue, settings.saturation, begin, end, level_);
-            }
+            // The hue filter leaves 16-bit channels with a low byte of 0,
+            // which the tone table then looks up in 256 entries.
+            const bool highBytesOnly =
+                hueSaturation && ApplyHueSaturationRows(output, settings.hue, settings.saturation, begin, end, level_);
             if (tones != nullptr) {
-                MapToneTableRows(output, *tones, begin, end, level_);
+                MapToneTableRows(output, *tones, begin, end, level_, highBytesOnly);
             }
             if (scratch == nullptr) {
                 copyOut(begin, end);

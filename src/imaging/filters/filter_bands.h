@@ -93,11 +93,16 @@ void HotPixelMendBands(CDibImage& raw, int32_t bayerMode, int32_t redGain, int32
                        HotPixelScratch& scratch);
 
 // Point filters on rows [rowBegin, rowEnd) of the image, in place.
-void ApplyHueSaturationRows(CDibImage& image, int32_t hue, int32_t saturation, int32_t rowBegin, int32_t rowEnd,
+// ApplyHueSaturationRows tells whether it rewrote the rows, which leaves
+// 16-bit channels with a low byte of 0; neutral settings leave them as they
+// are.
+bool ApplyHueSaturationRows(CDibImage& image, int32_t hue, int32_t saturation, int32_t rowBegin, int32_t rowEnd,
                             KernelLevel level);
-// table.sampleBytes must match the image's channel width.
+// table.sampleBytes must match the image's channel width. highBytesOnly:
+// every 16-bit sample of the rows has a low byte of 0, and the table's
+// high-byte index is filled in (ToneTable::IndexHighBytes).
 void MapToneTableRows(CDibImage& image, const filter_detail::ToneTable& table, int32_t rowBegin, int32_t rowEnd,
-                      KernelLevel level);
+                      KernelLevel level, bool highBytesOnly = false);
 
 // Gives scratch the image's size, depth and stride (re-creating it only
 // when they differ), without copying pixels. 1 on success, 0 when image is

@@ -3,7 +3,8 @@
 namespace vantix::filter_detail {
 
 const FilterKernels& FilterKernelsFor(KernelLevel level) {
-    static const FilterKernels baseline{ToneRow8Baseline,       ToneRow16Baseline,     HueRowBaseline,
+    static const FilterKernels baseline{ToneRow8Baseline,       ToneRow16Baseline,     ToneRowHigh16Baseline,
+                                        HueRowBaseline,
                                         SharpenRow8Baseline,    SharpenRow16Baseline,  FlatFieldRow8Baseline,
                                         FlatFieldRow16Baseline, NearestUnmarked8Baseline, NearestUnmarked16Baseline};
 #if VANTIX_HAVE_AVX2_KERNELS
@@ -12,10 +13,12 @@ const FilterKernels& FilterKernelsFor(KernelLevel level) {
     // scalar at every level.
     // The dot filter's nearest-sample search has no AVX2 variant: it needs
     // byte and word permutes across a register.
-    static const FilterKernels avx2{ToneRow8Baseline,         ToneRow16PerPixel,        HueRowAvx2,
+    static const FilterKernels avx2{ToneRow8Baseline,         ToneRow16PerPixel,        ToneRowHigh16Baseline,
+                                    HueRowAvx2,
                                     SharpenRow8Avx2,          SharpenRow16Avx2,         FlatFieldRow8Avx2,
                                     FlatFieldRow16Avx2,       NearestUnmarked8Baseline, NearestUnmarked16Baseline};
-    static const FilterKernels avx512{ToneRow8Avx512,      ToneRow16PerPixel,   HueRowAvx512,
+    static const FilterKernels avx512{ToneRow8Avx512,      ToneRow16PerPixel,   ToneRowHigh16Avx512,
+                                      HueRowAvx512,
                                       SharpenRow8Avx512,   SharpenRow16Avx512,  FlatFieldRow8Avx512,
                                       FlatFieldRow16Avx512, NearestUnmarked8Avx512, NearestUnmarked16Avx512};
     switch (SupportedLevel(level)) {

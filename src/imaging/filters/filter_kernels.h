@@ -19,6 +19,11 @@ namespace vantix::filter_detail {
 inline constexpr int32_t kToneTablePad = 2;
 using ToneRow8 = void (*)(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
 using ToneRow16 = void (*)(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
+// The same for 16-bit samples whose low byte is 0 (as the hue filter leaves
+// them): the 256 entries such samples can reach, split into the entries'
+// low and high bytes, indexed by the sample's high byte.
+using ToneRowHigh16 = void (*)(uint16_t* row, int32_t pixels, int32_t step, const uint8_t* low,
+                               const uint8_t* high);
 
 // A hue turn and saturation scale in the terms of the 1530-step colour
 // circle (see hue_saturation.cpp).
@@ -95,6 +100,7 @@ VANTIX_KERNEL_INLINE void ForEachMarkedRun(const M* marks, int32_t count, Run&& 
 struct FilterKernels {
     ToneRow8 tone8;
     ToneRow16 tone16;
+    ToneRowHigh16 toneHigh16;
     HueRow hue;
     SharpenRow sharpen8;
     SharpenRow sharpen16;
@@ -111,6 +117,7 @@ const FilterKernels& FilterKernelsFor(KernelLevel level);
 void ToneRow8Baseline(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
 void ToneRow16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
 void ToneRow16PerPixel(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
+void ToneRowHigh16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint8_t* low, const uint8_t* high);
 void HueRowBaseline(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
 void SharpenRow8Baseline(const SharpenRowJob& job);
 void SharpenRow16Baseline(const SharpenRowJob& job);
@@ -125,6 +132,7 @@ void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueSh
 void SharpenRow8Avx2(const SharpenRowJob& job);
 void SharpenRow16Avx2(const SharpenRowJob& job);
 void ToneRow8Avx512(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);
+void ToneRowHigh16Avx512(uint16_t* row, int32_t pixels, int32_t step, const uint8_t* low, const uint8_t* high);
 void HueRowAvx512(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
 void SharpenRow8Avx512(const SharpenRowJob& job);
 void SharpenRow16Avx512(const SharpenRowJob& job);

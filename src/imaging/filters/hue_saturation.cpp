@@ -87,20 +87,21 @@ int ApplyHueSaturation(CDibImage& image, int32_t hue, int32_t saturation, Kernel
 
 namespace vantix {
 
-void ApplyHueSaturationRows(CDibImage& image, int32_t hue, int32_t saturation, int32_t rowBegin, int32_t rowEnd,
+bool ApplyHueSaturationRows(CDibImage& image, int32_t hue, int32_t saturation, int32_t rowBegin, int32_t rowEnd,
                             KernelLevel level) {
     const int32_t bytesPerPixel = image.BytesPerPixel();
     if (image.IsEmpty() || (bytesPerPixel != 3 && bytesPerPixel != 4 && bytesPerPixel != 6 && bytesPerPixel != 8)) {
-        return;
+        return false;
     }
     const HueShift shift = MakeHueShift(hue, saturation);
     if (shift.offset == 0 && shift.saturation == 256) {
-        return;  // neutral: the image stays as it is (see HueSaturationRoutine)
+        return false;  // neutral: the image stays as it is (see HueSaturationRoutine)
     }
     const filter_detail::HueRow row = filter_detail::FilterKernelsFor(level).hue;
     for (int32_t y = std::max(rowBegin, 0); y < std::min(rowEnd, image.Height()); ++y) {
         row(image.Row(y), image.Width(), bytesPerPixel, shift);
     }
+    return true;
 }
 
 }  // namespace vantix

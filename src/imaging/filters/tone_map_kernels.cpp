@@ -6,7 +6,9 @@
 // the sample's top bit picks between them. 16-bit samples: 65536 entries
 // are too many for permutes, and vector gathers measured slower than plain
 // loads; the portable loop walks all four samples of a 64-bit pixel to keep
-// one loop, the faster one looks up only the three it changes.
+// one loop, the faster one looks up only the three it changes. 16-bit
+// samples with a low byte of 0 reach only 256 entries, which permutes do
+// look up: the entries' low bytes and high bytes as two 256-byte tables.
 #include "imaging/filters/filter_kernels.h"
 
 #if VANTIX_HAVE_AVX2_KERNELS
@@ -66,7 +68,49 @@ void ToneRow16PerPixel(uint16_t* row, int32_t pixels, int32_t step, const uint16
     }
 }
 
+void ToneRowHigh16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint8_t* low, const uint8_t* high) {
+    const int32_t count = pixels * step;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t index = row[i] >> 8;
+        const auto mapped = static_cast<uint16_t>(low[index] | high[index] << 8);
+        row[i] = step == 4 && (i & 3) == 3 ? row[i] : mapped;
+    }
+}
+
 #if VANTIX_HAVE_AVX2_KERNELS
+
+namespace {
+
+// Bytes of `index` looked up in a 256-byte table held in four registers.
+VANTIX_KERNEL_AVX512 inline __attribute__((always_inline)) __m512i LookUp256(const __m512i (&table)[4], __m512i index) {
+    const __m512i lower = _mm512_permutex2var_epi8(table[0], index, table[1]);
+    const __m512i upper = _mm512_permutex2var_epi8(table[2], index, table[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), lower, upper);
+}
+
+}  // namespace
+
+VANTIX_KERNEL_AVX512 void ToneRowHigh16Avx512(uint16_t* row, int32_t pixels, int32_t step, const uint8_t* low,
+                                              const uint8_t* high) {
+    const int32_t count = pixels * step;
+    const __m512i lowTable[4] = {_mm512_loadu_si512(low), _mm512_loadu_si512(low + 64), _mm512_loadu_si512(low + 128),
+                                 _mm512_loadu_si512(low + 192)};
+    const __m512i highTable[4] = {_mm512_loadu_si512(high), _mm512_loadu_si512(high + 64),
+                                  _mm512_loadu_si512(high + 128), _mm512_loadu_si512(high + 192)};
+    // Chunks start at multiples of 32 samples, so with step 4 the kept
+    // samples are every fourth word of every chunk.
+    const __mmask32 touched = step == 4 ? 0x77777777u : ~0u;
+    constexpr __mmask64 kHighBytes = 0xAAAAAAAAAAAAAAAAull;
+    for (int32_t i = 0; i < count; i += 32) {
+        const int32_t left = count - i;
+        const __mmask32 inside = left >= 32 ? ~0u : (1u << left) - 1;
+        const __m512i samples = _mm512_maskz_loadu_epi16(inside, row + i);
+        // The high byte in both bytes of each sample.
+        const __m512i index = _mm512_or_si512(samples, _mm512_srli_epi16(samples, 8));
+        const __m512i mapped = _mm512_mask_blend_epi8(kHighBytes, LookUp256(lowTable, index), LookUp256(highTable, index));
+        _mm512_mask_storeu_epi16(row + i, inside & touched, mapped);
+    }
+}
 
 VANTIX_KERNEL_AVX512 void ToneRow8Avx512(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table) {
     const int32_t count = pixels * step;

@@ -25,6 +25,10 @@ struct ToneTable {
     int32_t sampleBytes = 1;
     uint8_t entries8[256] = {};
     std::vector<uint16_t> entries16;  // 65536 entries and the kernels' padding
+    // Entries 256 * h of a 16-bit table, split into low and high bytes (see
+    // ToneRowHigh16); filled in by IndexHighBytes.
+    alignas(64) uint8_t highEntriesLow[256] = {};
+    alignas(64) uint8_t highEntriesHigh[256] = {};
 
     // Starts as the identity for the channel width (1 or 2 bytes).
     void Reset(int32_t bytes);
@@ -32,12 +36,16 @@ struct ToneTable {
     // next[previous entry i].
     template <typename Build8, typename Build16>
     void Then(Build8 build8, Build16 build16);
+    // Fills highEntriesLow and highEntriesHigh once the entries are final.
+    void IndexHighBytes();
 };
 
 // Maps the touched channels of rows [rowBegin, rowEnd) of the region (already
 // gathered into the destination) through the table of its channel width.
+// With highBytesOnly the 16-bit samples have a low byte of 0 and the table's
+// high-byte index is filled in.
 void MapToneRows(const Region& region, const ChannelLayout& layout, const ToneTable& table, int32_t rowBegin,
-                 int32_t rowEnd, KernelLevel level);
+                 int32_t rowEnd, KernelLevel level, bool highBytesOnly = false);
 
 // Builds the table the region's channel width needs with build8(table) or
 // build16(table) and maps every touched channel through it. The table lives

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "filter_test_images.h"
 #include "imaging/cpu_dispatch.h"
+#include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/filters.h"
+#include "imaging/filters/tone_table.h"
 
 namespace vantix {
 namespace {
@@ -83,6 +86,40 @@ TEST(FilterKernels, HueSaturationMatchesThePortableKernels) {
             return ApplyHueSaturation(image, hue, saturation, level);
         }, kColourDepths, kWidths, seed, "hue and saturation");
         seed += 100;
+    }
+}
+
+// Samples the hue filter has rewritten keep only a high byte; the pipeline
+// looks them up in the 256 entries they can reach. Against the whole table,
+// at every level, for three and four samples per pixel (the fourth kept).
+TEST(FilterKernels, HighByteToneLookupMatchesTheWholeTable) {
+    filter_detail::ToneTable table;
+    table.Reset(2);
+    table.Then([](uint8_t* t) { filter_detail::BuildGammaTable(140, t); },
+               [](uint16_t* t) { filter_detail::BuildGammaTable(140, t); });
+    table.Then([](uint8_t* t) { filter_detail::BuildContrastTable(30, t); },
+               [](uint16_t* t) { filter_detail::BuildContrastTable(30, t); });
+    table.IndexHighBytes();
+    std::mt19937 rng(6000);
+    std::vector<KernelLevel> levels = VectorLevels();
+    levels.push_back(KernelLevel::kBaseline);
+    for (const int32_t step : {3, 4}) {
+        for (const int32_t width : kWidths) {
+            std::vector<uint16_t> original(static_cast<size_t>(width * step));
+            for (uint16_t& sample : original) sample = static_cast<uint16_t>(rng() << 8);
+            // Fourth samples are not the hue filter's: any value, kept.
+            for (size_t i = 3; step == 4 && i < original.size(); i += 4) original[i] = static_cast<uint16_t>(rng());
+            std::vector<uint16_t> expected = original;
+            filter_detail::FilterKernelsFor(KernelLevel::kBaseline).tone16(expected.data(), width, step,
+                                                                            table.entries16.data());
+            for (const KernelLevel level : levels) {
+                std::vector<uint16_t> row = original;
+                filter_detail::FilterKernelsFor(level).toneHigh16(row.data(), width, step, table.highEntriesLow,
+                                                                  table.highEntriesHigh);
+                ASSERT_EQ(row, expected) << "level " << static_cast<int>(level) << ", step " << step << ", width "
+                                         << width;
+            }
+        }
     }
 }
 
