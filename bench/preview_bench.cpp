@@ -25,8 +25,8 @@ constexpr int32_t kHeight = 2752;
 
 // Arguments: colour-mode bits per pixel, wait time in ms, 1 for every filter
 // on (flat-field and dot filter, automatic white balance, brightness,
-// contrast, hue, saturation, sharpness, gamma), and 1 for a camera that sends
-// its frames at the USB3 line rate instead of as fast as it can. One
+// contrast, hue, saturation, sharpness, gamma), and the camera's pace: 0
+// for as fast as it can, n for n times the USB3 line rate. One
 // iteration is one frame announced to the callback window, from the second
 // frame on.
 //
@@ -34,12 +34,14 @@ constexpr int32_t kHeight = 2752;
 // it renders and copies every frame on this machine's cores, so it also
 // takes CPU time from the conversion. The paced camera asks the question a
 // user has: does the preview keep up with a camera that fills the link
-// (fps / usb3_fps = 1.0 when it does)?
+// (fps / usb3_fps = 1.0 when it does)? At twice the line rate it shows
+// whether the preview could take frames twice as fast as the link carries
+// them, with the camera costing only the frames it sends.
 void Preview_CallbackFrames(benchmark::State& state) {
     const auto bits = static_cast<int32_t>(state.range(0));
     const auto waitMs = static_cast<int32_t>(state.range(1));
     const bool filters = state.range(2) != 0;
-    const bool paced = state.range(3) != 0;
+    const auto pace = static_cast<double>(state.range(3));
     const double rawBytes = static_cast<double>(kWidth) * kHeight * (bits == 16 || bits >= 48 ? 2 : 1);
     const std::string table = "/U3K9-MemMap-bench-preview-" + std::to_string(getpid());
     setenv("VANTIX_DEVICE_TABLE", table.c_str(), 0);
@@ -49,8 +51,8 @@ void Preview_CallbackFrames(benchmark::State& state) {
     auto& emulator = vantix::emulator::Emulator::Instance();
     emulator.Reset();
     const std::shared_ptr<vantix::emulator::VirtualCamera> camera = emulator.Find(emulator.Plug(0x3040));
-    if (paced) {
-        camera->SetFramePeriodUs(static_cast<uint32_t>(rawBytes / kUsb3LineRate * 1e6));
+    if (pace > 0) {
+        camera->SetFramePeriodUs(static_cast<uint32_t>(rawBytes / (kUsb3LineRate * pace) * 1e6));
     } else {
         camera->SetUnthrottled(true);
     }
@@ -108,6 +110,7 @@ BENCHMARK(Preview_CallbackFrames)
     ->Args({48, 10, 0, 0})->Args({48, 0, 0, 0})
     ->Args({8, 0, 1, 0})->Args({24, 0, 1, 0})->Args({48, 0, 1, 0})
     ->Args({8, 0, 1, 1})->Args({24, 0, 1, 1})->Args({48, 0, 1, 1})
+    ->Args({8, 0, 0, 2})->Args({24, 0, 0, 2})->Args({48, 0, 0, 2})->Args({8, 0, 0, 3})->Args({24, 0, 0, 3})->Args({48, 0, 0, 3})
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace

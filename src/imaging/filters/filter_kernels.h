@@ -57,6 +57,23 @@ struct SharpenRowJob {
 };
 using SharpenRow = void (*)(const SharpenRowJob& job);
 
+// The hot-pixel filter's screen of one row y of 8-bit samples: flags[x],
+// for x in 2..width - 3, becomes 1 where the sample passes both tests of
+// the filter on the values the rows hold now, 0 elsewhere. rows[i] is row
+// y - 2 + i; rowFlag is the Bayer row flag of row y, flaggedColumnParity
+// the parity of the columns whose column flag is set; the gains are the
+// filter's (128 at 100 %).
+struct HotPixelScreenJob {
+    const uint8_t* rows[5];
+    uint8_t* flags;
+    int32_t width;
+    bool rowFlag;
+    int32_t flaggedColumnParity;
+    int32_t redGain;
+    int32_t blueGain;
+};
+using HotPixelScreen8 = void (*)(const HotPixelScreenJob& job);
+
 // One row of the flat-field correction, in place: `count` samples with their
 // dark and bright reference samples (see flat_field_kernels.cpp).
 using FlatFieldRow8 = void (*)(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
@@ -108,6 +125,7 @@ struct FilterKernels {
     FlatFieldRow16 flatField16;
     NearestUnmarked8 nearest8;
     NearestUnmarked16 nearest16;
+    HotPixelScreen8 hotPixelScreen8;
 };
 
 // The kernels of the best level at or below `level` that the processor has.
@@ -119,6 +137,7 @@ void ToneRow16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint16
 void ToneRow16PerPixel(uint16_t* row, int32_t pixels, int32_t step, const uint16_t* table);
 void ToneRowHigh16Baseline(uint16_t* row, int32_t pixels, int32_t step, const uint8_t* low, const uint8_t* high);
 void HueRowBaseline(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
+void HotPixelScreen8Baseline(const HotPixelScreenJob& job);
 void SharpenRow8Baseline(const SharpenRowJob& job);
 void SharpenRow16Baseline(const SharpenRowJob& job);
 void FlatFieldRow8Baseline(uint8_t* row, const uint8_t* dark, const uint8_t* bright, int32_t count);
@@ -129,6 +148,8 @@ void NearestUnmarked16Baseline(const uint16_t* samples, const void* marks, int32
                                uint16_t* left, uint16_t* right);
 #if VANTIX_HAVE_AVX2_KERNELS
 void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift);
+void HotPixelScreen8Avx2(const HotPixelScreenJob& job);
+void HotPixelScreen8Avx512(const HotPixelScreenJob& job);
 void SharpenRow8Avx2(const SharpenRowJob& job);
 void SharpenRow16Avx2(const SharpenRowJob& job);
 void ToneRow8Avx512(uint8_t* row, int32_t pixels, int32_t step, const uint8_t* table);

@@ -12,18 +12,21 @@
 //
 // The filter works in place in memory order, so a sample's tests see the
 // samples replaced before it (rows above, and the two samples to its left).
-// Each row is first screened with the mean test alone, just before it is
-// resolved (the rows above final, the row itself untouched); that screen is
-// vectorised. Replacements are rare, so the full test runs only on the
-// samples that pass it and on the two samples after a replacement, whose
-// screen saw the old value.
+// Each row is first screened just before it is resolved (the rows above
+// final, the row itself untouched): 8-bit rows with both tests by a row
+// kernel (hot_pixel_kernels.cpp), 16-bit rows with the mean test alone,
+// vectorised. The screen can only be wrong about the two samples after a
+// replacement, whose tests read the replaced sample; so the full test runs
+// on the samples the screen flags and on the two after each replacement.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "imaging/bayer_pattern.h"
+#include "imaging/cpu_dispatch.h"
 #include "imaging/filters/filter_bands.h"
+#include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/filter_region.h"
 #include "imaging/filters/filters.h"
 #include "imaging/row_bands.h"
@@ -70,21 +73,31 @@ bool BlockColourIsStrong(const uint8_t* base, ptrdiff_t stride, int32_t x, int32
     return strong >= 2;
 }
 
-// The mean test alone on one row, on the values the frame holds now: flags[x]
-// for x in 2..width - 3.
+// The screen of one row on the values the frame holds now: flags[x] for x
+// in 2..width - 3.
 template <typename T>
-void ScreenRow(const Region& region, int32_t y, uint8_t* flags) {
+void ScreenRow(const Region& region, int32_t y, const BayerGains& gains, uint8_t* flags) {
+    if constexpr (sizeof(T) == 1) {
+        filter_detail::HotPixelScreenJob job{};
+        for (int32_t i = 0; i < 5; ++i) {
+            job.rows[i] = region.DstRow(y - 2 + i);
+        }
+        job.flags = flags;
+        job.width = region.width;
+        job.rowFlag = bayer::RowFlag(gains.bayerMode, y);
+        job.flaggedColumnParity = bayer::ColumnFlagStart(gains.bayerMode) ? 0 : 1;
+        job.redGain = gains.red;
+        job.blueGain = gains.blue;
+        filter_detail::FilterKernelsFor(ActiveKernelLevel()).hotPixelScreen8(job);
+        return;
+    }
     const T* row = filter_detail::SampleRow<T>(region.DstRow(y));
     const T* up = filter_detail::SampleRow<T>(region.DstRow(y - 2));
     const T* down = filter_detail::SampleRow<T>(region.DstRow(y + 2));
     const int32_t endX = region.width - kBorder;
     for (int32_t x = kBorder; x < endX; ++x) {
         const int32_t mean = (row[x - 2] + row[x + 2] + up[x] + down[x]) >> 2;
-        if constexpr (sizeof(T) == 1) {
-            flags[x] = static_cast<uint8_t>(row[x] - mean >= kHotPixelThreshold8);
-        } else {
-            flags[x] = static_cast<uint8_t>(std::abs(row[x] - mean) >= kHotPixelThreshold16);
-        }
+        flags[x] = static_cast<uint8_t>(std::abs(row[x] - mean) >= kHotPixelThreshold16);
     }
 }
 
@@ -156,7 +169,7 @@ int32_t ResolveRows(const Region& region, const BayerGains& gains, int32_t rowBe
     }
     int32_t replaced = 0;
     for (int32_t y = rowBegin; y < rowEnd; ++y) {
-        ScreenRow<T>(region, y, flags.data());
+        ScreenRow<T>(region, y, gains, flags.data());
         replaced += ResolveRow<T>(region, y, flags.data(), gains, log);
     }
     return replaced;

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "filter_test_images.h"
+#include "imaging/cpu_dispatch.h"
 #include "imaging/filters/filter_bands.h"
+#include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/filters.h"
 #include "imaging/row_bands.h"
 
@@ -64,7 +66,8 @@ TEST(HotPixelFilter, MatchesReferenceOnRandomImages) {
     for (const int32_t bits : {8, 16}) {
         for (int32_t mode = 0; mode < 4; ++mode) {
             for (const auto& [redGain, blueGain] : {std::pair{100, 100}, std::pair{400, 37}, std::pair{0, 250}}) {
-                for (const auto& [w, h] : {std::pair{1, 1}, std::pair{4, 9}, std::pair{5, 5}, std::pair{40, 23}}) {
+                for (const auto& [w, h] :
+                     {std::pair{1, 1}, std::pair{4, 9}, std::pair{5, 5}, std::pair{40, 23}, std::pair{139, 7}}) {
                     CDibImage image = RandomImage(w, h, bits, seed++);
                     CDibImage expected = Copy(image);
                     const int32_t count = ReferenceHotPixels(expected, mode, redGain, blueGain);
@@ -75,6 +78,60 @@ TEST(HotPixelFilter, MatchesReferenceOnRandomImages) {
             }
         }
     }
+}
+
+// The 8-bit screen's row kernel gives both tests of every sample at every
+// level, against the reference tests: rows of random samples (a third pass
+// the mean test) and of a smooth scene with a few dots (blocks with none),
+// widths on both sides of the 32-sample blocks, every Bayer mode, both row
+// parities, gains that make the colour test's product overflow 16 bits.
+TEST(HotPixelFilter, ScreenKernelsGiveBothTestsOfEverySample) {
+    std::vector<KernelLevel> levels{KernelLevel::kBaseline};
+    for (const KernelLevel level : {KernelLevel::kAvx2, KernelLevel::kAvx512}) {
+        if (SupportedLevel(level) == level) levels.push_back(level);
+    }
+    uint32_t seed = 7000;
+    int32_t flagged = 0;
+    for (const int32_t width : {5, 6, 33, 35, 36, 37, 70, 131, 200}) {
+        for (const bool smooth : {false, true}) {
+            CDibImage image = RandomImage(width, 6, 8, seed++);
+            if (smooth) {
+                for (int32_t y = 0; y < 6; ++y)
+                    for (int32_t x = 0; x < width; ++x)
+                        Set(image, x, y, 0, 60 + x % 7 + ((x * 7 + y * 3) % 97 == 0) * 150);
+            }
+            for (int32_t mode = 0; mode < 4; ++mode) {
+                for (const auto& [redGain, blueGain] : {std::pair{100, 100}, std::pair{400, 37}, std::pair{0, 250}}) {
+                    const int32_t kR = redGain * 128 / 100, kB = blueGain * 128 / 100;
+                    for (const int32_t y : {2, 3}) {
+                        std::vector<uint8_t> expected(static_cast<size_t>(width), 9);
+                        for (int32_t x = 2; x < width - 2; ++x) {
+                            const int32_t u = (Get(image, x - 2, y) + Get(image, x + 2, y) + Get(image, x, y - 2) +
+                                               Get(image, x, y + 2)) >> 2;
+                            expected[static_cast<size_t>(x)] =
+                                Get(image, x, y) - u >= 30 && StrongColour(image, x, y, mode, kR, kB);
+                            flagged += expected[static_cast<size_t>(x)];
+                        }
+                        for (const KernelLevel level : levels) {
+                            std::vector<uint8_t> flags(static_cast<size_t>(width), 9);
+                            filter_detail::HotPixelScreenJob job{};
+                            for (int32_t i = 0; i < 5; ++i) job.rows[i] = image.Row(y - 2 + i);
+                            job.flags = flags.data();
+                            job.width = width;
+                            job.rowFlag = ((mode & 1) != 0) != ((y & 1) != 0);
+                            job.flaggedColumnParity = (mode & 2) != 0 ? 0 : 1;
+                            job.redGain = kR;
+                            job.blueGain = kB;
+                            filter_detail::FilterKernelsFor(level).hotPixelScreen8(job);
+                            ASSERT_EQ(flags, expected) << "level " << static_cast<int>(level) << ", width " << width
+                                                       << ", mode " << mode << ", row " << y << ", gains " << redGain;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(flagged, 100);  // the images do exercise the colour test
 }
 
 // The two passes the conversion runs on several threads: bands (here run
