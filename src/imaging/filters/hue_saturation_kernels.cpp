@@ -255,73 +255,122 @@ struct WordPixels {
     __m512i r;
 };
 
-// The low bytes of the 16-bit lanes `index` (< 256) looked up in a table;
-// the high bytes become 0.
-AVX512_INLINE __m512i LookUpBytes(__m512i index, const ByteTable& table) {
+// Everything ShiftWords needs besides the pixels, broadcast once per row.
+// The kernel's stores may alias any memory, so the compiler reads these as
+// memory operands instead of rebuilding them in every block.
+struct HueConstants {
+    __m512i one;
+    __m512i three;
+    __m512i five;
+    __m512i half;  // 128
+    __m512i top;   // 255
+    __m512i lastStep;  // 254
+    __m512i fullLightness;  // 510
+    __m512i saturation;
+    __m512i remainder;
+    __m512i sextants;
+    __m512i channelBits[3][3];  // per channel: top, rising, falling bit
+    __m512i whole[2];    // 255 / d for d < 128 (1 from 128 on)
+    __m512i low[4];      // low bytes of the reciprocal
+    __m512i middle[4];   // its second bytes
+    __m512i channels;    // kSextantChannels
+};
+
+AVX512_INLINE void LoadTable(__m512i* registers, const uint8_t* entries, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        registers[i] = _mm512_load_si512(entries + 64 * i);
+    }
+}
+
+VANTIX_KERNEL_AVX512 inline HueConstants MakeHueConstants(const HueShift& shift) {
+    HueConstants k;
+    k.one = _mm512_set1_epi16(1);
+    k.three = _mm512_set1_epi16(3);
+    k.five = _mm512_set1_epi16(5);
+    k.half = _mm512_set1_epi16(128);
+    k.top = _mm512_set1_epi16(255);
+    k.lastStep = _mm512_set1_epi16(254);
+    k.fullLightness = _mm512_set1_epi16(510);
+    k.saturation = _mm512_set1_epi16(static_cast<int16_t>(shift.saturation));
+    k.remainder = _mm512_set1_epi16(static_cast<int16_t>(shift.remainder));
+    k.sextants = _mm512_set1_epi16(static_cast<int16_t>(shift.sextants));
+    for (int32_t c = 0; c < 3; ++c) {
+        k.channelBits[c][0] = _mm512_set1_epi16(static_cast<int16_t>(kTop << 3 * c));
+        k.channelBits[c][1] = _mm512_set1_epi16(static_cast<int16_t>(kRising << 3 * c));
+        k.channelBits[c][2] = _mm512_set1_epi16(static_cast<int16_t>(kFalling << 3 * c));
+    }
+    LoadTable(k.whole, kReciprocalWhole.entry, 2);
+    LoadTable(k.low, kReciprocalLow.entry, 4);
+    LoadTable(k.middle, kReciprocalMiddle.entry, 4);
+    k.channels = _mm512_load_si512(kSextantChannels);
+    return k;
+}
+
+// The low bytes of the 16-bit lanes `index` (< 256; `upper` marks the lanes
+// of 128 and more) looked up in a 256-entry table; the high bytes become 0.
+AVX512_INLINE __m512i LookUpBytes(__m512i index, __mmask32 upper, const __m512i (&table)[4]) {
     constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
-    const __m512i first = _mm512_maskz_permutex2var_epi8(kLowBytes, _mm512_load_si512(table.entry), index,
-                                                         _mm512_load_si512(table.entry + 64));
-    const __m512i second = _mm512_maskz_permutex2var_epi8(kLowBytes, _mm512_load_si512(table.entry + 128), index,
-                                                          _mm512_load_si512(table.entry + 192));
-    return _mm512_mask_blend_epi16(_mm512_cmpge_epu16_mask(index, _mm512_set1_epi16(128)), first, second);
+    const __m512i first = _mm512_maskz_permutex2var_epi8(kLowBytes, table[0], index, table[1]);
+    const __m512i second = _mm512_maskz_permutex2var_epi8(kLowBytes, table[2], index, table[3]);
+    return _mm512_mask_blend_epi16(upper, first, second);
 }
 
 // One channel of the rebuild from its three bits of the sextant's word.
-AVX512_INLINE __m512i RebuiltChannel(__m512i channels, int32_t shift, __m512i low, __m512i top, __m512i rising,
-                                     __m512i falling) {
-    __m512i value = _mm512_mask_blend_epi16(_mm512_test_epi16_mask(channels, _mm512_set1_epi16(kTop << shift)), low, top);
-    value = _mm512_mask_mov_epi16(value, _mm512_test_epi16_mask(channels, _mm512_set1_epi16(kRising << shift)), rising);
-    return _mm512_mask_mov_epi16(value, _mm512_test_epi16_mask(channels, _mm512_set1_epi16(kFalling << shift)), falling);
+AVX512_INLINE __m512i RebuiltChannel(__m512i channels, const __m512i (&bits)[3], __m512i low, __m512i top,
+                                     __m512i rising, __m512i falling) {
+    __m512i value = _mm512_mask_blend_epi16(_mm512_test_epi16_mask(channels, bits[0]), low, top);
+    value = _mm512_mask_mov_epi16(value, _mm512_test_epi16_mask(channels, bits[1]), rising);
+    return _mm512_mask_mov_epi16(value, _mm512_test_epi16_mask(channels, bits[2]), falling);
 }
 
-AVX512_INLINE WordPixels ShiftWords(const WordPixels& in, const HueShift& shift) {
+AVX512_INLINE WordPixels ShiftWords(const WordPixels& in, const HueConstants& k) {
     const __m512i b = in.b;
     const __m512i g = in.g;
     const __m512i r = in.r;
-    const __m512i one = _mm512_set1_epi16(1);
     const __mmask32 redOverGreen = _mm512_cmpge_epu16_mask(r, g);
     const __m512i larger = _mm512_max_epu16(r, g);
     const __m512i smaller = _mm512_min_epu16(r, g);
-    __m512i base = _mm512_mask_blend_epi16(redOverGreen, _mm512_set1_epi16(3), one);
+    __m512i base = _mm512_mask_blend_epi16(redOverGreen, k.three, k.one);
     __m512i numerator = _mm512_mask_blend_epi16(redOverGreen, _mm512_sub_epi16(b, r), _mm512_sub_epi16(g, b));
     const __m512i minimum = _mm512_min_epu16(b, smaller);
     const __mmask32 blueOnTop = _mm512_cmpgt_epu16_mask(b, larger);
     const __m512i maximum = _mm512_max_epu16(b, larger);
-    base = _mm512_mask_mov_epi16(base, blueOnTop, _mm512_set1_epi16(5));
+    base = _mm512_mask_mov_epi16(base, blueOnTop, k.five);
     numerator = _mm512_mask_sub_epi16(numerator, blueOnTop, r, g);
     const __m512i d = _mm512_sub_epi16(maximum, minimum);
-    const __mmask32 behind = _mm512_cmplt_epi16_mask(numerator, _mm512_setzero_si512());
-    base = _mm512_mask_sub_epi16(base, behind, base, one);
+    const __mmask32 behind = _mm512_movepi16_mask(numerator);  // the sign bit
+    base = _mm512_mask_sub_epi16(base, behind, base, k.one);
     numerator = _mm512_mask_add_epi16(numerator, behind, numerator, d);
     const __m512i n = _mm512_add_epi16(maximum, minimum);
 
-    const __m512i saturation = _mm512_set1_epi16(static_cast<int16_t>(shift.saturation));
-    __m512i scaled = _mm512_srli_epi16(_mm512_adds_epu16(_mm512_mullo_epi16(d, saturation), _mm512_set1_epi16(128)), 8);
-    scaled = _mm512_mask_mov_epi16(scaled, _mm512_test_epi16_mask(_mm512_mulhi_epu16(d, saturation), _mm512_set1_epi16(-1)),
-                                   _mm512_set1_epi16(255));
-    const __m512i m = _mm512_min_epu16(_mm512_min_epu16(n, _mm512_sub_epi16(_mm512_set1_epi16(510), n)), scaled);
+    __m512i scaled = _mm512_srli_epi16(_mm512_adds_epu16(_mm512_mullo_epi16(d, k.saturation), k.half), 8);
+    scaled = _mm512_mask_mov_epi16(scaled, _mm512_test_epi16_mask(_mm512_mulhi_epu16(d, k.saturation), k.top), k.top);
+    const __m512i m = _mm512_min_epu16(_mm512_min_epu16(n, _mm512_sub_epi16(k.fullLightness, n)), scaled);
     const __m512i low = _mm512_srli_epi16(_mm512_sub_epi16(n, m), 1);
     const __m512i width = _mm512_sub_epi16(_mm512_srli_epi16(_mm512_add_epi16(n, m), 1), low);
 
-    const __m512i whole = LookUpBytes(d, kReciprocalWhole);
+    const __mmask32 upper = _mm512_cmpge_epu16_mask(d, k.half);
+    constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
+    const __m512i whole =
+        _mm512_mask_mov_epi16(_mm512_maskz_permutex2var_epi8(kLowBytes, k.whole[0], d, k.whole[1]), upper, k.one);
     const __m512i fraction =
-        _mm512_or_si512(LookUpBytes(d, kReciprocalLow), _mm512_slli_epi16(LookUpBytes(d, kReciprocalMiddle), 8));
+        _mm512_or_si512(LookUpBytes(d, upper, k.low), _mm512_slli_epi16(LookUpBytes(d, upper, k.middle), 8));
     __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(numerator, whole), _mm512_mulhi_epu16(numerator, fraction));
     v = _mm512_add_epi16(v, _mm512_srli_epi16(_mm512_mullo_epi16(numerator, fraction), 15));
-    v = _mm512_add_epi16(v, _mm512_set1_epi16(static_cast<int16_t>(shift.remainder)));
-    __m512i index = _mm512_add_epi16(base, _mm512_set1_epi16(static_cast<int16_t>(shift.sextants)));
-    const __mmask32 wraps = _mm512_cmpgt_epu16_mask(v, _mm512_set1_epi16(254));
-    index = _mm512_mask_add_epi16(index, wraps, index, one);
-    v = _mm512_mask_sub_epi16(v, wraps, v, _mm512_set1_epi16(255));
+    v = _mm512_add_epi16(v, k.remainder);
+    __m512i index = _mm512_add_epi16(base, k.sextants);
+    const __mmask32 wraps = _mm512_cmpgt_epu16_mask(v, k.lastStep);
+    index = _mm512_mask_add_epi16(index, wraps, index, k.one);
+    v = _mm512_mask_sub_epi16(v, wraps, v, k.top);
 
-    const __m512i travel =
-        _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(width, v), _mm512_set1_epi16(128)), 8);
+    const __m512i travel = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(width, v), k.half), 8);
     const __m512i top = _mm512_add_epi16(low, width);
     const __m512i rising = _mm512_add_epi16(low, travel);
     const __m512i falling = _mm512_sub_epi16(top, travel);
-    const __m512i channels = _mm512_permutexvar_epi16(index, _mm512_load_si512(kSextantChannels));
-    return {RebuiltChannel(channels, 0, low, top, rising, falling), RebuiltChannel(channels, 3, low, top, rising, falling),
-            RebuiltChannel(channels, 6, low, top, rising, falling)};
+    const __m512i channels = _mm512_permutexvar_epi16(index, k.channels);
+    return {RebuiltChannel(channels, k.channelBits[0], low, top, rising, falling),
+            RebuiltChannel(channels, k.channelBits[1], low, top, rising, falling),
+            RebuiltChannel(channels, k.channelBits[2], low, top, rising, falling)};
 }
 
 // Byte permutes between a format's 32 pixels and the 16-bit lanes of one
@@ -387,7 +436,7 @@ AVX512_INLINE __m512i GatherFrom(__m512i first, __m512i second) {
 }
 
 // 32 pixels of 24 bits: 96 bytes.
-AVX512_INLINE void HueBlock24(uint8_t* p, const HueShift& shift) {
+AVX512_INLINE void HueBlock24(uint8_t* p, const HueConstants& shift) {
     const __m512i first = _mm512_loadu_si512(p);
     const __m512i second = _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)));
     const WordPixels out = ShiftWords({GatherFrom<3, 1, 0, 0>(first, second), GatherFrom<3, 1, 1, 0>(first, second),
@@ -398,7 +447,7 @@ AVX512_INLINE void HueBlock24(uint8_t* p, const HueShift& shift) {
 }
 
 // 32 pixels of 32 bits: 128 bytes; the fourth byte of each stays as it was.
-AVX512_INLINE void HueBlock32(uint8_t* p, const HueShift& shift) {
+AVX512_INLINE void HueBlock32(uint8_t* p, const HueConstants& shift) {
     const __m512i first = _mm512_loadu_si512(p);
     const __m512i second = _mm512_loadu_si512(p + 64);
     const WordPixels out = ShiftWords({GatherFrom<4, 1, 0, 0>(first, second), GatherFrom<4, 1, 1, 0>(first, second),
@@ -420,7 +469,7 @@ AVX512_INLINE __m512i Gather48(__m512i first, __m512i second, __m512i third) {
     return _mm512_mask_permutexvar_epi8(Gather(kFront, first, second), kBack.keep, Index(kBack), third);
 }
 
-AVX512_INLINE void HueBlock48(uint8_t* p, const HueShift& shift) {
+AVX512_INLINE void HueBlock48(uint8_t* p, const HueConstants& shift) {
     const __m512i first = _mm512_loadu_si512(p);
     const __m512i second = _mm512_loadu_si512(p + 64);
     const __m512i third = _mm512_loadu_si512(p + 128);
@@ -439,7 +488,7 @@ AVX512_INLINE __m512i Gather64(const __m512i (&in)[4]) {
     return _mm512_or_si512(GatherFrom<8, 2, kChannel, 0>(in[0], in[1]), GatherFrom<8, 2, kChannel, 128>(in[2], in[3]));
 }
 
-AVX512_INLINE void HueBlock64(uint8_t* p, const HueShift& shift) {
+AVX512_INLINE void HueBlock64(uint8_t* p, const HueConstants& shift) {
     const __m512i in[4] = {_mm512_loadu_si512(p), _mm512_loadu_si512(p + 64), _mm512_loadu_si512(p + 128),
                            _mm512_loadu_si512(p + 192)};
     const WordPixels out = ShiftWords({Gather64<0>(in), Gather64<1>(in), Gather64<2>(in)}, shift);
@@ -449,12 +498,23 @@ AVX512_INLINE void HueBlock64(uint8_t* p, const HueShift& shift) {
     _mm512_storeu_si512(p + 192, Scatter<8, 2, 3>(out));
 }
 
-AVX512_INLINE void HueBlock(uint8_t* p, int32_t bytesPerPixel, const HueShift& shift) {
-    switch (bytesPerPixel) {
-    case 3: HueBlock24(p, shift); break;
-    case 4: HueBlock32(p, shift); break;
-    case 6: HueBlock48(p, shift); break;
-    default: HueBlock64(p, shift); break;
+// A row of one format: whole blocks, then the last pixels through a
+// block's worth of copy, so that no block reads or writes past the row.
+template <int32_t kBytesPerPixel, void (*kBlock)(uint8_t*, const HueConstants&)>
+AVX512_INLINE void HueRowOf(uint8_t* row, int32_t pixels, const HueConstants& constants) {
+    constexpr int32_t kPixels = 32;
+    constexpr size_t kBlockBytes = static_cast<size_t>(kPixels) * kBytesPerPixel;
+    int32_t x = 0;
+    for (uint8_t* p = row; x + kPixels <= pixels; x += kPixels, p += kBlockBytes) {
+        kBlock(p, constants);
+    }
+    if (x < pixels) {
+        alignas(64) uint8_t tail[kBlockBytes] = {};
+        const size_t bytes = static_cast<size_t>(pixels - x) * kBytesPerPixel;
+        uint8_t* p = row + static_cast<size_t>(x) * kBytesPerPixel;
+        std::memcpy(tail, p, bytes);
+        kBlock(tail, constants);
+        std::memcpy(p, tail, bytes);
     }
 }
 
@@ -470,21 +530,12 @@ VANTIX_KERNEL_AVX2 void HueRowAvx2(uint8_t* row, int32_t pixels, int32_t bytesPe
 }
 
 VANTIX_KERNEL_AVX512 void HueRowAvx512(uint8_t* row, int32_t pixels, int32_t bytesPerPixel, const HueShift& shift) {
-    constexpr int32_t kBlock = 32;
-    const size_t blockBytes = static_cast<size_t>(kBlock) * static_cast<size_t>(bytesPerPixel);
-    int32_t x = 0;
-    for (uint8_t* p = row; x + kBlock <= pixels; x += kBlock, p += blockBytes) {
-        HueBlock(p, bytesPerPixel, shift);
-    }
-    if (x < pixels) {
-        // The last pixels go through a block's worth of copy, so that no
-        // block reads or writes past the row.
-        alignas(64) uint8_t tail[kBlock * 8] = {};
-        const size_t bytes = static_cast<size_t>(pixels - x) * static_cast<size_t>(bytesPerPixel);
-        uint8_t* p = row + static_cast<size_t>(x) * static_cast<size_t>(bytesPerPixel);
-        std::memcpy(tail, p, bytes);
-        HueBlock(tail, bytesPerPixel, shift);
-        std::memcpy(p, tail, bytes);
+    const HueConstants constants = MakeHueConstants(shift);
+    switch (bytesPerPixel) {
+    case 3: HueRowOf<3, HueBlock24>(row, pixels, constants); break;
+    case 4: HueRowOf<4, HueBlock32>(row, pixels, constants); break;
+    case 6: HueRowOf<6, HueBlock48>(row, pixels, constants); break;
+    default: HueRowOf<8, HueBlock64>(row, pixels, constants); break;
     }
 }
 
