@@ -268,19 +268,20 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
                                   const ConversionSettings& settings, const OutputCopy* copy) {
     const bool hueSaturation = !IsGrayMode(settings.colorMode) && (settings.hue != 0 || settings.saturation != 0);
     // Sharpness reads the image as the filters before it left it: each band
-    // keeps copies of its own last rows, and the rows it reads of the bands
-    // beside it are copied to the scratch image by the stage before.
-    CDibImage* scratch = nullptr;
+    // keeps copies of its own last rows, and works out the rows it reads of
+    // the bands beside it (two above, one below) itself, into the scratch
+    // image, so that no band waits for another.
+    CDibImage* halo = nullptr;
     if (settings.sharpness != 0) {
         CDibImage* candidate = images_[kSlotFilterScratch];
         if (candidate != nullptr && candidate != &output && PrepareFilterScratch(output, *candidate) != 0) {
-            scratch = candidate;
+            halo = candidate;
         }
     }
     // Gamma and contrast fold into one table, and brightness with them
     // unless sharpness runs in between.
     const int32_t sampleBytes = output.BytesPerPixel() == 2 || output.BytesPerPixel() >= 6 ? 2 : 1;
-    const bool foldBrightness = scratch == nullptr;
+    const bool foldBrightness = halo == nullptr;
     const filter_detail::ToneTable* tones = nullptr;
     if (settings.gamma != kGammaNeutral || settings.contrast != 0 || (foldBrightness && settings.brightness != 0)) {
         tones = &workspace_.ToneTableFor(sampleBytes, settings.gamma, settings.contrast, settings.brightness,
@@ -294,7 +295,24 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
     WorkerPool& pool = workspace_.Pool();
     const size_t stride = static_cast<size_t>(output.Stride());
     const int32_t height = output.Height();
-    auto copyOut = [&](int32_t begin, int32_t end) {
+    // The stages before the sharpness, on rows [begin, end) of `target`.
+    auto beforeSharpness = [&](CDibImage& target, int32_t begin, int32_t end) {
+        if (raw != nullptr) {
+            DemosaicRows(target, *raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, level_, begin, end);
+        }
+        // The hue filter leaves 16-bit channels with a low byte of 0,
+        // which the tone table then looks up in 256 entries.
+        const bool highBytesOnly =
+            hueSaturation && ApplyHueSaturationRows(target, settings.hue, settings.saturation, begin, end, level_);
+        if (tones != nullptr) {
+            MapToneTableRows(target, *tones, begin, end, level_, highBytesOnly);
+        }
+    };
+    // The stages after it, and the copy into the application's buffer.
+    auto afterSharpness = [&](int32_t begin, int32_t end) {
+        if (brightness != nullptr) {
+            MapToneTableRows(output, *brightness, begin, end, level_);
+        }
         if (copy == nullptr) {
             return;
         }
@@ -307,41 +325,43 @@ void FrameConverter::RenderOutput(CDibImage& output, const CDibImage* raw, int32
             std::memcpy(copy->destination + stride * static_cast<size_t>(height - 1 - y), output.Row(y), stride);
         }
     };
-    RunInBands(pool, height, [&](const RowBand& band, int32_t) {
-        ForEachChunk(band, [&](int32_t begin, int32_t end) {
-            if (raw != nullptr) {
-                DemosaicRows(output, *raw, bayerMode, settings.bayerGainRed, settings.bayerGainBlue, level_, begin,
-                             end);
-            }
-            // The hue filter leaves 16-bit channels with a low byte of 0,
-            // which the tone table then looks up in 256 entries.
-            const bool highBytesOnly =
-                hueSaturation && ApplyHueSaturationRows(output, settings.hue, settings.saturation, begin, end, level_);
-            if (tones != nullptr) {
-                MapToneTableRows(output, *tones, begin, end, level_, highBytesOnly);
-            }
-            if (scratch == nullptr) {
-                copyOut(begin, end);
-                return;
-            }
-            for (int32_t y = begin; y < end; ++y) {
-                if (SharpnessEdgeRow(band, height, y)) {
-                    std::memcpy(scratch->Row(y), output.Row(y), stride);
+    if (halo != nullptr && raw == nullptr) {
+        // Gray modes work on the image in place: the rows a band reads of
+        // its neighbours are taken as delivered before any band changes them.
+        RunInBands(pool, height, [&](const RowBand& band, int32_t) {
+            for (const int32_t row : SharpnessHaloRows(band, height)) {
+                if (row >= 0) {
+                    std::memcpy(halo->Row(row), output.Row(row), stride);
                 }
             }
         });
-    });
-    if (scratch == nullptr) {
-        return;
     }
     RunInBands(pool, height, [&](const RowBand& band, int32_t slot) {
-        SharpnessBandScratch& sharpness = workspace_.Scratch(slot).sharpness;
-        ForEachChunk(band, [&](int32_t begin, int32_t end) {
-            ApplySharpnessInBand(output, *scratch, settings.sharpness, band, begin, end, sharpness, level_);
-            if (brightness != nullptr) {
-                MapToneTableRows(output, *brightness, begin, end, level_);
+        if (halo == nullptr) {
+            ForEachChunk(band, [&](int32_t begin, int32_t end) {
+                beforeSharpness(output, begin, end);
+                afterSharpness(begin, end);
+            });
+            return;
+        }
+        for (const int32_t row : SharpnessHaloRows(band, height)) {
+            if (row >= 0) {
+                beforeSharpness(*halo, row, row + 1);
             }
-            copyOut(begin, end);
+        }
+        SharpnessBandScratch& sharpness = workspace_.Scratch(slot).sharpness;
+        // Row y is sharpened once the row under it has had the stages
+        // before, and the stages after follow at once. The top border rows,
+        // which rows 2 and 3 read from the image, are in the first chunk
+        // with them, so they too come after the sharpening that reads them.
+        static_assert(kChunkRows > 2 * kSharpnessBorder, "the first chunk must sharpen rows 2 and 3");
+        int32_t sharpened = band.begin;
+        ForEachChunk(band, [&](int32_t begin, int32_t end) {
+            beforeSharpness(output, begin, end);
+            const int32_t ready = end == band.end ? end : end - 1;
+            ApplySharpnessInBand(output, *halo, settings.sharpness, band, sharpened, ready, sharpness, level_);
+            afterSharpness(sharpened, ready);
+            sharpened = ready;
         });
     });
 }

@@ -3,6 +3,7 @@
 // several threads. Rows are memory rows. Each function names what it reads
 // outside its rows; the caller runs the bands of one pass at once and the
 // passes one after the other. Every result equals the whole-image filter's.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -110,21 +111,24 @@ void MapToneTableRows(CDibImage& image, const filter_detail::ToneTable& table, i
 int PrepareFilterScratch(const CDibImage& image, CDibImage& scratch);
 
 // Sharpness in place, band by band: the image's rows [rowBegin, rowEnd) of
-// `band`, chunk after chunk from the band's top. The filter reads each
-// output row's source rows two above and one below as the stages before it
-// left them: the band's own rows from `sourceRows` (a per-thread copy of its
-// last three source rows, made as each row is sharpened), and the rows of the
-// bands beside it from `edges`, where the stage before the sharpness copied
-// every band's first and last two rows (SharpnessEdgeRows). `sums` and
-// `sourceRows` are per-thread scratch. The two-pixel border is left alone.
+// `band`, in order from the band's top, calls following each other. The
+// filter reads each output row's source rows two above and one below as the
+// stages before it left them: the band's own rows from `sourceRows` (a
+// per-thread copy of its last three source rows, made as each row is
+// sharpened) or, for the row under it, from the image; the rows of the bands
+// beside it from `halo`, where the band has put them itself
+// (SharpnessHaloRows). `sums` and `sourceRows` are per-thread scratch. The
+// two-pixel border is left alone.
+inline constexpr int32_t kSharpnessBorder = 2;
 struct SharpnessBandScratch {
     std::vector<int32_t> sums;
     std::vector<uint8_t> sourceRows;
 };
-// Whether row y of an image of `height` rows is one that band `band` copies
-// to the edges for its neighbours.
-inline bool SharpnessEdgeRow(const RowBand& band, int32_t height, int32_t y) {
-    return (y == band.begin && band.begin > 0) || (y >= band.end - 2 && band.end < height);
+// The rows of other bands that band `band` of an image of `height` rows
+// reads: the two above it and the one under it; -1 for none.
+inline std::array<int32_t, 3> SharpnessHaloRows(const RowBand& band, int32_t height) {
+    return {band.begin >= 2 ? band.begin - 2 : -1, band.begin >= 1 ? band.begin - 1 : -1,
+            band.end < height ? band.end : -1};
 }
 void ApplySharpnessInBand(CDibImage& image, const CDibImage& edges, int32_t sharpness, const RowBand& band,
                           int32_t rowBegin, int32_t rowEnd, SharpnessBandScratch& scratch, KernelLevel level);

@@ -85,11 +85,11 @@ int ApplySharpness(CDibImage& image, const CDibImage& scratch, int32_t sharpness
     return image.Apply(SharpnessRoutine, &scratch, nullptr, 0, 0, &settings, &level);
 }
 
-void ApplySharpnessInBand(CDibImage& image, const CDibImage& edges, int32_t sharpness, const RowBand& band,
+void ApplySharpnessInBand(CDibImage& image, const CDibImage& halo, int32_t sharpness, const RowBand& band,
                           int32_t rowBegin, int32_t rowEnd, SharpnessBandScratch& scratch, KernelLevel level) {
     ChannelLayout layout{};
-    if (image.IsEmpty() || &edges == &image || edges.Width() != image.Width() || edges.Height() != image.Height() ||
-        edges.BitsPerPixel() != image.BitsPerPixel() || edges.Stride() != image.Stride() ||
+    if (image.IsEmpty() || &halo == &image || halo.Width() != image.Width() || halo.Height() != image.Height() ||
+        halo.BitsPerPixel() != image.BitsPerPixel() || halo.Stride() != image.Stride() ||
         !filter_detail::LayoutFor(image.BytesPerPixel(), layout)) {
         return;
     }
@@ -106,13 +106,13 @@ void ApplySharpnessInBand(CDibImage& image, const CDibImage& edges, int32_t shar
     const int32_t first = std::max(band.begin, kBorder);
     const int32_t last = std::min(band.end, height - kBorder);  // exclusive
     // Where source row r is while row y is sharpened: beside the band, in
-    // the edges; sharpened already by this band (or r == y, about to be), in
+    // the halo; sharpened already by this band (or r == y, about to be), in
     // the copies; otherwise still in the image as the stages before left it
-    // (the row under y, and the border rows, which the brightness after the
-    // sharpness reaches only with their chunk).
+    // (the row under y, and the border rows, which the stages after the
+    // sharpness reach only once the rows reading them are sharpened).
     auto source = [&](int32_t r, int32_t y) -> const uint8_t* {
         if (r < band.begin || r >= band.end) {
-            return edges.Row(r);
+            return halo.Row(r);
         }
         if (r >= first && r <= y) {
             return scratch.sourceRows.data() + static_cast<size_t>(r % 3) * stride;

@@ -122,7 +122,7 @@ ConversionSettings RandomSettings(int32_t colorMode, int32_t width, int32_t heig
 TEST(ConvertFrameThreads, EqualsTheSingleThreadedConversion) {
     std::mt19937 random(2024);
     for (const auto& [width, height] : {std::pair{37, 41}, std::pair{53, 70}, std::pair{6, 97}}) {
-        for (const int32_t threads : {2, 3}) {
+        for (const int32_t threads : {2, 3, 7}) {
             Buffers single(width, height);
             Buffers spread(width, height);
             // The dot filter's work maps hold the frame's marks afterwards.
