@@ -110,7 +110,9 @@ BENCHMARK(Preview_CallbackFrames)
     ->Args({48, 10, 0, 0})->Args({48, 0, 0, 0})
     ->Args({8, 0, 1, 0})->Args({24, 0, 1, 0})->Args({48, 0, 1, 0})
     ->Args({8, 0, 1, 1})->Args({24, 0, 1, 1})->Args({48, 0, 1, 1})
-    ->Args({8, 0, 0, 2})->Args({24, 0, 0, 2})->Args({48, 0, 0, 2})->Args({8, 0, 0, 3})->Args({24, 0, 0, 3})->Args({48, 0, 0, 3})
+    ->Args({8, 0, 1, 2})->Args({24, 0, 1, 2})->Args({48, 0, 1, 2})
+    ->Args({8, 0, 0, 2})->Args({24, 0, 0, 2})->Args({48, 0, 0, 2})
+    ->Args({8, 0, 0, 3})->Args({24, 0, 0, 3})->Args({48, 0, 0, 3})
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
