@@ -14,9 +14,10 @@ export VANTIX_REGISTRY=$work/registry.reg VANTIX_DEVICE_TABLE=/U3K9-MemMap-readm
 awk '/^```c$/ {inside = 1; next} /^```$/ && inside {exit} inside {print}' "$readme" > "$work/app.c"
 [ -s "$work/app.c" ] || { echo "README: no C program found" >&2; exit 1; }
 
-# A command line of its own in backticks, with the release folder replaced by the build under test.
+# A command line of its own in backticks, with the release folder replaced by the build under test
+# (in one substitution, so that a build folder named build/release is not replaced twice).
 command_line() {
-  grep -E "^\`$1" "$readme" | head -n 1 | sed -e 's/^`//' -e 's/`$//' -e "s#\\\$PWD/build/release#${build_dir}#g" -e "s#build/release#${build_dir}#g"
+  grep -E "^\`$1" "$readme" | head -n 1 | sed -e 's/^`//' -e 's/`$//' -e "s#\\(\\\$PWD/\\)\\{0,1\\}build/release#${build_dir}#g"
 }
 build=$(command_line "cc app.c")
 [ -n "$build" ] || { echo "README: no build line found" >&2; exit 1; }
