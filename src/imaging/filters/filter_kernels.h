@@ -73,6 +73,9 @@ struct HotPixelScreenJob {
     int32_t blueGain;
 };
 using HotPixelScreen8 = void (*)(const HotPixelScreenJob& job);
+// Both tests of the one sample in column x of the job's row, on the values
+// the rows hold now (for the samples a screen cannot settle).
+bool HotPixelTests8(const HotPixelScreenJob& job, int32_t x);
 
 // One row of the flat-field correction, in place: `count` samples with their
 // dark and bright reference samples (see flat_field_kernels.cpp).

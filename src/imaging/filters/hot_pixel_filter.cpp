@@ -45,32 +45,21 @@ struct BayerGains {
     int32_t blue;
 };
 
-// The colour of the 2 x 2 block with corners (x - 1, y - 1) and (x, y) as
-// the demosaic interpolates it at the block's centre, low 8 bits of each
-// channel. G is the mean of the block's two G samples; R and B are weighted
-// 9, 3, 3, 1 from the sample inside the block, the two of the same colour two
-// samples along its row and column towards the centre, and the diagonal one.
-bool BlockColourIsStrong(const uint8_t* base, ptrdiff_t stride, int32_t x, int32_t y, const BayerGains& gains) {
-    auto at = [base, stride](int32_t sx, int32_t sy) { return static_cast<int32_t>(base[sy * stride + sx]); };
-    // The block holds one R, one B and two G samples: R where the row flag
-    // is set and the column flag clear, B the other way round, G on the two
-    // remaining corners.
-    const bool rowFlag = bayer::RowFlag(gains.bayerMode, y);
-    const bool columnFlag = bayer::ColumnFlag(gains.bayerMode, x);
-    const int32_t redX = columnFlag ? x - 1 : x;
-    const int32_t redY = rowFlag ? y : y - 1;
-    const int32_t blueX = columnFlag ? x : x - 1;
-    const int32_t blueY = rowFlag ? y - 1 : y;
-    auto weighted = [&at, x, y](int32_t sx, int32_t sy) {
-        const int32_t farX = sx == x ? x - 2 : x + 1;
-        const int32_t farY = sy == y ? y - 2 : y + 1;
-        return 3 * (at(farX, sy) + at(sx, farY)) + 9 * at(sx, sy) + at(farX, farY);
-    };
-    const int32_t red = ((weighted(redX, redY) * gains.red) >> 11) & 0xFF;
-    const int32_t blue = ((weighted(blueX, blueY) * gains.blue) >> 11) & 0xFF;
-    const int32_t green = (at(redX, blueY) + at(blueX, redY)) >> 1;
-    const int32_t strong = (std::abs(red - green) > 30) + (std::abs(red - blue) > 30) + (std::abs(green - blue) > 30);
-    return strong >= 2;
+// The 8-bit row kernels' view of row y: its five rows, its Bayer flags and
+// the gains.
+filter_detail::HotPixelScreenJob ScreenJobOf(const Region& region, int32_t y, const BayerGains& gains,
+                                             uint8_t* flags) {
+    filter_detail::HotPixelScreenJob job{};
+    for (int32_t i = 0; i < 5; ++i) {
+        job.rows[i] = region.DstRow(y - 2 + i);
+    }
+    job.flags = flags;
+    job.width = region.width;
+    job.rowFlag = bayer::RowFlag(gains.bayerMode, y);
+    job.flaggedColumnParity = bayer::ColumnFlagStart(gains.bayerMode) ? 0 : 1;
+    job.redGain = gains.red;
+    job.blueGain = gains.blue;
+    return job;
 }
 
 // The screen of one row on the values the frame holds now: flags[x] for x
@@ -78,17 +67,7 @@ bool BlockColourIsStrong(const uint8_t* base, ptrdiff_t stride, int32_t x, int32
 template <typename T>
 void ScreenRow(const Region& region, int32_t y, const BayerGains& gains, uint8_t* flags) {
     if constexpr (sizeof(T) == 1) {
-        filter_detail::HotPixelScreenJob job{};
-        for (int32_t i = 0; i < 5; ++i) {
-            job.rows[i] = region.DstRow(y - 2 + i);
-        }
-        job.flags = flags;
-        job.width = region.width;
-        job.rowFlag = bayer::RowFlag(gains.bayerMode, y);
-        job.flaggedColumnParity = bayer::ColumnFlagStart(gains.bayerMode) ? 0 : 1;
-        job.redGain = gains.red;
-        job.blueGain = gains.blue;
-        filter_detail::FilterKernelsFor(ActiveKernelLevel()).hotPixelScreen8(job);
+        filter_detail::FilterKernelsFor(ActiveKernelLevel()).hotPixelScreen8(ScreenJobOf(region, y, gains, flags));
         return;
     }
     const T* row = filter_detail::SampleRow<T>(region.DstRow(y));
@@ -119,13 +98,14 @@ inline bool IsLoneSample16(const uint16_t* above, const uint16_t* row, const uin
 template <typename T>
 int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const BayerGains& gains,
                    std::vector<HotPixelChange>* log) {
-    const ptrdiff_t stride = region.dstStride;
     T* row = filter_detail::SampleRow<T>(region.DstRow(y));
     const T* above = filter_detail::SampleRow<T>(region.DstRow(y - 1));
     const T* below = filter_detail::SampleRow<T>(region.DstRow(y + 1));
     const T* up = filter_detail::SampleRow<T>(region.DstRow(y - 2));
     const T* down = filter_detail::SampleRow<T>(region.DstRow(y + 2));
     const int32_t endX = region.width - kBorder;  // exclusive
+    // 8-bit samples are tested by the row kernels' own single-sample test.
+    const filter_detail::HotPixelScreenJob job = ScreenJobOf(region, y, gains, nullptr);
     int32_t count = 0;
     int32_t lastReplaced = -kBorder - 1;
     int32_t x = kBorder;
@@ -140,7 +120,7 @@ int32_t ResolveRow(const Region& region, int32_t y, const uint8_t* flags, const 
         const int32_t mean = (row[x - 2] + row[x + 2] + up[x] + down[x]) >> 2;
         bool replace;
         if constexpr (sizeof(T) == 1) {
-            replace = row[x] - mean >= kHotPixelThreshold8 && BlockColourIsStrong(region.dst, stride, x, y, gains);
+            replace = filter_detail::HotPixelTests8(job, x);
         } else {
             replace = IsLoneSample16(above, row, below, up, down, x);
         }

@@ -87,6 +87,11 @@ VANTIX_KERNEL_INLINE void ScreenSamples(const ScreenRows& rows, const HotPixelSc
 
 }  // namespace
 
+bool HotPixelTests8(const HotPixelScreenJob& job, int32_t x) {
+    const ScreenRows rows = RowsOf(job);
+    return PassesMeanTest(rows, x) && ColourIsStrong(rows, job, x);
+}
+
 void HotPixelScreen8Baseline(const HotPixelScreenJob& job) {
     ScreenSamples(RowsOf(job), job, kBorder, job.width - kBorder);
 }
