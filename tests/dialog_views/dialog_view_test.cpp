@@ -90,10 +90,32 @@ std::string LabelText(GtkWidget* widget) {
     return {};
 }
 
+// Runs the toolkit until the window has been laid out and painted again.
+// Draining the pending events is not enough: the layout runs on the frame
+// clock's next tick, and a toplevel that changes size waits for the X
+// server's answer first, so either can still be due when the queue is empty.
+void Settle(GtkWidget* window) {
+    bool drawn = false;
+    const gulong handler = g_signal_connect(
+        window, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return FALSE;
+        }),
+        &drawn);
+    gtk_widget_queue_draw(window);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!drawn && std::chrono::steady_clock::now() < deadline) {
+        if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    g_signal_handler_disconnect(window, handler);
+    while (gtk_events_pending()) gtk_main_iteration();
+    EXPECT_TRUE(drawn) << "the window was not painted within 10 s";
+}
+
 // Draws the window into a picture and saves it; the picture must show more
 // than a background.
 void Screenshot(GtkWidget* window, const std::string& name) {
-    while (gtk_events_pending()) gtk_main_iteration();
+    Settle(window);
     const int width = gtk_widget_get_allocated_width(window);
     const int height = gtk_widget_get_allocated_height(window);
     ASSERT_GT(width, 100);
@@ -120,7 +142,7 @@ void Screenshot(GtkWidget* window, const std::string& name) {
 
 void ShowPage(GtkWidget* window, int page) {
     gtk_notebook_set_current_page(GTK_NOTEBOOK(Find(window, "c1001")), page);
-    while (gtk_events_pending()) gtk_main_iteration();
+    Settle(window);
 }
 
 class DialogViewTest : public ::testing::TestWithParam<Language> {
