@@ -217,11 +217,14 @@ TEST_F(EmulatedDeviceTest, FramesArePacedByTheFramePeriodUnlessUnthrottled) {
         Overlapped payloadRead(&payloadDone);
         if (StartRead(payload.data(), 64, &header, &payloadRead) == kErrorIoPending) payloadDone.Wait(2000);
     };
-    readFrame();
+    // Timed over whole frames from the request of the first: a reader that is
+    // late sees the next frame at once (the camera's schedule catches up), so
+    // the gap between two single reads proves nothing under load.
     const auto start = std::chrono::steady_clock::now();
     readFrame();
     readFrame();
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(75));
+    readFrame();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
 }
 
 TEST_F(EmulatedDeviceTest, EepromIgnoresTheBusWhileItProgramsAByte) {
