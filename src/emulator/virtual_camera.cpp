@@ -179,14 +179,14 @@ void VirtualCamera::RequestFrame() {
     headerServed_ = false;
     frameDue_ = due;
     lastFrameDue_ = due;
-    changed_.notify_all();
+    WakeServer();
 }
 
 void VirtualCamera::StopStream() {
     streaming_ = false;
     frameRequested_ = false;
     headerServed_ = false;
-    changed_.notify_all();
+    WakeServer();
 }
 
 void VirtualCamera::StartFrame() {
@@ -297,6 +297,13 @@ uint32_t VirtualCamera::StreamRead(uint8_t endpoint, uint8_t* dst, uint32_t coun
     return kErrorIoPending;
 }
 
+// Only a queued read can make progress on a change of state; with nothing
+// queued, waking the server would just have it contend for the lock with the
+// thread that is reading inline.
+void VirtualCamera::WakeServer() {
+    if (!queue_.empty()) changed_.notify_all();
+}
+
 void VirtualCamera::ServeQueue() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
@@ -362,7 +369,7 @@ void VirtualCamera::SetPresent(bool present) {
         frameRequested_ = false;
         headerServed_ = false;
     }
-    changed_.notify_all();
+    WakeServer();
 }
 
 void VirtualCamera::SetScene(const SceneSettings& scene) {
@@ -378,7 +385,7 @@ SceneSettings VirtualCamera::Scene() const {
 void VirtualCamera::SetUnthrottled(bool unthrottled) {
     std::lock_guard lock(mutex_);
     unthrottled_ = unthrottled;
-    changed_.notify_all();
+    WakeServer();
 }
 
 void VirtualCamera::SetFramePeriodUs(uint32_t periodUs) {
@@ -390,7 +397,7 @@ void VirtualCamera::SetFaults(const FaultPlan& faults) {
     std::lock_guard lock(mutex_);
     faults_ = faults;
     payloadSinceFault_ = 0;
-    changed_.notify_all();
+    WakeServer();
 }
 
 void VirtualCamera::SetDeviceBlockAVersion(uint16_t value) {

@@ -146,6 +146,7 @@ private:
     uint32_t Serve(uint8_t endpoint, uint8_t* dst, uint32_t count, uint32_t* status);
     void StartFrame();
     void ServeQueue();
+    void WakeServer();
 
     const CameraProfile profile_;
     mutable std::mutex mutex_;
@@ -177,7 +178,6 @@ private:
     uint32_t frameCounter_ = 0xFFFFFFF0u;  // close to the wrap, to flush out counter bugs
 
     std::deque<PendingRead> queue_;
-    bool serving_ = false;  // the queue server is inside Serve for the queue head
     std::thread server_;
 };
 
