@@ -54,8 +54,18 @@ struct SharpenRowJob {
     int32_t pixels;
     int32_t step;  // 1, 3 or 4
     int32_t strength;  // 0..30
+    // Rows the next call reads first from memory (its r3 and out), fetched
+    // into the cache strip by strip while this row is worked on; null when
+    // the rows are already in the cache or there is no next call.
+    const void* nextSource;
+    const void* nextOut;
 };
 using SharpenRow = void (*)(const SharpenRowJob& job);
+
+// x / 10 truncated toward zero, for |x| <= 30 * 65535 (the sharpness
+// filter's largest correction): the single-precision product with 0.1f never
+// crosses an integer in that range, which a test checks for every value.
+inline int32_t TruncatedTenth(int32_t x) { return static_cast<int32_t>(static_cast<float>(x) * 0.1f); }
 
 // The hot-pixel filter's screen of one row y of 8-bit samples: flags[x],
 // for x in 2..width - 3, becomes 1 where the sample passes both tests of

@@ -43,6 +43,11 @@ void SharpenRows(const Region& region, const ChannelLayout& layout, int32_t stre
         job.r2 = region.SrcRow(y);
         job.r3 = region.SrcRow(y + 1);
         job.out = region.DstRow(y);
+        // The next row's first reads from memory, fetched while this one is
+        // worked on: the whole frame does not fit in the cache.
+        const bool last = y + 1 >= std::min(rowEnd, region.height - kBorder);
+        job.nextSource = last ? nullptr : region.SrcRow(y + 2);
+        job.nextOut = last ? nullptr : region.DstRow(y + 1);
         row(job);
     }
 }

@@ -152,6 +152,14 @@ TEST(FilterKernels, HueSaturationMatchesThePortableKernelsForEveryColour) {
     }
 }
 
+// The sharpness filter's tenth of a correction through the reciprocal, over
+// every value a correction can take.
+TEST(FilterKernels, TruncatedTenthIsTheIntegerDivisionOverTheWholeRange) {
+    for (int32_t x = -30 * 65535; x <= 30 * 65535; ++x) {
+        ASSERT_EQ(filter_detail::TruncatedTenth(x), x / 10) << x;
+    }
+}
+
 // Sharpness needs five rows for an interior row; the scratch image is a
 // different random image so that a kernel reading the destination shows.
 TEST(FilterKernels, SharpnessMatchesThePortableKernels) {

@@ -38,7 +38,8 @@ CDibImage ReferenceSharpness(const CDibImage& source, const CDibImage& destinati
 // A scratch image other than the destination also shows that the border and
 // the fourth channel come from the destination and all else from the scratch.
 // Every kernel level against the reference: 131 pixels cross the widest
-// vector block several times in every format, and the blocks of 4 x 255
+// vector block several times in every format, 1103 the kernels' strips of
+// columns, and the blocks of 4 x 255
 // (4 x 65535) and 0 push the sums and the clamp to their ends.
 TEST(SharpnessFilter, MatchesReferenceForEveryFormatAndKernelLevel) {
     uint32_t seed = 400;
@@ -46,7 +47,8 @@ TEST(SharpnessFilter, MatchesReferenceForEveryFormatAndKernelLevel) {
         for (const int32_t bits : kAllDepths) {
             for (const int32_t s : {0, 1, 10, 29, 30, 1000}) {
                 for (const auto& [w, h] :
-                     {std::pair{1, 1}, std::pair{4, 30}, std::pair{5, 5}, std::pair{23, 7}, std::pair{131, 6}}) {
+                     {std::pair{1, 1}, std::pair{4, 30}, std::pair{5, 5}, std::pair{23, 7}, std::pair{131, 6},
+                      std::pair{1103, 5}}) {
                     CDibImage image = RandomImage(w, h, bits, seed++);
                     const CDibImage scratch = s == 1 ? RandomImage(w, h, bits, seed++) : Copy(image);
                     const CDibImage expected = ReferenceSharpness(scratch, image, std::min(s, 30));
