@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "imaging/cpu_dispatch.h"
@@ -244,23 +245,23 @@ VANTIX_KERNEL_INLINE void FindNearest(const filter_detail::FilterKernels& kernel
 
 // Fills the marked samples of one row from the nearest unmarked samples
 // around them and passes the row's unmarked samples down as the values above.
-// The buffers do not overlap, which lets the compiler vectorise the loop.
+// The buffers do not overlap, which lets the compiler vectorise the loop; all
+// of them hold samples, so for 8-bit samples it works in 16-bit lanes.
 template <typename S, typename M>
 VANTIX_KERNEL_INLINE void FillRow(S* __restrict row, const M* __restrict mark, const S* __restrict below,
-                                  const S* __restrict left, const S* __restrict right, const int32_t* __restrict open,
-                                  const int32_t* __restrict joined, int32_t y, int32_t width,
-                                  int32_t* __restrict above) {
+                                  const S* __restrict left, const S* __restrict right, int32_t width,
+                                  S* __restrict above) {
+    // Sums of four samples: 16 bits hold them for 8-bit samples.
+    using Sum = std::conditional_t<sizeof(S) == 1, uint16_t, int32_t>;
     // Every operand is loaded whichever way the selects go, so that the
     // selects become vector blends.
     for (int32_t c = 0; c < width; ++c) {
-        const int32_t fromJoin = joined[c];
-        const int32_t fromBelow = below[c];
-        const int32_t over = above[c];
-        const int32_t old = row[c];
+        const S over = above[c];
+        const S old = row[c];
         const bool marked = mark[c] != 0;
-        const int32_t down = y >= open[c] ? fromJoin : fromBelow;
-        const int32_t filled = (left[c] + right[c] + over + down) >> 2;
-        row[c] = static_cast<S>(marked ? filled : old);
+        const auto sum = static_cast<Sum>(Sum{left[c]} + Sum{right[c]} + Sum{over} + Sum{below[c]});
+        const auto filled = static_cast<S>(sum >> 2);
+        row[c] = marked ? filled : old;
         above[c] = marked ? over : old;
     }
 }
@@ -282,17 +283,32 @@ constexpr int32_t kDenseRowShare = 32;
 // is filled in one loop; then the row's unmarked samples become the values
 // above.
 template <typename S, typename M>
-VANTIX_KERNEL_INLINE void FillSparseRow(S* row, const M* mark, const S* below, const int32_t* open,
-                                        const int32_t* joined, int32_t y, int32_t width, int32_t* above) {
+VANTIX_KERNEL_INLINE void FillSparseRow(S* row, const M* mark, const S* below, int32_t width, S* above) {
     filter_detail::ForEachMarkedRun(mark, width, [&](int32_t first, int32_t end) {
         const int32_t horizontal = row[first - 1] + row[end];
         for (int32_t c = first; c < end; ++c) {
-            const int32_t down = y >= open[c] ? joined[c] : below[c];
-            row[c] = static_cast<S>((horizontal + above[c] + down) >> 2);
+            row[c] = static_cast<S>((horizontal + above[c] + below[c]) >> 2);
         }
     });
     for (int32_t c = 0; c < width; ++c) {
-        above[c] = mark[c] == 0 ? static_cast<int32_t>(row[c]) : above[c];
+        above[c] = mark[c] == 0 ? row[c] : above[c];
+    }
+}
+
+// Where a column runs out of unmarked samples inside the band (from row
+// open(c) on), its value from below is the joined one: written into the
+// look-down records there once, so that the rows read one record per sample.
+// Those records are the band's own and nobody else reads them; in most
+// pictures only a few rows at the band's end are written.
+template <typename S>
+VANTIX_KERNEL_INLINE void JoinIntoBelow(const DotFilterPlan& plan, const RowBand& rows, const int32_t* open,
+                                        const int32_t* joined) {
+    const int32_t width = plan.raw->Width();
+    for (int32_t c = 0; c < width; ++c) {
+        const auto value = static_cast<S>(joined[c]);
+        for (int32_t y = std::max(open[c], rows.begin); y < rows.end; ++y) {
+            BelowRow<S>(plan, y)[c] = value;
+        }
     }
 }
 
@@ -308,17 +324,22 @@ VANTIX_KERNEL_INLINE void FillRows(const DotFilterPlan& plan, const RowBand& ban
     if (rows.begin >= rows.end) {
         return;
     }
-    const int32_t* open = BandColumns(plan.planes->open, plan, band.index);
-    const int32_t* joined = BandColumns(plan.planes->joined, plan, band.index);
-    // Per column: the value of the nearest unmarked sample above the current
-    // row, starting from the one over the band.
-    const int32_t* aboveBand = BandColumns(plan.planes->above, plan, band.index);
-    scratch.above.assign(aboveBand, aboveBand + width);
-    int32_t* above = scratch.above.data();
+    JoinIntoBelow<S>(plan, rows, BandColumns(plan.planes->open, plan, band.index),
+                     BandColumns(plan.planes->joined, plan, band.index));
     const size_t rowBytes = static_cast<size_t>(width) * sizeof(S);
     if (scratch.left.size() < rowBytes) {
         scratch.left.resize(rowBytes);
         scratch.right.resize(rowBytes);
+    }
+    if (scratch.above.size() < rowBytes) {
+        scratch.above.resize(rowBytes);
+    }
+    // Per column: the value of the nearest unmarked sample above the current
+    // row, starting from the one over the band.
+    S* above = filter_detail::SampleRow<S>(scratch.above.data());
+    const int32_t* aboveBand = BandColumns(plan.planes->above, plan, band.index);
+    for (int32_t c = 0; c < width; ++c) {
+        above[c] = static_cast<S>(aboveBand[c]);
     }
     S* left = filter_detail::SampleRow<S>(scratch.left.data());
     S* right = filter_detail::SampleRow<S>(scratch.right.data());
@@ -329,11 +350,11 @@ VANTIX_KERNEL_INLINE void FillRows(const DotFilterPlan& plan, const RowBand& ban
         S* row = RawRow<S>(plan, y);
         const int32_t marks = CountMarks(mark, width);
         if (marks * kDenseRowShare < width) {
-            FillSparseRow(row, mark, below, open, joined, y, width, above);
+            FillSparseRow(row, mark, below, width, above);
             continue;
         }
         FindNearest(kernels, row, mark, plan.markBytes, width, left, right);
-        FillRow(row, mark, below, left, right, open, joined, y, width, above);
+        FillRow(row, mark, below, left, right, width, above);
     }
 }
 

@@ -23,7 +23,8 @@ namespace vantix {
 // reaches; the join carries the columns that run out of a band on from the
 // bands below (and the values above a band from the bands above); the fill
 // pass reads unmarked samples (which nobody writes),
-// the marks, and the look-down records of its own band.
+// the marks, and the look-down records of its own band, into which it first
+// writes the joined value where a column runs out of the band.
 struct DotFilterPlanes {
     std::vector<uint8_t> below;   // per sample: the value found below (raw's sample width)
     std::vector<int32_t> open;    // per band and column: first row that needs the joined value
@@ -48,7 +49,7 @@ struct DotFilterPlan {
 // Per-thread scratch of the passes, kept between frames.
 struct DotFilterScratch {
     std::vector<uint8_t> flags;
-    std::vector<int32_t> above;
+    std::vector<uint8_t> above;  // per column: the nearest unmarked sample above (raw's sample width)
     std::vector<uint8_t> left;   // per column: the nearest unmarked sample to the left (raw's sample width)
     std::vector<uint8_t> right;  // likewise to the right
 };
